@@ -1,0 +1,27 @@
+// Automation dates (days since 30 December 1899, the time as the fraction)
+// and the overdue rule of the task scan. No Windows functions here.
+#pragma once
+
+#include <cstdint>
+
+namespace wl {
+
+// The minute an automation date falls in, counted from the epoch; seconds are
+// ignored. Before the epoch the fraction still counts forward from midnight
+// (-1.25 is 29 December 1899, 06:00), as automation dates do.
+std::int64_t MinuteNumber(double date);
+
+// The number of minute boundaries from `from` to `to`: DateDiff in minutes.
+std::int64_t MinutesBetween(double from, double to);
+
+// A task is overdue when its due date lies at or before the current minute.
+// Outlook gives a task without a due date 1 January 4501, which never passes.
+bool IsOverdue(double dueDate, double now);
+
+// 1 January 4501 as an automation date.
+inline constexpr double kNoDueDate = 949'998.0;
+
+// An automation date from calendar parts (proleptic Gregorian, local time).
+double MakeDate(int year, int month, int day, int hour = 0, int minute = 0, int second = 0);
+
+}  // namespace wl

@@ -1,0 +1,48 @@
+#include "core/OleDate.h"
+
+#include <gtest/gtest.h>
+
+using namespace wl;
+
+TEST(OleDate, MakesTheDatesAutomationUses)
+{
+    EXPECT_EQ(MakeDate(1899, 12, 30), 0.0);
+    EXPECT_EQ(MakeDate(1900, 1, 1), 2.0);
+    EXPECT_EQ(MakeDate(4501, 1, 1), kNoDueDate);
+    EXPECT_DOUBLE_EQ(MakeDate(1899, 12, 29, 6, 0), -1.25);
+    EXPECT_DOUBLE_EQ(MakeDate(2026, 12, 8, 12, 0), 46364.5);
+}
+
+TEST(Overdue, MinuteBoundariesNotSeconds)
+{
+    double now = MakeDate(2026, 12, 8, 10, 30, 20);
+    EXPECT_TRUE(IsOverdue(MakeDate(2026, 12, 8, 10, 30, 59), now));  // same minute
+    EXPECT_TRUE(IsOverdue(MakeDate(2026, 12, 8, 10, 29, 0), now));   // a minute ago
+    EXPECT_FALSE(IsOverdue(MakeDate(2026, 12, 8, 10, 31, 0), now));  // next minute
+    EXPECT_EQ(MinutesBetween(MakeDate(2026, 12, 8, 10, 29, 59), MakeDate(2026, 12, 8, 10, 30, 0)), 1);
+}
+
+TEST(Overdue, DueTodayCountsAllDayAndTomorrowDoesNot)
+{
+    double today = MakeDate(2026, 12, 8);
+    EXPECT_TRUE(IsOverdue(today, MakeDate(2026, 12, 8, 0, 0, 0)));
+    EXPECT_TRUE(IsOverdue(today, MakeDate(2026, 12, 8, 23, 59, 59)));
+    EXPECT_FALSE(IsOverdue(MakeDate(2026, 12, 9), MakeDate(2026, 12, 8, 23, 59, 59)));
+    EXPECT_FALSE(IsOverdue(kNoDueDate, MakeDate(2026, 12, 8, 12, 0)));
+    EXPECT_FALSE(IsOverdue(kNoDueDate, MakeDate(4500, 12, 31, 23, 59)));
+}
+
+TEST(Overdue, FloatingPointNoiseDoesNotMoveAMinute)
+{
+    // 12:00 built by adding minutes one by one carries rounding error.
+    double noon = MakeDate(2026, 1, 1);
+    for (int i = 0; i < 720; ++i) noon += 1.0 / 1440.0;
+    EXPECT_EQ(MinuteNumber(noon), MinuteNumber(MakeDate(2026, 1, 1, 12, 0)));
+}
+
+TEST(Overdue, DatesBeforeTheEpochCountForwardFromMidnight)
+{
+    EXPECT_EQ(MinuteNumber(-1.25), -1440 + 360);
+    EXPECT_TRUE(IsOverdue(-1.25, 0.0));
+    EXPECT_EQ(MinutesBetween(-1.25, -1.5), 360);
+}
