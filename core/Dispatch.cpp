@@ -1,0 +1,269 @@
+#include "Dispatch.h"
+
+#include <algorithm>
+
+namespace wl {
+
+namespace {
+
+std::wstring SystemMessage(HRESULT hr)
+{
+    wchar_t* buffer = nullptr;
+    DWORD n = ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                   FORMAT_MESSAGE_IGNORE_INSERTS,
+                               nullptr, static_cast<DWORD>(hr), 0, reinterpret_cast<wchar_t*>(&buffer), 0,
+                               nullptr);
+    std::wstring text = n ? std::wstring(buffer, n) : std::wstring(L"Automation error");
+    if (buffer) ::LocalFree(buffer);
+    while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' '))
+        text.pop_back();
+    return text;
+}
+
+}  // namespace
+
+ComError::ComError(HRESULT hr, std::wstring description) : m_hr(hr), m_description(std::move(description)) {}
+
+ComError::ComError(HRESULT hr) : m_hr(hr), m_description(SystemMessage(hr)) {}
+
+bool ComError::IsServerGone(HRESULT hr) noexcept
+{
+    return hr == HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE) || hr == RPC_E_DISCONNECTED ||
+           hr == CO_E_OBJNOTCONNECTED || hr == HRESULT_FROM_WIN32(RPC_S_CALL_FAILED) ||
+           hr == RPC_E_SERVER_DIED || hr == RPC_E_SERVER_DIED_DNE;
+}
+
+void ThrowIfFailed(HRESULT hr)
+{
+    if (FAILED(hr)) throw ComError(hr);
+}
+
+// Arguments
+
+Dispatch::Arg::Arg(int v) : Arg(static_cast<long>(v)) {}
+
+Dispatch::Arg::Arg(long v)
+{
+    m_value.Ref().vt = VT_I4;
+    m_value.Ref().lVal = v;
+}
+
+Dispatch::Arg::Arg(short v)
+{
+    m_value.Ref().vt = VT_I2;
+    m_value.Ref().iVal = v;
+}
+
+Dispatch::Arg::Arg(double v)
+{
+    m_value.Ref().vt = VT_R8;
+    m_value.Ref().dblVal = v;
+}
+
+Dispatch::Arg::Arg(bool v)
+{
+    m_value.Ref().vt = VT_BOOL;
+    m_value.Ref().boolVal = v ? VARIANT_TRUE : VARIANT_FALSE;
+}
+
+Dispatch::Arg::Arg(const wchar_t* v) : Arg(std::wstring_view(v ? v : L"")) {}
+
+Dispatch::Arg::Arg(const std::wstring& v) : Arg(std::wstring_view(v)) {}
+
+Dispatch::Arg::Arg(std::wstring_view v)
+{
+    m_value.Ref().vt = VT_BSTR;
+    m_value.Ref().bstrVal = Bstr(v).Detach();
+}
+
+Dispatch::Arg::Arg(const Dispatch& v)
+{
+    m_value.Ref().vt = VT_DISPATCH;
+    m_value.Ref().pdispVal = v.Get();
+    if (v.Get()) v.Get()->AddRef();
+}
+
+// Dispatch
+
+Dispatch Dispatch::Create(std::wstring_view progId)
+{
+    CLSID clsid{};
+    ThrowIfFailed(::CLSIDFromProgID(std::wstring(progId).c_str(), &clsid));
+    ComPtr<IDispatch> object;
+    ThrowIfFailed(::CoCreateInstance(clsid, nullptr, CLSCTX_LOCAL_SERVER | CLSCTX_INPROC_SERVER, IID_IDispatch,
+                                     object.PutVoid()));
+    return Dispatch(std::move(object));
+}
+
+DISPID Dispatch::IdOf(std::wstring_view member) const
+{
+    if (!m_object) throw ComError(E_POINTER, L"Object variable not set");
+    std::wstring name(member);
+    LPOLESTR names[] = {name.data()};
+    DISPID id = DISPID_UNKNOWN;
+    HRESULT hr = m_object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
+    if (hr == DISP_E_UNKNOWNNAME || hr == DISP_E_MEMBERNOTFOUND)
+        throw ComError(hr, L"Object doesn't support this property or method");
+    ThrowIfFailed(hr);
+    return id;
+}
+
+Value Dispatch::Invoke(DISPID id, WORD flags, const std::vector<const Variant*>& args) const
+{
+    // IDispatch takes its arguments last first.
+    std::vector<VARIANT> reversed;
+    reversed.reserve(args.size());
+    for (auto it = args.rbegin(); it != args.rend(); ++it) reversed.push_back((*it)->Ref());
+
+    DISPPARAMS params{};
+    params.cArgs = static_cast<UINT>(reversed.size());
+    params.rgvarg = reversed.empty() ? nullptr : reversed.data();
+    DISPID putId = DISPID_PROPERTYPUT;
+    if (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) {
+        params.cNamedArgs = 1;
+        params.rgdispidNamedArgs = &putId;
+    }
+
+    Variant result;
+    EXCEPINFO info{};
+    UINT badArg = 0;
+    HRESULT hr = m_object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result.Put(), &info, &badArg);
+    if (hr == DISP_E_EXCEPTION) {
+        if (info.pfnDeferredFillIn) (void)info.pfnDeferredFillIn(&info);
+        Bstr description = Bstr::Attach(info.bstrDescription);
+        ::SysFreeString(info.bstrSource);
+        ::SysFreeString(info.bstrHelpFile);
+        HRESULT code = info.scode ? info.scode : (info.wCode ? MAKE_HRESULT(1, FACILITY_ITF, info.wCode) : hr);
+        std::wstring text = description.Str();
+        throw ComError(code, text.empty() ? SystemMessage(code) : text);
+    }
+    ThrowIfFailed(hr);
+    return Value(std::move(result));
+}
+
+Value Dispatch::Call(std::wstring_view member, std::initializer_list<Arg> args) const
+{
+    DISPID id = IdOf(member);
+    std::vector<const Variant*> values;
+    values.reserve(args.size());
+    for (const Arg& a : args) values.push_back(&a.Get());
+    return Invoke(id, DISPATCH_METHOD | DISPATCH_PROPERTYGET, values);
+}
+
+Value Dispatch::Get(std::wstring_view member) const { return Call(member, std::initializer_list<Arg>{}); }
+
+void Dispatch::Put(std::wstring_view member, const Arg& value) const
+{
+    DISPID id = IdOf(member);
+    std::vector<const Variant*> values{&value.Get()};
+    if (value.Get().Type() == VT_DISPATCH) {
+        try {
+            (void)Invoke(id, DISPATCH_PROPERTYPUTREF, values);
+            return;
+        } catch (const ComError& e) {
+            // Some members take objects only by value.
+            if (e.Code() != DISP_E_MEMBERNOTFOUND) throw;
+        }
+    }
+    (void)Invoke(id, DISPATCH_PROPERTYPUT, values);
+}
+
+void Dispatch::ForEach(const std::function<bool(const Value&)>& visit) const
+{
+    if (!m_object) throw ComError(E_POINTER, L"Object variable not set");
+    Value enumerator = Invoke(DISPID_NEWENUM, DISPATCH_METHOD | DISPATCH_PROPERTYGET, {});
+    const VARIANT& v = enumerator.Raw().Ref();
+    IUnknown* unknown = (v.vt == VT_UNKNOWN || v.vt == VT_DISPATCH) ? v.punkVal : nullptr;
+    if (!unknown) throw ComError(DISP_E_TYPEMISMATCH);
+    ComPtr<IEnumVARIANT> items;
+    ThrowIfFailed(unknown->QueryInterface(IID_IEnumVARIANT, items.PutVoid()));
+
+    // Each Next crosses to Outlook's process: fetch several items at a time.
+    constexpr ULONG kBatch = 64;
+    VARIANT batch[kBatch];
+    for (;;) {
+        for (auto& b : batch) ::VariantInit(&b);
+        ULONG fetched = 0;
+        HRESULT hr = items->Next(kBatch, batch, &fetched);
+        if (FAILED(hr)) throw ComError(hr);
+        std::vector<Value> values;
+        values.reserve(fetched);
+        for (ULONG i = 0; i < fetched && i < kBatch; ++i) {
+            Variant owned;
+            *owned.Put() = batch[i];  // takes the reference over
+            values.emplace_back(std::move(owned));
+        }
+        for (const Value& item : values)
+            if (!visit(item)) return;
+        if (hr != S_OK || fetched < kBatch) return;
+    }
+}
+
+// Value
+
+bool Value::IsObject() const noexcept
+{
+    const VARIANT& v = m_value.Ref();
+    return v.vt == VT_DISPATCH && v.pdispVal != nullptr;
+}
+
+bool Value::IsEmpty() const noexcept
+{
+    VARTYPE t = m_value.Type();
+    return t == VT_EMPTY || t == VT_NULL || (t == VT_DISPATCH && !m_value.Ref().pdispVal);
+}
+
+Dispatch Value::Object() const
+{
+    const VARIANT& v = m_value.Ref();
+    if (v.vt == VT_DISPATCH && v.pdispVal) return Dispatch(ComPtr<IDispatch>::AddRef(v.pdispVal));
+    if (v.vt == VT_UNKNOWN && v.punkVal) {
+        ComPtr<IDispatch> d;
+        ThrowIfFailed(v.punkVal->QueryInterface(IID_IDispatch, d.PutVoid()));
+        return Dispatch(std::move(d));
+    }
+    if (v.vt == VT_DISPATCH || v.vt == VT_EMPTY || v.vt == VT_NULL)
+        throw ComError(E_POINTER, L"Object variable not set");
+    throw ComError(DISP_E_TYPEMISMATCH, L"Object required");
+}
+
+namespace {
+
+Variant Converted(const Variant& source, VARTYPE type)
+{
+    Variant target;
+    HRESULT hr = ::VariantChangeTypeEx(target.Put(), const_cast<VARIANT*>(&source.Ref()), LOCALE_USER_DEFAULT, 0, type);
+    if (FAILED(hr)) throw ComError(hr == DISP_E_OVERFLOW ? hr : DISP_E_TYPEMISMATCH);
+    return target;
+}
+
+}  // namespace
+
+std::wstring Value::Text() const
+{
+    if (m_value.Type() == VT_BSTR) {
+        BSTR b = m_value.Ref().bstrVal;
+        return b ? std::wstring(b, ::SysStringLen(b)) : std::wstring();
+    }
+    if (m_value.Type() == VT_DATE) return DateText(m_value.Ref().date);
+    Variant text = Converted(m_value, VT_BSTR);
+    BSTR b = text.Ref().bstrVal;
+    return b ? std::wstring(b, ::SysStringLen(b)) : std::wstring();
+}
+
+bool Value::Bool() const { return Converted(m_value, VT_BOOL).Ref().boolVal != VARIANT_FALSE; }
+
+long Value::Long() const { return Converted(m_value, VT_I4).Ref().lVal; }
+
+double Value::Date() const { return Converted(m_value, VT_DATE).Ref().date; }
+
+double Value::Number() const { return Converted(m_value, VT_R8).Ref().dblVal; }
+
+std::wstring DateText(double date)
+{
+    Bstr text;
+    ThrowIfFailed(::VarBstrFromDate(date, LOCALE_USER_DEFAULT, 0, text.Put()));
+    return text.Str();
+}
+
+}  // namespace wl

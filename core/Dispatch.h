@@ -1,0 +1,136 @@
+// Late binding: call automation members by name, the way Outlook and Word are
+// driven throughout the program. Business code never touches a raw VARIANT:
+//
+//     Dispatch inbox = outlook.Call(L"GetNamespace", L"MAPI").Call(L"GetDefaultFolder", 6).Object();
+//
+// Every failure throws ComError; callers that ignore failures catch it.
+#pragma once
+
+#include "win32.h"
+
+#include <exception>
+#include <functional>
+#include <initializer_list>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace wl {
+
+// A failed automation call: the HRESULT, and Outlook's own error text when it gave one.
+class ComError : public std::exception {
+public:
+    ComError(HRESULT hr, std::wstring description);
+    explicit ComError(HRESULT hr);
+
+    HRESULT Code() const noexcept { return m_hr; }
+    // The error number as the user sees it: the HRESULT as a signed decimal.
+    long Number() const noexcept { return static_cast<long>(m_hr); }
+    const std::wstring& Description() const noexcept { return m_description; }
+    const char* what() const noexcept override { return "automation error"; }
+
+    // The process behind the object is gone (crashed, killed or quit).
+    bool ServerGone() const noexcept { return IsServerGone(m_hr); }
+    static bool IsServerGone(HRESULT hr) noexcept;
+
+private:
+    HRESULT m_hr;
+    std::wstring m_description;
+};
+
+// Throws ComError for a failed HRESULT.
+void ThrowIfFailed(HRESULT hr);
+
+class Value;
+
+// An automation object reached through IDispatch.
+class Dispatch {
+public:
+    Dispatch() = default;
+    explicit Dispatch(ComPtr<IDispatch> object) : m_object(std::move(object)) {}
+
+    // Creates an object by its class name ("Outlook.Application"), as a local server.
+    static Dispatch Create(std::wstring_view progId);
+
+    // One argument of a call. Optional arguments are omitted by not passing them.
+    class Arg {
+    public:
+        Arg(int v);
+        Arg(long v);
+        Arg(short v);
+        Arg(double v);
+        Arg(bool v);
+        Arg(const wchar_t* v);
+        Arg(const std::wstring& v);
+        Arg(std::wstring_view v);
+        Arg(const Dispatch& v);
+        const Variant& Get() const noexcept { return m_value; }
+
+    private:
+        Variant m_value;
+    };
+
+    // Calls a method or reads a property (the two are the same to late binding).
+    Value Call(std::wstring_view member, std::initializer_list<Arg> args = {}) const;
+    template <class... A>
+    Value Call(std::wstring_view member, const A&... args) const;
+    Value Get(std::wstring_view member) const;
+    // Sets a property; objects are set by reference when the member allows it.
+    void Put(std::wstring_view member, const Arg& value) const;
+
+    // Walks a collection through its _NewEnum, fetching items in batches.
+    // The callback returns false to stop early.
+    void ForEach(const std::function<bool(const Value&)>& visit) const;
+
+    explicit operator bool() const noexcept { return static_cast<bool>(m_object); }
+    IDispatch* Get() const noexcept { return m_object.Get(); }
+    void Reset() noexcept { m_object.Reset(); }
+
+private:
+    DISPID IdOf(std::wstring_view member) const;
+    Value Invoke(DISPID id, WORD flags, const std::vector<const Variant*>& args) const;
+    friend class Value;
+
+    ComPtr<IDispatch> m_object;
+};
+
+// The result of a call: a VARIANT with typed readers that throw ComError
+// (DISP_E_TYPEMISMATCH) when the value cannot be converted.
+class Value {
+public:
+    Value() = default;
+    explicit Value(Variant v) : m_value(std::move(v)) {}
+
+    bool IsObject() const noexcept;
+    bool IsEmpty() const noexcept;
+    Dispatch Object() const;
+    std::wstring Text() const;  // the user's locale, as automation converts
+    bool Bool() const;
+    long Long() const;
+    double Date() const;  // an automation DATE: days since 30 December 1899
+    double Number() const;
+
+    // Chaining on an object result.
+    template <class... A>
+    Value Call(std::wstring_view member, const A&... args) const
+    {
+        return Object().Call(member, args...);
+    }
+
+    const Variant& Raw() const noexcept { return m_value; }
+
+private:
+    Variant m_value;
+};
+
+template <class... A>
+Value Dispatch::Call(std::wstring_view member, const A&... args) const
+{
+    return Call(member, std::initializer_list<Arg>{Arg(args)...});
+}
+
+// The text automation gives a date in the user's locale: short date, then the
+// time, the time left out at exactly midnight.
+std::wstring DateText(double date);
+
+}  // namespace wl

@@ -1,0 +1,113 @@
+#include "Window.h"
+
+#include "core/basMain.h"
+
+#include <utility>
+
+namespace {
+
+LRESULT CALLBACK TrayBoxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == kTrayCallbackMessage) {
+        // The icon's mouse message arrives in lParam (the first tray interface).
+        ::SendMessageW(::GetParent(hwnd), WM_APP_TRAY, static_cast<WPARAM>(lParam), 0);
+        return 0;
+    }
+    return ::DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+}  // namespace
+
+DialogWindow::~DialogWindow()
+{
+    if (HWND hwnd = std::exchange(m_hwnd, nullptr)) {
+        // The derived part is gone: no message may reach it any more.
+        ::SetWindowLongPtrW(hwnd, DWLP_USER, 0);
+        ::DestroyWindow(hwnd);
+    }
+}
+
+void DialogWindow::DestroyHwnd() noexcept
+{
+    if (m_hwnd) ::DestroyWindow(m_hwnd);  // WM_NCDESTROY clears m_hwnd
+}
+
+bool DialogWindow::CreateFromTemplate(UINT templateId, HWND parent)
+{
+    RegisterTrayBoxClass();
+    HWND hwnd = ::CreateDialogParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(templateId), parent, &Thunk,
+                                     reinterpret_cast<LPARAM>(this));
+    return hwnd != nullptr;
+}
+
+INT_PTR CALLBACK DialogWindow::Thunk(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    DialogWindow* self = nullptr;
+    if (message == WM_INITDIALOG) {
+        self = reinterpret_cast<DialogWindow*>(lParam);
+        self->m_hwnd = hwnd;
+        ::SetWindowLongPtrW(hwnd, DWLP_USER, lParam);
+    } else {
+        self = reinterpret_cast<DialogWindow*>(::GetWindowLongPtrW(hwnd, DWLP_USER));
+    }
+    if (!self) return FALSE;
+
+    // Held to the end of this function: a handler may drop the window's owner reference.
+    HandlerScope scope(*self);
+    INT_PTR result = FALSE;
+    bool handled = false;
+    try {
+        handled = self->OnMessage(message, wParam, lParam, result);
+    } catch (...) {
+        // Nothing may unwind into the system; the window goes on.
+        handled = false;
+    }
+
+    if (message == WM_NCDESTROY) {
+        ::SetWindowLongPtrW(hwnd, DWLP_USER, 0);
+        self->m_hwnd = nullptr;
+    }
+    if (!handled) return message == WM_INITDIALOG ? TRUE : FALSE;
+    if (message == WM_INITDIALOG) return result;
+    ::SetWindowLongPtrW(hwnd, DWLP_MSGRESULT, result);
+    return TRUE;
+}
+
+void DialogWindow::CentreOnScreen() noexcept
+{
+    RECT window{};
+    ::GetWindowRect(m_hwnd, &window);
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    ::GetMonitorInfoW(::MonitorFromWindow(m_hwnd, MONITOR_DEFAULTTOPRIMARY), &monitor);
+    const RECT& screen = monitor.rcMonitor;
+    int width = window.right - window.left;
+    int height = window.bottom - window.top;
+    int left = screen.left + (screen.right - screen.left) / 2 - width / 2;
+    int top = screen.top + (screen.bottom - screen.top) / 2 - height / 2;
+    ::SetWindowPos(m_hwnd, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void RegisterTrayBoxClass()
+{
+    static const bool registered = [] {
+        WNDCLASSEXW cls{};
+        cls.cbSize = sizeof cls;
+        cls.lpfnWndProc = &TrayBoxProc;
+        cls.hInstance = ::GetModuleHandleW(nullptr);
+        cls.lpszClassName = L"WendlockTrayBox";
+        return ::RegisterClassExW(&cls) != 0;
+    }();
+    (void)registered;
+}
+
+bool IsDialogMessageForAny(MSG& message)
+{
+    if (!message.hwnd) return false;
+    HWND root = ::GetAncestor(message.hwnd, GA_ROOT);
+    if (!root || ::GetWindowThreadProcessId(root, nullptr) != ::GetCurrentThreadId()) return false;
+    wchar_t cls[16] = {};
+    ::GetClassNameW(root, cls, 16);
+    if (std::wstring_view(cls) != L"#32770") return false;
+    return ::IsDialogMessageW(root, &message) != FALSE;
+}

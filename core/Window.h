@@ -1,0 +1,59 @@
+// The base of the program's windows: a dialog created from a template, one
+// procedure thunk that routes to the derived window, and the rule that no
+// exception leaves a window procedure.
+#pragma once
+
+#include "core/Lifetime.h"
+#include "core/win32.h"
+
+#include <memory>
+
+class DialogWindow : public wl::HandlerCounted {
+public:
+    DialogWindow() = default;
+    DialogWindow(const DialogWindow&) = delete;
+    DialogWindow& operator=(const DialogWindow&) = delete;
+    virtual ~DialogWindow();
+
+    HWND Hwnd() const noexcept { return m_hwnd; }
+    bool Loaded() const noexcept { return m_hwnd != nullptr; }
+    HWND Control(int id) const noexcept { return ::GetDlgItem(m_hwnd, id); }
+
+    // Destroys the window (not this object).
+    void DestroyHwnd() noexcept;
+
+protected:
+    // Creates the window hidden, from a dialog template of the resources.
+    bool CreateFromTemplate(UINT templateId, HWND parent = nullptr);
+
+    // One call per message. Return true when handled, and set result.
+    virtual bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) = 0;
+
+    // A strong reference held while a handler of this window runs, so the
+    // owner may drop the window from inside that handler.
+    virtual std::shared_ptr<void> KeepAlive() { return nullptr; }
+
+    // Guards a handler entered from outside the window procedure (a timer,
+    // an event): the object outlives the handler as in the procedure.
+    class HandlerScope : public wl::HandlerScope {
+    public:
+        explicit HandlerScope(DialogWindow& window) : wl::HandlerScope(window, window.KeepAlive()) {}
+    };
+
+    // Centres the window on the work area of its monitor.
+    void CentreOnScreen() noexcept;
+
+private:
+    static INT_PTR CALLBACK Thunk(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+
+    HWND m_hwnd = nullptr;
+};
+
+// The small hidden child that receives a tray icon's messages and hands them
+// to its dialog as WM_APP_TRAY (wParam: the tray message).
+inline constexpr UINT WM_APP_TRAY = WM_APP + 1;
+void RegisterTrayBoxClass();
+
+// Whether a message belongs to one of the program's dialogs; used by the
+// message loops so Tab, Enter and Esc work in them.
+bool IsDialogMessageForAny(MSG& message);

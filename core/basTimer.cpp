@@ -1,0 +1,82 @@
+#include "basTimer.h"
+
+#include <algorithm>
+#include <limits>
+#include <vector>
+
+namespace {
+
+std::vector<std::weak_ptr<IFormWithTimer>>& Owners()
+{
+    static std::vector<std::weak_ptr<IFormWithTimer>> owners;
+    return owners;
+}
+
+bool MultiplyFits(std::int32_t a, std::int32_t b, std::int32_t& product)
+{
+    long long p = static_cast<long long>(a) * b;
+    if (p < std::numeric_limits<std::int32_t>::min() || p > std::numeric_limits<std::int32_t>::max()) return false;
+    product = static_cast<std::int32_t>(p);
+    return true;
+}
+
+}  // namespace
+
+std::optional<std::int32_t> TimerIntervalMs(std::int32_t minutes)
+{
+    std::int32_t thousand = 0, ms = 0;
+    if (!MultiplyFits(minutes, 1000, thousand) || !MultiplyFits(thousand, 60, ms)) return std::nullopt;
+    return ms;
+}
+
+std::int32_t StartTimer(std::int32_t minutes)
+{
+    auto interval = TimerIntervalMs(minutes);
+    if (!interval) throw std::overflow_error("timer interval overflow");
+    return static_cast<std::int32_t>(::SetTimer(nullptr, 0, static_cast<UINT>(*interval), &TimerProc));
+}
+
+void StopTimer(const std::int32_t& timerId) { (void)::KillTimer(nullptr, static_cast<UINT_PTR>(timerId)); }
+
+void CALLBACK TimerProc(HWND, UINT, UINT_PTR idEvent, DWORD)
+{
+    // Hold every window for the walk: TimerFired may unload one of them.
+    std::vector<std::shared_ptr<IFormWithTimer>> windows;
+    for (const auto& weak : Owners())
+        if (auto window = weak.lock()) windows.push_back(std::move(window));
+
+    const auto id = static_cast<std::int32_t>(idEvent);
+    for (const auto& window : windows) {
+        try {
+            std::int16_t count = window->TimersCount();
+            for (std::int16_t index = 1; index <= count && index > 0; ++index) {
+                if (window->TimerID(index) == id) {
+                    std::int32_t fired = id;
+                    window->TimerFired(fired);
+                    return;  // each tick reaches one window only
+                }
+            }
+        } catch (...) {
+            // A failing window is passed over; the walk goes on.
+        }
+    }
+}
+
+void RegisterTimerOwner(const std::shared_ptr<IFormWithTimer>& window)
+{
+    auto& owners = Owners();
+    owners.erase(std::remove_if(owners.begin(), owners.end(), [](const auto& w) { return w.expired(); }),
+                 owners.end());
+    owners.push_back(window);
+}
+
+void UnregisterTimerOwner(const IFormWithTimer* window)
+{
+    auto& owners = Owners();
+    owners.erase(std::remove_if(owners.begin(), owners.end(),
+                                [window](const auto& w) {
+                                    auto locked = w.lock();
+                                    return !locked || locked.get() == window;
+                                }),
+                 owners.end());
+}

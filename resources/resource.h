@@ -1,0 +1,69 @@
+// Identifiers of the program's resources; the texts themselves live in wendlock.rc.
+#pragma once
+
+// Icons and the manifest
+#define IDI_WENDLOCK            1
+#define IDI_REMINDERS           2
+
+// Dialogs: the main window (shown as the Options dialog) and the alert window
+#define IDD_MAIN                100
+#define IDD_REMINDERS           101
+
+// Controls of the main window
+#define IDC_PICTRAYBOX          1000
+#define IDC_LBLSTARTIN          1001
+#define IDC_CMBSTARTIN          1002
+#define IDC_CHKKEEPLOADED       1003
+#define IDC_LBLLOADDELAY        1004
+#define IDC_TXTLOADDELAY        1005
+#define IDC_CHKKEEPWORDLOADED   1006
+#define IDC_CHKDISPLAYOUTLOOK   1007
+#define IDC_CHKREMINDERS        1008
+#define IDC_CHKOVERDUETASKS     1009
+// cmdOK and cmdCancel are IDOK and IDCANCEL, so Enter and Esc work
+
+// Controls of the alert window
+#define IDC_LSTREMINDERS        1100
+#define IDC_CMDDISPLAY          1101
+#define IDC_CMDCLEAR            1102
+#define IDC_CMDCLEARALL         1103
+#define IDC_CMDOUTLOOK          1104
+#define IDC_CMDCLOSE            1105
+#define IDC_LINEDIV             1106
+#define IDC_PICTRAYBOX2         1107
+
+// Menus: the tray popups. Menu-array items carry a base plus their index.
+#define IDM_MAIN_TRAY           200
+#define IDM_REMINDERS_TRAY      201
+#define IDM_VIEW_FIRST          3000  // mnuView(0..)
+#define IDM_LINK_FIRST          3200  // mnuNewLink(0..)
+#define IDM_FILE_FIRST          3400  // mnuFile(Index) of the main window
+#define IDM_ALERT_FILE_FIRST    3600  // mnuFile(Index) of the alert window
+
+// Strings
+#define IDS_APP_TITLE           1
+#define IDS_AUTHOR              2
+#define IDS_COPYRIGHT           3
+#define IDS_VERSION_PREFIX      4
+#define IDS_LOADED_EXPLORERS    5
+#define IDS_EXPLORER_ERROR      6
+#define IDS_KEEP_LOADED_WARNING 7
+#define IDS_OUTLOOK_START_FAILED 8
+#define IDS_DELAY_INVALID       9
+#define IDS_NO_LINKS            10
+#define IDS_TIP_OUTLOOK         11
+#define IDS_TIP_REMINDERS       12
+#define IDS_TIP_OVERDUE         13
+#define IDS_BALLOON_MORE        14
+#define IDS_BALLOON_DETAILS     15
+#define IDS_CAPTION_REMINDERS   16
+#define IDS_CAPTION_TASKS       17
+#define IDS_MENU_SHOW_REMINDERS 18
+#define IDS_MENU_SHOW_TASKS     19
+#define IDS_MENU_CLEAR          20
+#define IDS_MENU_REFRESH        21
+#define IDS_BUTTON_CLEARALL     22
+#define IDS_BUTTON_REFRESH      23
+#define IDS_ITEM_UNREADABLE     24
+#define IDS_DISPLAY_FAILED      25
+#define IDS_START_FOLDER_FIRST  100   // the ten captions of cmbStartIn, in list order

@@ -1,0 +1,198 @@
+// The settings file, the start-up settings and the registry, against the
+// system's own profile and registry functions.
+#include "TestSupport.h"
+
+#include "core/basINI.h"
+#include "core/basMain.h"
+
+#include <gtest/gtest.h>
+
+using test::ProgramFolder;
+
+namespace {
+
+struct Settings : testing::Test {
+    ProgramFolder folder;
+    void Write(const std::string& content) { test::WriteTextFile(folder.SettingsFile(), content); }
+    std::string FileContent() const { return test::ReadTextFile(folder.SettingsFile()); }
+};
+
+}  // namespace
+
+TEST_F(Settings, NoFileGivesTheDefaults)
+{
+    g_blnKeepOutlookLoaded = g_blnKeepWordLoaded = g_blnTrackReminders = g_blnTrackOverdueTasks = 7;
+    g_intStartOutlookIn = 9;
+    ReadStartupSettings();
+    EXPECT_EQ(g_blnKeepOutlookLoaded, wl::kOn);
+    EXPECT_EQ(g_blnKeepWordLoaded, wl::kOff);
+    EXPECT_EQ(g_intStartOutlookIn, 0);
+    EXPECT_EQ(g_blnTrackReminders, wl::kOn);
+    EXPECT_EQ(g_blnTrackOverdueTasks, wl::kOn);
+    EXPECT_EQ(ReadIniSetting(L"LoadDelay"), L"");
+    EXPECT_FALSE(test::FileExists(folder.SettingsFile()));  // reading creates nothing
+}
+
+TEST_F(Settings, ReadsEachKeyByItsRule)
+{
+    Write("[settings]\r\nDontKeepOlLoaded=-1\r\nKeepWordLoaded=0.3\r\nStartOutlookIn=  13  \r\n"
+          "DontTrackReminders=1\r\nDontTrackOverdueTasks=-1.4\r\n");
+    ReadStartupSettings();
+    EXPECT_EQ(g_blnKeepOutlookLoaded, wl::kOff);
+    EXPECT_EQ(g_blnKeepWordLoaded, wl::kOn);
+    EXPECT_EQ(g_intStartOutlookIn, 13);            // the blanks are the system's to strip
+    EXPECT_EQ(g_blnTrackReminders, wl::kOn);       // the complement of 1 is not 0
+    EXPECT_EQ(g_blnTrackOverdueTasks, wl::kOff);   // -1.4 rounds to -1
+}
+
+TEST_F(Settings, FlagTextsAndNumbersAsWritten)
+{
+    struct Case {
+        const char* stored;
+        wl::Flag keepLoaded;
+        std::int16_t startIn;
+    };
+    for (const Case& c : {Case{"-1", wl::kOff, -1}, Case{"0", wl::kOn, 0}, Case{"1", wl::kOn, 1},
+                          Case{"True", wl::kOn, 0}, Case{"-0.5", wl::kOn, 0}, Case{"-1.5", wl::kOn, -2},
+                          Case{"2.5", wl::kOn, 2}, Case{"3.5", wl::kOn, 4}, Case{"&H10", wl::kOn, 16},
+                          Case{"1e3", wl::kOn, 1000}, Case{"1e300", wl::kOn, 0}, Case{"&HFFFFFFFFFF", wl::kOn, 0},
+                          Case{"40000", wl::kOn, 0}}) {
+        Write(std::string("[settings]\r\nDontKeepOlLoaded=") + c.stored + "\r\nStartOutlookIn=" + c.stored + "\r\n");
+        ReadStartupSettings();
+        EXPECT_EQ(g_blnKeepOutlookLoaded, c.keepLoaded) << c.stored;
+        EXPECT_EQ(g_intStartOutlookIn, c.startIn) << c.stored;
+    }
+}
+
+TEST_F(Settings, LongValuesAreCutTo511Characters)
+{
+    Write("[settings]\r\nStartOutlookIn=" + std::string(600, '7') + "\r\n");
+    std::wstring value = ReadIniSetting(L"StartOutlookIn");
+    EXPECT_EQ(value, std::wstring(511, L'7'));
+    ReadStartupSettings();
+    EXPECT_EQ(g_intStartOutlookIn, 0);  // far beyond 16 bits: absent
+}
+
+TEST_F(Settings, ExitWritesTheFiveKeysInOrder)
+{
+    WriteIniSetting(L"DontKeepOlLoaded", wl::InverseFlagText(wl::kOn));
+    WriteIniSetting(L"KeepWordLoaded", wl::FlagText(wl::kOff));
+    WriteIniSetting(L"StartOutlookIn", std::int16_t{0});
+    WriteIniSetting(L"DontTrackReminders", wl::InverseFlagText(wl::kOn));
+    WriteIniSetting(L"DontTrackOverdueTasks", wl::InverseFlagText(wl::kOn));
+    EXPECT_EQ(FileContent(),
+              "[settings]\r\nDontKeepOlLoaded=0\r\nKeepWordLoaded=0\r\nStartOutlookIn=0\r\n"
+              "DontTrackReminders=0\r\nDontTrackOverdueTasks=0\r\n");
+}
+
+TEST_F(Settings, DoublesAreWrittenWithAFullStopWhateverTheLocale)
+{
+    LCID previous = ::GetThreadLocale();
+    ::SetThreadLocale(MAKELCID(MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN), SORT_DEFAULT));
+    WriteIniSetting(L"LoadDelay", 500.0);
+    WriteIniSetting(L"Other", 5000.0);
+    WriteIniSetting(L"Third", 1234.5);
+    ::SetThreadLocale(previous);
+    EXPECT_EQ(ReadIniSetting(L"LoadDelay"), L"500");
+    EXPECT_EQ(ReadIniSetting(L"Other"), L"5000");
+    EXPECT_EQ(ReadIniSetting(L"Third"), L"1234.5");
+}
+
+TEST_F(Settings, ExplicitSectionFolderAndFile)
+{
+    test::TempFolder other;
+    WriteIniSetting(L"count", L"2", IniPlace{L"settings", other.Path(), L"newlnks.ini"});
+    WriteIniSetting(L"key", L"value", IniPlace{L"other", std::nullopt, std::nullopt});
+    EXPECT_EQ(test::ReadTextFile(other.Path() + L"newlnks.ini"), "[settings]\r\ncount=2\r\n");
+    EXPECT_EQ(ReadIniSetting(L"key", IniPlace{L"other", std::nullopt, std::nullopt}), L"value");
+    EXPECT_EQ(ReadIniSetting(L"key"), L"");  // another section
+}
+
+TEST_F(Settings, DefaultsAreTakenAtEachCall)
+{
+    WriteIniSetting(L"Where", L"first");
+    test::TempFolder second;
+    g_strAppPath = second.Path();
+    EXPECT_EQ(ReadIniSetting(L"Where"), L"");
+    WriteIniSetting(L"Where", L"second");
+    EXPECT_TRUE(test::FileExists(second.Path() + SettingsFileName()));
+    g_strAppPath = folder.Path();
+    EXPECT_EQ(ReadIniSetting(L"Where"), L"first");
+}
+
+TEST(SettingsFile, IsNamedAfterTheExecutable)
+{
+    EXPECT_EQ(SettingsFileName(), L"wendlock_wintests.ini");
+}
+
+TEST(AppPath, OneBackslashAfterEveryFolder)
+{
+    EXPECT_EQ(AppPathOf(L"C:\\wendlock.exe"), L"C:\\");
+    EXPECT_EQ(AppPathOf(L"C:\\Tools\\wendlock.exe"), L"C:\\Tools\\");
+    EXPECT_EQ(AppPathOf(L"\\\\server\\share\\wendlock.exe"), L"\\\\server\\share\\");
+}
+
+TEST(AppPath, DriveRootSettingsLandInTheRoot)
+{
+    std::wstring previous = g_strAppPath;
+    g_strAppPath = L"C:\\";
+    WriteIniSetting(L"Probe", L"1");
+    std::wstring file = L"C:\\" + SettingsFileName();
+    EXPECT_TRUE(test::FileExists(file));
+    EXPECT_EQ(ReadIniSetting(L"Probe"), L"1");
+    ::DeleteFileW(file.c_str());
+    g_strAppPath = previous;
+}
+
+namespace {
+
+struct RegistryKey {
+    std::wstring path = L"Software\\WendlockTests\\" + std::to_wstring(::GetCurrentProcessId());
+    ~RegistryKey() { ::RegDeleteTreeW(HKEY_CURRENT_USER, path.c_str()); }
+    void Set(const wchar_t* name, const std::wstring& value) const
+    {
+        HKEY key = nullptr;
+        ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                                    nullptr),
+                  ERROR_SUCCESS);
+        if (name || !value.empty())
+            ::RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                             static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+        ::RegCloseKey(key);
+    }
+};
+
+}  // namespace
+
+TEST(Registry, ReadsADefaultValueExactly)
+{
+    RegistryKey key;
+    const std::wstring path = L"C:\\Program Files\\Microsoft Office\\root\\Office16\\OUTLOOK.EXE";
+    key.Set(nullptr, path);
+    EXPECT_EQ(ReadRegistryString(HKEY_CURRENT_USER, key.path, L""), path);
+}
+
+TEST(Registry, MissingKeyOrValueGivesEmptyText)
+{
+    RegistryKey key;
+    EXPECT_EQ(ReadRegistryString(HKEY_CURRENT_USER, key.path, L""), L"");
+    key.Set(L"Named", L"x");  // the key exists, without a default value
+    EXPECT_EQ(ReadRegistryString(HKEY_CURRENT_USER, key.path, L""), L"");
+    EXPECT_EQ(ReadRegistryString(HKEY_CURRENT_USER, key.path, L"Named"), L"x");
+}
+
+TEST(Registry, LeadingBlanksGoTrailingOnesStay)
+{
+    RegistryKey key;
+    key.Set(nullptr, L"  C:\\Office\\OUTLOOK.EXE  ");
+    EXPECT_EQ(ReadRegistryString(HKEY_CURRENT_USER, key.path, L""), L"C:\\Office\\OUTLOOK.EXE  ");
+    key.Set(nullptr, std::wstring(300, L'x'));  // longer than the buffer: not read
+    EXPECT_EQ(ReadRegistryString(HKEY_CURRENT_USER, key.path, L""), L"");
+}
+
+TEST(Registry, TheStandInIsRegisteredAsOutlook)
+{
+    std::wstring path = ReadRegistryString(HKEY_LOCAL_MACHINE,
+                                           L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\OUTLOOK.EXE", L"");
+    EXPECT_NE(path.find(L"outlook-standin.exe"), std::wstring::npos) << test::Narrow(path);
+}

@@ -1,0 +1,159 @@
+#include "TestSupport.h"
+
+#include "core/basINI.h"
+#include "core/basMain.h"
+
+#include <shellapi.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace test {
+
+std::wstring BinFolder()
+{
+    wchar_t path[MAX_PATH] = {};
+    ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring p(path);
+    return p.substr(0, p.find_last_of(L'\\') + 1);
+}
+
+TempFolder::TempFolder()
+{
+    wchar_t temp[MAX_PATH] = {};
+    ::GetTempPathW(MAX_PATH, temp);
+    static int counter = 0;
+    for (;;) {
+        m_path = std::wstring(temp) + L"wltest-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
+                 std::to_wstring(++counter) + L"\\";
+        if (::CreateDirectoryW(m_path.c_str(), nullptr)) break;
+        if (::GetLastError() != ERROR_ALREADY_EXISTS) break;
+    }
+}
+
+TempFolder::~TempFolder()
+{
+    // SHFileOperation wants a double-NUL-terminated list.
+    std::wstring from = m_path.substr(0, m_path.size() - 1);
+    from.push_back(L'\0');
+    SHFILEOPSTRUCTW op{};
+    op.wFunc = FO_DELETE;
+    op.pFrom = from.c_str();
+    op.fFlags = FOF_NO_UI;
+    ::SHFileOperationW(&op);
+}
+
+ProgramFolder::ProgramFolder() : m_previous(g_strAppPath)
+{
+    for (const wchar_t* icon : {L"olico.ico", L"olicod.ico", L"bell.ico", L"task.ico"})
+        ::CopyFileW((BinFolder() + icon).c_str(), (Path() + icon).c_str(), FALSE);
+    g_strAppPath = Path();
+}
+
+ProgramFolder::~ProgramFolder() { g_strAppPath = m_previous; }
+
+std::wstring ProgramFolder::SettingsFile() const { return Path() + SettingsFileName(); }
+
+void WriteTextFile(const std::wstring& path, const std::string& bytes)
+{
+    std::ofstream out(std::filesystem::path(path), std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+std::string ReadTextFile(const std::wstring& path)
+{
+    std::ifstream in(std::filesystem::path(path), std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+bool FileExists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+void Pump(std::chrono::milliseconds duration)
+{
+    PumpUntil([] { return false; }, duration);
+}
+
+bool PumpUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout)
+{
+    auto end = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        MSG msg;
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageW(&msg);
+        }
+        if (condition()) return true;
+        if (std::chrono::steady_clock::now() >= end) return false;
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    }
+}
+
+MessageBoxWatcher::MessageBoxWatcher() : m_thread([this] { Run(); }) {}
+
+MessageBoxWatcher::~MessageBoxWatcher()
+{
+    m_stop = true;
+    m_thread.join();
+}
+
+std::vector<std::wstring> MessageBoxWatcher::Texts() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_texts;
+}
+
+void MessageBoxWatcher::Run()
+{
+    const DWORD pid = ::GetCurrentProcessId();
+    while (!m_stop) {
+        struct Search {
+            DWORD pid;
+            HWND found = nullptr;
+        } search{pid};
+        ::EnumWindows(
+            [](HWND hwnd, LPARAM param) -> BOOL {
+                auto* s = reinterpret_cast<Search*>(param);
+                DWORD owner = 0;
+                ::GetWindowThreadProcessId(hwnd, &owner);
+                wchar_t cls[16] = {};
+                ::GetClassNameW(hwnd, cls, 16);
+                // A message box: a dialog with the static text control 0xFFFF.
+                if (owner == s->pid && std::wstring_view(cls) == L"#32770" && ::IsWindowVisible(hwnd) &&
+                    ::GetDlgItem(hwnd, 0xFFFF)) {
+                    s->found = hwnd;
+                    return FALSE;
+                }
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&search));
+        if (search.found) {
+            wchar_t text[4096] = {};
+            ::GetDlgItemTextW(search.found, 0xFFFF, text, 4096);
+            {
+                std::lock_guard<std::mutex> lock(m_mutex);
+                m_texts.emplace_back(text);
+            }
+            // The default button (OK) closes it.
+            ::PostMessageW(search.found, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+            for (int i = 0; i < 200 && ::IsWindow(search.found) && ::IsWindowVisible(search.found); ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
+bool ShellHasIcon(HWND owner)
+{
+    NOTIFYICONDATAW data{};
+    data.cbSize = NOTIFYICONDATAW_V1_SIZE;
+    data.hWnd = owner;
+    data.uID = kTrayIconId;
+    return ::Shell_NotifyIconW(NIM_MODIFY, &data) != FALSE;
+}
+
+std::string Narrow(const std::wstring& text) { return wl::ToUtf8(text); }
+
+}  // namespace test

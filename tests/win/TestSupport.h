@@ -1,0 +1,78 @@
+// Helpers of the tests that run against the real Windows API.
+#pragma once
+
+#include "core/win32.h"
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace test {
+
+// The folder of the test executable, where the build puts every program
+// and the files that go beside wendlock.exe. Ends in a backslash.
+std::wstring BinFolder();
+
+// A fresh folder under %TEMP%, removed with everything in it at the end.
+class TempFolder {
+public:
+    TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+    ~TempFolder();
+    const std::wstring& Path() const noexcept { return m_path; }  // ends in a backslash
+
+private:
+    std::wstring m_path;
+};
+
+// The program folder of the code under test, for the life of the object:
+// a temporary folder holding the icon files, with g_strAppPath pointing at it.
+class ProgramFolder {
+public:
+    ProgramFolder();
+    ~ProgramFolder();
+    const std::wstring& Path() const noexcept { return m_folder.Path(); }
+    std::wstring SettingsFile() const;  // full path of the settings file the code reads
+
+private:
+    TempFolder m_folder;
+    std::wstring m_previous;
+};
+
+void WriteTextFile(const std::wstring& path, const std::string& bytes);
+std::string ReadTextFile(const std::wstring& path);
+bool FileExists(const std::wstring& path);
+
+// Handles this thread's messages for a while, or until the condition holds.
+void Pump(std::chrono::milliseconds duration);
+bool PumpUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout = std::chrono::seconds(10));
+
+// Answers the message boxes of this process from a second thread: records
+// each box's text and presses its default button.
+class MessageBoxWatcher {
+public:
+    MessageBoxWatcher();
+    MessageBoxWatcher(const MessageBoxWatcher&) = delete;
+    MessageBoxWatcher& operator=(const MessageBoxWatcher&) = delete;
+    ~MessageBoxWatcher();
+    std::vector<std::wstring> Texts() const;
+
+private:
+    void Run();
+    std::atomic<bool> m_stop{false};
+    mutable std::mutex m_mutex;
+    std::vector<std::wstring> m_texts;
+    std::thread m_thread;
+};
+
+// Whether the shell shows an icon for (owner, 1): only an existing icon can be modified.
+bool ShellHasIcon(HWND owner);
+
+std::string Narrow(const std::wstring& text);
+
+}  // namespace test
