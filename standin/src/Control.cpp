@@ -1,0 +1,249 @@
+#include "Control.h"
+
+#include "Objects.h"
+#include "Server.h"
+#include "Text.h"
+#include "Ui.h"
+
+#include <sstream>
+
+namespace standin {
+
+namespace {
+
+constexpr DWORD kPipeBuffer = 64 * 1024;
+constexpr size_t kMaxCommand = 1024 * 1024;
+
+bool KnownKind(const std::wstring& kind)
+{
+    for (const wchar_t* k : {L"application", L"namespace", L"folder", L"items", L"item", L"explorers", L"explorer",
+                             L"word"})
+        if (kind == k) return true;
+    return false;
+}
+
+std::wstring Reply(std::wstring_view status, const std::vector<std::wstring>& lines = {})
+{
+    std::wstring out(status);
+    for (const auto& l : lines) out += L"\n" + l;
+    return out;
+}
+
+std::wstring Error(const std::wstring& text) { return L"error " + text; }
+
+std::wstring Handle(const std::wstring& commandLine, ControlRequest::After& after)
+{
+    Server& s = TheServer();
+    auto words = Tokenize(commandLine);
+    if (words.empty()) return Error(L"empty command");
+    std::wstring verb = Lower(words[0]);
+    std::vector<std::wstring> args(words.begin() + 1, words.end());
+
+    if (verb == L"ping") return L"ok pong";
+
+    if (verb == L"add") {
+        std::wstring problem;
+        auto item = s.model.AddItem(args, problem);
+        if (!item) return Error(problem);
+        s.RefreshWindows();
+        return L"ok " + item->entryId;
+    }
+    if (verb == L"set") {
+        if (args.empty()) return Error(L"set <entryid> <field>=<value> ...");
+        auto item = s.model.FindItem(args[0]);
+        if (!item) return Error(L"no such item: " + args[0]);
+        std::wstring problem;
+        if (!s.model.SetFields(*item, std::vector<std::wstring>(args.begin() + 1, args.end()), problem))
+            return Error(problem);
+        s.RefreshWindows();
+        return L"ok";
+    }
+    if (verb == L"delete") {
+        if (args.size() != 1) return Error(L"delete <entryid>");
+        auto item = s.model.FindItem(args[0]);
+        if (!item) return Error(L"no such item: " + args[0]);
+        ui::Destroy(item->window);
+        s.model.DeleteItem(args[0]);
+        s.RefreshWindows();
+        return L"ok";
+    }
+    if (verb == L"fire-reminder") {
+        if (args.size() != 1) return Error(L"fire-reminder <entryid>");
+        auto item = s.model.FindItem(args[0]);
+        if (!item) return Error(L"no such item: " + args[0]);
+        wl::ComPtr<IDispatch> object = NewItem(item);
+        int n = s.Fire(0xF004, L"Reminder", object.Get(), L"Item:" + item->entryId);
+        return L"ok " + std::to_wstring(n);
+    }
+    if (verb == L"fire-quit") return L"ok " + std::to_wstring(s.Fire(0xF007, L"Quit", nullptr, L""));
+
+    if (verb == L"fail" || verb == L"unfail") {
+        if (args.empty() || args.size() > 2 || (verb == L"unfail" && args.size() != 1))
+            return Error(verb + L" <Kind>.<Member>" + (verb == L"fail" ? L" [hresult]" : L""));
+        std::wstring key = Lower(args[0]);
+        size_t dot = key.rfind(L'.');
+        if (dot == std::wstring::npos || dot == 0 || dot + 1 == key.size())
+            return Error(L"expected <Kind>.<Member> or <Kind>:<id>.<Member>: " + args[0]);
+        std::wstring kind = key.substr(0, std::min(key.find(L':'), dot));
+        std::wstring member = key.substr(dot + 1);
+        if (!KnownKind(kind)) return Error(L"unknown kind: " + kind);
+        if (verb == L"unfail") {
+            s.failures.erase(key);
+            return L"ok";
+        }
+        HRESULT hr = E_FAIL;
+        if (member == L"restrict" || !KnownMember(kind, member)) hr = DISP_E_UNKNOWNNAME;
+        if (args.size() == 2) {
+            auto given = ParseResult(args[1]);
+            if (!given || SUCCEEDED(*given)) return Error(L"not a failure code: " + args[1]);
+            hr = *given;
+        }
+        s.failures[key] = hr;
+        return L"ok " + HexResult(hr);
+    }
+    if (verb == L"fail-clear") {
+        s.failures.clear();
+        return L"ok";
+    }
+
+    if (verb == L"journal") {
+        std::wstring text = Wide(s.journal.ReadAll());
+        std::vector<std::wstring> lines;
+        std::wistringstream in(text);
+        for (std::wstring line; std::getline(in, line);) {
+            if (!line.empty() && line.back() == L'\r') line.pop_back();
+            lines.push_back(line);
+        }
+        return Reply(L"ok " + std::to_wstring(lines.size()), lines);
+    }
+    if (verb == L"journal-clear") {
+        s.journal.Clear();
+        return L"ok";
+    }
+    if (verb == L"stats") {
+        return Reply(L"ok", {L"getidsofnames=" + std::to_wstring(s.stats.getIdsOfNames),
+                             L"invoke=" + std::to_wstring(s.stats.invoke), L"next=" + std::to_wstring(s.stats.next),
+                             L"objects=" + std::to_wstring(s.objectsAlive)});
+    }
+    if (verb == L"stats-reset") {
+        s.stats = CallStats{};
+        return L"ok";
+    }
+    if (verb == L"state") {
+        auto active = s.model.ActiveExplorer();
+        std::vector<std::wstring> lines = {
+            L"pid=" + std::to_wstring(::GetCurrentProcessId()),
+            L"explorers=" + std::to_wstring(s.model.OpenExplorers().size()),
+            L"active=" + std::to_wstring(active ? active->id : 0),
+        };
+        for (auto& e : s.model.Explorers())
+            lines.push_back(L"explorer=" + std::to_wstring(e->id) + L" folder=" + Quoted(e->folder->name) +
+                            L" displayed=" + (e->displayed ? L"1" : L"0") + L" closed=" + (e->closed ? L"1" : L"0") +
+                            L" window=" + (e->window ? L"1" : L"0"));
+        lines.push_back(L"sinks=" + std::to_wstring(s.sinks.size()));
+        lines.push_back(L"application=" + std::wstring(s.application ? L"1" : L"0"));
+        lines.push_back(L"objects=" + std::to_wstring(s.objectsAlive));
+        lines.push_back(L"linger=" + std::wstring(s.linger ? L"1" : L"0"));
+        lines.push_back(L"journal=" + s.journal.Path());
+        return Reply(L"ok", lines);
+    }
+    if (verb == L"exit") {
+        after = ControlRequest::After::Exit;
+        return L"ok";
+    }
+    if (verb == L"kill") {
+        // A crash as clients see it. Revoking the class objects first keeps
+        // Wine's activation able to start a new stand-in afterwards; "kill raw"
+        // skips that, to reproduce a real crash.
+        bool raw = args.size() == 1 && Lower(args[0]) == L"raw";
+        if (!args.empty() && !raw) return Error(L"kill [raw]");
+        if (!raw) s.Revoke();
+        s.journal.Write(raw ? L"Server kill (raw)" : L"Server kill");
+        after = ControlRequest::After::Kill;
+        return L"ok";
+    }
+    return Error(L"unknown command: " + words[0]);
+}
+
+std::string ReadCommand(HANDLE pipe)
+{
+    std::string text;
+    char buf[4096];
+    while (text.size() < kMaxCommand) {
+        DWORD got = 0;
+        if (!::ReadFile(pipe, buf, sizeof buf, &got, nullptr) || got == 0) break;
+        text.append(buf, got);
+        if (text.find('\n') != std::string::npos) break;
+    }
+    size_t nl = text.find('\n');
+    if (nl != std::string::npos) text.resize(nl);
+    if (!text.empty() && text.back() == '\r') text.pop_back();
+    return text;
+}
+
+HANDLE NewInstance(bool first)
+{
+    return ::CreateNamedPipeW(kPipeName, PIPE_ACCESS_DUPLEX | (first ? FILE_FLAG_FIRST_PIPE_INSTANCE : 0),
+                              PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, PIPE_UNLIMITED_INSTANCES, kPipeBuffer,
+                              kPipeBuffer, 0, nullptr);
+}
+
+DWORD WINAPI ServePipe(void* firstInstance)
+{
+    HANDLE listening = firstInstance;
+    for (;;) {
+        BOOL connected = ::ConnectNamedPipe(listening, nullptr) || ::GetLastError() == ERROR_PIPE_CONNECTED;
+        wl::UniqueHandle current(listening);
+        // Keep an instance listening while this one is served.
+        listening = NewInstance(false);
+        if (connected) try {
+            ControlRequest request;
+            request.command = ReadCommand(current.get());
+            ::SendMessageW(TheServer().controlWindow, kMsgCommand, 0, reinterpret_cast<LPARAM>(&request));
+            request.reply += "\n";
+            DWORD written = 0;
+            (void)::WriteFile(current.get(), request.reply.data(), static_cast<DWORD>(request.reply.size()), &written,
+                              nullptr);
+            (void)::FlushFileBuffers(current.get());
+            (void)::DisconnectNamedPipe(current.get());
+            if (request.after == ControlRequest::After::Kill) ::TerminateProcess(::GetCurrentProcess(), 3);
+            if (request.after == ControlRequest::After::Exit)
+                ::PostMessageW(TheServer().controlWindow, kMsgQuit, 1, 0);
+        } catch (...) {
+            // Out of memory for one request: the client sees the pipe close.
+        }
+        if (listening == INVALID_HANDLE_VALUE) {
+            ::Sleep(100);
+            listening = NewInstance(false);
+            if (listening == INVALID_HANDLE_VALUE) return 1;
+        }
+    }
+}
+
+}  // namespace
+
+void HandleCommand(ControlRequest& request)
+{
+    try {
+        std::wstring reply = Handle(Wide(request.command), request.after);
+        request.reply = Utf8(reply);
+    } catch (...) {
+        request.reply = "error internal failure";
+        request.after = ControlRequest::After::Nothing;
+    }
+}
+
+bool StartControlPipe()
+{
+    HANDLE first = NewInstance(true);
+    if (first == INVALID_HANDLE_VALUE) return false;
+    HANDLE thread = ::CreateThread(nullptr, 0, ServePipe, first, 0, nullptr);
+    if (!thread) {
+        ::CloseHandle(first);
+        return false;
+    }
+    ::CloseHandle(thread);
+    return true;
+}
+
+}  // namespace standin

@@ -1,0 +1,105 @@
+// The mailbox the stand-in serves: one store with Outlook's default folders,
+// their items, and the explorers opened on them. Plain data; the COM objects
+// in Objects.h are thin views onto it, so an item deleted here stays alive for
+// references already handed out.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace standin {
+
+enum class ItemKind { Mail, Appointment, Contact, Task, Note, Journal };
+
+struct FolderData;
+
+struct ItemData {
+    std::wstring subject;
+    std::wstring entryId;
+    double due;       // tasks: kNoDate when none
+    double reminder;  // kNoDate when none
+    bool complete = false;
+    FolderData* folder = nullptr;  // folders live as long as the model
+    bool deleted = false;
+    HWND window = nullptr;  // the window Display opened, if any
+};
+
+struct FolderData {
+    std::wstring name;
+    int number = 0;  // Outlook's default-folder number; 0 for the store root
+    ItemKind kind = ItemKind::Mail;
+    std::wstring entryId;
+    std::vector<std::shared_ptr<ItemData>> items;
+    bool IsRoot() const noexcept { return number == 0; }
+};
+
+struct ExplorerData {
+    int id = 0;
+    FolderData* folder = nullptr;
+    bool displayed = false;
+    bool closed = false;
+    HWND window = nullptr;
+};
+
+// Options a scenario sets for the whole run.
+struct ScenarioOptions {
+    bool linger = false;
+    bool quitOnLastClose = false;
+    std::wstring journalPath;  // empty: beside the exe
+};
+
+class Model {
+public:
+    explicit Model(std::wstring storeName = L"Mailbox - Demo User");
+    Model(const Model&) = delete;
+    Model& operator=(const Model&) = delete;
+
+    FolderData& Root() noexcept { return m_root; }
+    void RenameStore(const std::wstring& name) { m_root.name = name; }
+    FolderData* FolderByNumber(int number);
+    // A folder number, or a default folder's name (any case, blanks ignored).
+    FolderData* FolderByText(const std::wstring& text);
+    const std::vector<std::unique_ptr<FolderData>>& Folders() const noexcept { return m_folders; }
+
+    std::shared_ptr<ItemData> FindItem(const std::wstring& entryId) const;
+    // Adds an item from scenario fields (folder=, subject=, entryid=, due=,
+    // complete=, reminder=). Returns nullptr and sets error on a bad field.
+    std::shared_ptr<ItemData> AddItem(const std::vector<std::wstring>& fields, std::wstring& error);
+    // Changes fields of an existing item (the same names; folder= moves it).
+    bool SetFields(ItemData& item, const std::vector<std::wstring>& fields, std::wstring& error);
+    bool DeleteItem(const std::wstring& entryId);
+
+    std::wstring NewEntryId(const FolderData& folder);
+
+    // Explorers in order of creation; closed ones stay listed, marked closed.
+    std::vector<std::shared_ptr<ExplorerData>>& Explorers() noexcept { return m_explorers; }
+    std::shared_ptr<ExplorerData> AddExplorer(FolderData* folder);
+    std::vector<std::shared_ptr<ExplorerData>> OpenExplorers() const;
+    // The explorer displayed or activated last and not closed, or nullptr.
+    std::shared_ptr<ExplorerData> ActiveExplorer() const;
+    void BringToFront(const std::shared_ptr<ExplorerData>& explorer);
+
+    // Reads a scenario file's text; false with a message on the first bad line.
+    bool LoadScenario(const std::wstring& text, ScenarioOptions& options, std::wstring& error);
+    // The built-in mailbox of a small office.
+    void LoadDemo();
+
+private:
+    FolderData m_root;
+    std::vector<std::unique_ptr<FolderData>> m_folders;
+    std::vector<std::shared_ptr<ExplorerData>> m_explorers;
+    std::vector<std::weak_ptr<ExplorerData>> m_zOrder;  // front last
+    unsigned m_nextEntry = 1;
+    int m_nextExplorer = 1;
+    unsigned m_seed;
+};
+
+const wchar_t* KindClassName(ItemKind kind);  // MessageClass
+long KindClassNumber(ItemKind kind);          // Class (OlObjectClass)
+long KindItemType(ItemKind kind);             // DefaultItemType (OlItemType)
+
+}  // namespace standin

@@ -1,0 +1,1240 @@
+#include "Objects.h"
+
+#include "Text.h"
+#include "Ui.h"
+
+#include <olectl.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cwctype>
+#include <functional>
+
+namespace standin {
+
+namespace {
+
+// Asks an object of this process for itself; proxies of other processes do not know it.
+// {6B3E1A52-9C0D-4E7B-A2C4-5D1F0E8B7A31}
+constexpr IID kIidSelf = {0x6b3e1a52, 0x9c0d, 0x4e7b, {0xa2, 0xc4, 0x5d, 0x1f, 0x0e, 0x8b, 0x7a, 0x31}};
+
+constexpr HRESULT kItemGone = static_cast<HRESULT>(0x8004010F);
+const wchar_t kItemGoneText[] = L"The item has been moved or deleted.";
+const wchar_t kBadParameterText[] = L"Could not complete the operation. One or more parameter values are not valid.";
+
+// Result setters: a VARIANT the caller has initialised.
+void SetText(VARIANT* v, std::wstring_view text)
+{
+    v->vt = VT_BSTR;
+    v->bstrVal = ::SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+}
+void SetLong(VARIANT* v, long n)
+{
+    v->vt = VT_I4;
+    v->lVal = n;
+}
+void SetBool(VARIANT* v, bool b)
+{
+    v->vt = VT_BOOL;
+    v->boolVal = b ? VARIANT_TRUE : VARIANT_FALSE;
+}
+void SetDate(VARIANT* v, double d)
+{
+    v->vt = VT_DATE;
+    v->date = d;
+}
+void SetObject(VARIANT* v, wl::ComPtr<IDispatch> object)
+{
+    v->vt = VT_DISPATCH;
+    v->pdispVal = object.Detach();
+}
+
+// Argument readers: conversions as automation does them.
+long ArgLong(const VARIANT* v)
+{
+    VARIANT out;
+    ::VariantInit(&out);
+    if (!v || FAILED(::VariantChangeType(&out, const_cast<VARIANT*>(v), 0, VT_I4)))
+        throw DispError{DISP_E_TYPEMISMATCH, L"Type mismatch", true};
+    return out.lVal;
+}
+
+std::wstring ArgText(const VARIANT* v)
+{
+    wl::Variant out;
+    if (!v || FAILED(::VariantChangeType(out.Put(), const_cast<VARIANT*>(v), 0, VT_BSTR)))
+        throw DispError{DISP_E_TYPEMISMATCH, L"Type mismatch", true};
+    BSTR b = out.Ref().bstrVal;
+    return b ? std::wstring(b, ::SysStringLen(b)) : std::wstring();
+}
+
+bool ArgBool(const VARIANT* v)
+{
+    VARIANT out;
+    ::VariantInit(&out);
+    if (!v || FAILED(::VariantChangeType(&out, const_cast<VARIANT*>(v), 0, VT_BOOL)))
+        throw DispError{DISP_E_TYPEMISMATCH, L"Type mismatch", true};
+    return out.boolVal != VARIANT_FALSE;
+}
+
+// The object behind a VT_DISPATCH / VT_UNKNOWN argument, when it is one of ours.
+ObjectBase* ArgObject(const VARIANT* v)
+{
+    if (!v) return nullptr;
+    const VARIANT* d = v;
+    if (v->vt == (VT_BYREF | VT_VARIANT)) d = v->pvarVal;
+    IUnknown* unknown = nullptr;
+    if (d->vt == VT_DISPATCH || d->vt == VT_UNKNOWN) unknown = d->punkVal;
+    else if (d->vt == (VT_BYREF | VT_DISPATCH) || d->vt == (VT_BYREF | VT_UNKNOWN)) unknown = *d->ppunkVal;
+    return unknown ? ObjectBase::FromDispatch(unknown) : nullptr;
+}
+
+bool IsMissing(const VARIANT& v) { return v.vt == VT_ERROR && v.scode == DISP_E_PARAMNOTFOUND; }
+
+template <class T, class... A>
+wl::ComPtr<IDispatch> Make(A&&... args)
+{
+    return wl::ComPtr<IDispatch>::Attach(static_cast<IDispatch*>(new T(std::forward<A>(args)...)));
+}
+
+wl::ComPtr<IDispatch> NewNameSpace();
+wl::ComPtr<IDispatch> NewFolder(FolderData* folder);
+wl::ComPtr<IDispatch> NewItems(FolderData* folder, std::optional<bool> complete);
+wl::ComPtr<IDispatch> NewExplorers();
+wl::ComPtr<IDispatch> NewExplorer(const std::shared_ptr<ExplorerData>& explorer);
+
+// Members every Outlook object has.
+constexpr DISPID kIdApplication = 0xF000;
+constexpr DISPID kIdClass = 0xF00A;
+constexpr DISPID kIdSession = 0xF00B;
+constexpr DISPID kIdParent = 0xF001;
+
+void AddCommon(std::vector<Member>& list)
+{
+    list.push_back({L"Application", kIdApplication, MemberType::Get, {}});
+    list.push_back({L"Class", kIdClass, MemberType::Get, {}});
+    list.push_back({L"Session", kIdSession, MemberType::Get, {}});
+}
+
+// Answers Application and Session; false for other members.
+bool CommonCall(DISPID id, VARIANT* result)
+{
+    if (id == kIdApplication) {
+        SetObject(result, NewApplication());
+        return true;
+    }
+    if (id == kIdSession) {
+        SetObject(result, NewNameSpace());
+        return true;
+    }
+    return false;
+}
+
+// IEnumVARIANT over a snapshot of objects, created as they are fetched.
+class Enumerator final : public IEnumVARIANT {
+public:
+    using Maker = std::function<wl::ComPtr<IDispatch>(size_t)>;
+    Enumerator(std::wstring ref, size_t count, Maker maker, size_t position = 0)
+        : m_ref(std::move(ref)), m_count(count), m_maker(std::move(maker)), m_pos(position)
+    {
+        TheServer().ObjectCreated(static_cast<IEnumVARIANT*>(this));
+    }
+    Enumerator(const Enumerator&) = delete;
+    Enumerator& operator=(const Enumerator&) = delete;
+    ~Enumerator() { TheServer().ObjectDestroyed(static_cast<IEnumVARIANT*>(this)); }
+
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override
+    {
+        if (!out) return E_POINTER;
+        if (iid == IID_IUnknown || iid == IID_IEnumVARIANT) {
+            *out = static_cast<IEnumVARIANT*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(::InterlockedIncrement(&m_refs)); }
+    STDMETHODIMP_(ULONG) Release() override
+    {
+        LONG n = ::InterlockedDecrement(&m_refs);
+        if (n == 0) delete this;
+        return static_cast<ULONG>(n);
+    }
+    STDMETHODIMP Next(ULONG count, VARIANT* items, ULONG* fetched) override
+    {
+        try {
+            ++TheServer().stats.next;
+            if (!items || (count > 1 && !fetched)) return E_POINTER;
+            ULONG n = 0;
+            try {
+                while (n < count && m_pos < m_count) {
+                    ::VariantInit(&items[n]);
+                    SetObject(&items[n], m_maker(m_pos));
+                    ++m_pos;
+                    ++n;
+                }
+            } catch (...) {
+                for (ULONG i = 0; i < n; ++i) ::VariantClear(&items[i]);
+                return E_OUTOFMEMORY;
+            }
+            if (fetched) *fetched = n;
+            TheServer().journal.Write(m_ref + L".Next(" + std::to_wstring(count) + L") -> " + std::to_wstring(n));
+            return n == count ? S_OK : S_FALSE;
+        } catch (...) {
+            return E_OUTOFMEMORY;
+        }
+    }
+    STDMETHODIMP Skip(ULONG count) override
+    {
+        try {
+            size_t left = m_count - m_pos;
+            bool all = count <= left;
+            m_pos += all ? count : left;
+            TheServer().journal.Write(m_ref + L".Skip(" + std::to_wstring(count) + L") -> " +
+                                      (all ? L"S_OK" : L"S_FALSE"));
+            return all ? S_OK : S_FALSE;
+        } catch (...) {
+            return E_OUTOFMEMORY;
+        }
+    }
+    STDMETHODIMP Reset() override
+    {
+        try {
+            m_pos = 0;
+            TheServer().journal.Write(m_ref + L".Reset() -> S_OK");
+            return S_OK;
+        } catch (...) {
+            return E_OUTOFMEMORY;
+        }
+    }
+    STDMETHODIMP Clone(IEnumVARIANT** out) override
+    {
+        if (!out) return E_POINTER;
+        *out = nullptr;
+        try {
+            *out = new Enumerator(m_ref, m_count, m_maker, m_pos);
+            TheServer().journal.Write(m_ref + L".Clone() -> " + m_ref);
+        } catch (...) {
+            return E_OUTOFMEMORY;
+        }
+        return S_OK;
+    }
+
+private:
+    LONG m_refs = 1;
+    std::wstring m_ref;
+    size_t m_count;
+    Maker m_maker;
+    size_t m_pos;
+};
+
+void SetEnumerator(VARIANT* result, std::wstring ref, size_t count, Enumerator::Maker maker)
+{
+    result->vt = VT_UNKNOWN;
+    result->punkVal = static_cast<IEnumVARIANT*>(new Enumerator(std::move(ref), count, std::move(maker)));
+}
+
+// Outlook.Application -------------------------------------------------------------------
+
+class ConnectionPoint;
+
+class Application final : public ObjectBase, public IConnectionPointContainer {
+public:
+    Application() { TheServer().application = static_cast<IDispatch*>(static_cast<ObjectBase*>(this)); }
+    ~Application() override
+    {
+        Server& s = TheServer();
+        s.application = nullptr;
+        try {
+            s.journal.Write(L"Release Application");
+        } catch (...) {
+        }
+        // Sinks belong to this object's connection points.
+        std::vector<Sink> sinks;
+        sinks.swap(s.sinks);
+    }
+
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override { return ObjectBase::QueryInterface(iid, out); }
+    STDMETHODIMP_(ULONG) AddRef() override { return ObjectBase::AddRef(); }
+    STDMETHODIMP_(ULONG) Release() override { return ObjectBase::Release(); }
+
+    STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints** out) override;
+    STDMETHODIMP FindConnectionPoint(REFIID iid, IConnectionPoint** out) override;
+
+    std::wstring Kind() const override { return L"Application"; }
+    std::wstring Ref() const override { return L"Application"; }
+
+protected:
+    HRESULT QueryOther(REFIID iid, void** out) override
+    {
+        if (iid == IID_IConnectionPointContainer) {
+            *out = static_cast<IConnectionPointContainer*>(this);
+            AddRef();
+            return S_OK;
+        }
+        return E_NOINTERFACE;
+    }
+
+    std::vector<Member> Members() const override
+    {
+        std::vector<Member> m = {
+            {L"GetNamespace", 0x110, MemberType::Method, {L"Type"}, 1},
+            {L"ActiveExplorer", 0x111, MemberType::Method, {}},
+            {L"Explorers", 0x112, MemberType::Get, {}},
+            {L"Quit", 0x113, MemberType::Method, {}},
+            {L"Name", 0x3001, MemberType::Get, {}},
+            {L"Version", 0x114, MemberType::Get, {}},
+        };
+        AddCommon(m);
+        return m;
+    }
+
+    void Call(const Member& member, const CallArgs& args, VARIANT* result) override
+    {
+        Server& s = TheServer();
+        switch (member.id) {
+        case 0x110:
+            if (!EqualsNoCase(ArgText(args.At(0)), L"MAPI")) throw DispError{E_INVALIDARG, kBadParameterText};
+            SetObject(result, NewNameSpace());
+            break;
+        case 0x111: {
+            auto active = s.model.ActiveExplorer();
+            SetObject(result, active ? NewExplorer(active) : nullptr);
+            break;
+        }
+        case 0x112: SetObject(result, NewExplorers()); break;
+        case 0x113: s.QuitLikeOutlook(); break;
+        case 0x3001: SetText(result, L"Outlook"); break;
+        case 0x114: SetText(result, L"16.0.0.0"); break;
+        case kIdClass: SetLong(result, 0); break;  // olApplication
+        default: CommonCall(member.id, result); break;
+        }
+    }
+};
+
+class ConnectionPoint final : public IConnectionPoint {
+public:
+    ConnectionPoint(Application* owner, const IID& iid) : m_owner(wl::ComPtr<IDispatch>::AddRef(owner)), m_iid(iid)
+    {
+        TheServer().ObjectCreated(static_cast<IConnectionPoint*>(this));
+    }
+    ConnectionPoint(const ConnectionPoint&) = delete;
+    ConnectionPoint& operator=(const ConnectionPoint&) = delete;
+    ~ConnectionPoint() { TheServer().ObjectDestroyed(static_cast<IConnectionPoint*>(this)); }
+
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override
+    {
+        if (!out) return E_POINTER;
+        if (iid == IID_IUnknown || iid == IID_IConnectionPoint) {
+            *out = static_cast<IConnectionPoint*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(::InterlockedIncrement(&m_refs)); }
+    STDMETHODIMP_(ULONG) Release() override
+    {
+        LONG n = ::InterlockedDecrement(&m_refs);
+        if (n == 0) delete this;
+        return static_cast<ULONG>(n);
+    }
+    STDMETHODIMP GetConnectionInterface(IID* iid) override
+    {
+        if (!iid) return E_POINTER;
+        *iid = m_iid;
+        return S_OK;
+    }
+    STDMETHODIMP GetConnectionPointContainer(IConnectionPointContainer** out) override
+    {
+        return m_owner->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(out));
+    }
+    STDMETHODIMP Advise(IUnknown* sink, DWORD* cookie) override
+    {
+        try {
+            if (!sink || !cookie) return E_POINTER;
+            *cookie = 0;
+            Server& s = TheServer();
+            // Out of process under Wine the event interface cannot be marshalled
+            // without a type library; every sink answers IDispatch.
+            wl::ComPtr<IDispatch> target;
+            if (FAILED(sink->QueryInterface(m_iid, target.PutVoid())) || !target)
+                if (FAILED(sink->QueryInterface(IID_IDispatch, target.PutVoid())) || !target) {
+                    s.journal.Write(std::wstring(L"Advise ") + EventInterfaceName(m_iid) + L" -> !" +
+                                    HexResult(CONNECT_E_CANNOTCONNECT));
+                    return CONNECT_E_CANNOTCONNECT;
+                }
+            try {
+                s.sinks.push_back(Sink{s.nextCookie, m_iid, std::move(target)});
+            } catch (...) {
+                return E_OUTOFMEMORY;
+            }
+            *cookie = s.nextCookie++;
+            s.journal.Write(std::wstring(L"Advise ") + EventInterfaceName(m_iid));
+            return S_OK;
+        } catch (...) {
+            return E_OUTOFMEMORY;
+        }
+    }
+    STDMETHODIMP Unadvise(DWORD cookie) override
+    {
+        try {
+            Server& s = TheServer();
+            auto it = std::find_if(s.sinks.begin(), s.sinks.end(),
+                                   [&](const Sink& k) { return k.cookie == cookie && k.iid == m_iid; });
+            if (it == s.sinks.end()) return CONNECT_E_NOCONNECTION;
+            Sink gone = std::move(*it);
+            s.sinks.erase(it);
+            s.journal.Write(std::wstring(L"Unadvise ") + EventInterfaceName(m_iid));
+            return S_OK;
+        } catch (...) {
+            return E_OUTOFMEMORY;
+        }
+    }
+    STDMETHODIMP EnumConnections(IEnumConnections**) override { return E_NOTIMPL; }
+
+private:
+    LONG m_refs = 1;
+    wl::ComPtr<IDispatch> m_owner;
+    IID m_iid;
+};
+
+class ConnectionPointList final : public IEnumConnectionPoints {
+public:
+    explicit ConnectionPointList(std::vector<wl::ComPtr<IConnectionPoint>> points, size_t pos = 0)
+        : m_points(std::move(points)), m_pos(pos)
+    {
+        TheServer().ObjectCreated(static_cast<IEnumConnectionPoints*>(this));
+    }
+    ConnectionPointList(const ConnectionPointList&) = delete;
+    ConnectionPointList& operator=(const ConnectionPointList&) = delete;
+    ~ConnectionPointList() { TheServer().ObjectDestroyed(static_cast<IEnumConnectionPoints*>(this)); }
+
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override
+    {
+        if (!out) return E_POINTER;
+        if (iid == IID_IUnknown || iid == IID_IEnumConnectionPoints) {
+            *out = static_cast<IEnumConnectionPoints*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(::InterlockedIncrement(&m_refs)); }
+    STDMETHODIMP_(ULONG) Release() override
+    {
+        LONG n = ::InterlockedDecrement(&m_refs);
+        if (n == 0) delete this;
+        return static_cast<ULONG>(n);
+    }
+    STDMETHODIMP Next(ULONG count, IConnectionPoint** out, ULONG* fetched) override
+    {
+        if (!out || (count > 1 && !fetched)) return E_POINTER;
+        ULONG n = 0;
+        while (n < count && m_pos < m_points.size()) {
+            out[n] = m_points[m_pos++].Get();
+            out[n++]->AddRef();
+        }
+        if (fetched) *fetched = n;
+        return n == count ? S_OK : S_FALSE;
+    }
+    STDMETHODIMP Skip(ULONG count) override
+    {
+        size_t left = m_points.size() - m_pos;
+        m_pos += std::min<size_t>(count, left);
+        return count <= left ? S_OK : S_FALSE;
+    }
+    STDMETHODIMP Reset() override
+    {
+        m_pos = 0;
+        return S_OK;
+    }
+    STDMETHODIMP Clone(IEnumConnectionPoints** out) override
+    {
+        if (!out) return E_POINTER;
+        try {
+            *out = new ConnectionPointList(m_points, m_pos);
+        } catch (...) {
+            *out = nullptr;
+            return E_OUTOFMEMORY;
+        }
+        return S_OK;
+    }
+
+private:
+    LONG m_refs = 1;
+    std::vector<wl::ComPtr<IConnectionPoint>> m_points;
+    size_t m_pos;
+};
+
+STDMETHODIMP Application::EnumConnectionPoints(IEnumConnectionPoints** out)
+{
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    try {
+        std::vector<wl::ComPtr<IConnectionPoint>> points;
+        points.push_back(wl::ComPtr<IConnectionPoint>::Attach(new ConnectionPoint(this, kIidApplicationEvents11)));
+        points.push_back(wl::ComPtr<IConnectionPoint>::Attach(new ConnectionPoint(this, kIidApplicationEvents)));
+        *out = new ConnectionPointList(std::move(points));
+    } catch (...) {
+        return E_OUTOFMEMORY;
+    }
+    return S_OK;
+}
+
+STDMETHODIMP Application::FindConnectionPoint(REFIID iid, IConnectionPoint** out)
+{
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    if (iid != kIidApplicationEvents11 && iid != kIidApplicationEvents) return CONNECT_E_NOCONNECTION;
+    try {
+        *out = new ConnectionPoint(this, iid);
+    } catch (...) {
+        return E_OUTOFMEMORY;
+    }
+    return S_OK;
+}
+
+// NameSpace ------------------------------------------------------------------------------
+
+class NameSpace final : public ObjectBase {
+public:
+    std::wstring Kind() const override { return L"NameSpace"; }
+    std::wstring Ref() const override { return L"NameSpace"; }
+
+protected:
+    std::vector<Member> Members() const override
+    {
+        std::vector<Member> m = {
+            {L"GetDefaultFolder", 0x20B, MemberType::Method, {L"FolderType"}, 1},
+            {L"Parent", kIdParent, MemberType::Get, {}},
+            {L"Type", 0x2101, MemberType::Get, {}},
+        };
+        AddCommon(m);
+        return m;
+    }
+    void Call(const Member& member, const CallArgs& args, VARIANT* result) override
+    {
+        switch (member.id) {
+        case 0x20B: {
+            FolderData* folder = TheServer().model.FolderByNumber(ArgLong(args.At(0)));
+            if (!folder) throw DispError{E_INVALIDARG, kBadParameterText};
+            SetObject(result, NewFolder(folder));
+            break;
+        }
+        case kIdParent: SetObject(result, NewApplication()); break;
+        case 0x2101: SetText(result, L"MAPI"); break;
+        case kIdClass: SetLong(result, 1); break;  // olNamespace
+        default: CommonCall(member.id, result); break;
+        }
+    }
+};
+
+// MAPIFolder -----------------------------------------------------------------------------
+
+class Folder final : public ObjectBase {
+public:
+    explicit Folder(FolderData* folder) : m_folder(folder) {}
+    std::wstring Kind() const override { return L"Folder"; }
+    std::wstring Ref() const override { return L"Folder:" + m_folder->name; }
+    FolderData* Data() const noexcept { return m_folder; }
+
+protected:
+    std::vector<Member> Members() const override
+    {
+        std::vector<Member> m = {
+            {L"Name", 0x3001, MemberType::Get, {}},
+            {L"Parent", kIdParent, MemberType::Get, {}},
+            {L"Items", 0x3100, MemberType::Get, {}},
+            {L"EntryID", 0x3010, MemberType::Get, {}},
+            {L"DefaultItemType", 0x3106, MemberType::Get, {}},
+        };
+        AddCommon(m);
+        return m;
+    }
+    void Call(const Member& member, const CallArgs&, VARIANT* result) override
+    {
+        switch (member.id) {
+        case 0x3001: SetText(result, m_folder->name); break;
+        case kIdParent:
+            SetObject(result, m_folder->IsRoot() ? NewNameSpace() : NewFolder(&TheServer().model.Root()));
+            break;
+        case 0x3100: SetObject(result, NewItems(m_folder, std::nullopt)); break;
+        case 0x3010: SetText(result, m_folder->entryId); break;
+        case 0x3106: SetLong(result, KindItemType(m_folder->kind)); break;
+        case kIdClass: SetLong(result, 2); break;  // olFolder
+        default: CommonCall(member.id, result); break;
+        }
+    }
+
+private:
+    FolderData* m_folder;
+};
+
+// Items ----------------------------------------------------------------------------------
+
+class Items final : public ObjectBase {
+public:
+    Items(FolderData* folder, std::optional<bool> complete) : m_folder(folder), m_complete(complete) {}
+    std::wstring Kind() const override { return L"Items"; }
+    std::wstring Ref() const override { return L"Items:" + m_folder->name; }
+
+protected:
+    std::vector<std::shared_ptr<ItemData>> List() const
+    {
+        std::vector<std::shared_ptr<ItemData>> list;
+        for (auto& item : m_folder->items)
+            if (!m_complete || item->complete == *m_complete) list.push_back(item);
+        return list;
+    }
+
+    std::vector<Member> Members() const override
+    {
+        std::vector<Member> m = {
+            {L"Count", 0x50, MemberType::Get, {}},
+            {L"Item", DISPID_VALUE, MemberType::Method, {L"Index"}, 1},
+            {L"_NewEnum", DISPID_NEWENUM, MemberType::Method, {}},
+            {L"Restrict", 0x64, MemberType::Method, {L"Filter"}, 1},
+            {L"Parent", kIdParent, MemberType::Get, {}},
+        };
+        AddCommon(m);
+        return m;
+    }
+
+    void Call(const Member& member, const CallArgs& args, VARIANT* result) override
+    {
+        switch (member.id) {
+        case 0x50: SetLong(result, static_cast<long>(List().size())); break;
+        case DISPID_VALUE: {
+            auto list = List();
+            const VARIANT* index = args.At(0);
+            VARTYPE t = index ? static_cast<VARTYPE>(index->vt & ~VT_BYREF) : static_cast<VARTYPE>(VT_EMPTY);
+            if (t == VT_BSTR) {
+                // By default property: the subject.
+                std::wstring subject = ArgText(index);
+                for (auto& item : list)
+                    if (EqualsNoCase(item->subject, subject)) {
+                        SetObject(result, NewItem(item));
+                        return;
+                    }
+                throw DispError{kItemGone, L"The attempted operation failed.  An object could not be found."};
+            }
+            long i = ArgLong(index);
+            if (i < 1 || static_cast<size_t>(i) > list.size())
+                throw DispError{DISP_E_BADINDEX, L"Array index out of bounds."};
+            SetObject(result, NewItem(list[static_cast<size_t>(i - 1)]));
+            break;
+        }
+        case DISPID_NEWENUM: {
+            auto list = List();
+            SetEnumerator(result, L"Enum:" + m_folder->name, list.size(),
+                          [list](size_t i) { return NewItem(list[i]); });
+            break;
+        }
+        case 0x64: SetObject(result, NewItems(m_folder, ParseFilter(ArgText(args.At(0))))); break;
+        case kIdParent: SetObject(result, NewFolder(m_folder)); break;
+        case kIdClass: SetLong(result, 16); break;  // olItems
+        default: CommonCall(member.id, result); break;
+        }
+    }
+
+private:
+    // "[Complete] = False" and "[Complete] = True"; blanks and case do not matter.
+    std::optional<bool> ParseFilter(const std::wstring& filter) const
+    {
+        std::wstring key;
+        for (wchar_t c : Lower(filter))
+            if (!std::iswspace(c)) key += c;
+        bool known = key == L"[complete]=false" || key == L"[complete]=true";
+        if (known && m_folder->kind != ItemKind::Task)
+            throw DispError{E_INVALIDARG, L"The property \"Complete\" is unknown."};
+        if (!known) throw DispError{E_INVALIDARG, L"Cannot parse condition. Error at \"" + filter + L"\"."};
+        if (m_complete) throw DispError{E_INVALIDARG, L"Cannot parse condition. Error at \"" + filter + L"\"."};
+        return key == L"[complete]=true";
+    }
+
+    FolderData* m_folder;
+    std::optional<bool> m_complete;
+};
+
+// Item (mail, appointment, contact, task, note, journal entry) --------------------------
+
+class Item final : public ObjectBase {
+public:
+    explicit Item(std::shared_ptr<ItemData> item) : m_item(std::move(item)) {}
+    std::wstring Kind() const override { return L"Item"; }
+    std::wstring Ref() const override { return L"Item:" + m_item->entryId; }
+
+protected:
+    std::vector<Member> Members() const override
+    {
+        std::vector<Member> m = {
+            {L"Subject", 0x37, MemberType::Get, {}},
+            {L"EntryID", 0xF01E, MemberType::Get, {}},
+            {L"Parent", kIdParent, MemberType::Get, {}},
+            {L"ReminderTime", 0x8502, MemberType::Get, {}},
+            {L"MessageClass", 0x1A, MemberType::Get, {}},
+            {L"Display", 0xF0A6, MemberType::Method, {L"Modal"}},
+        };
+        if (m_item->folder->kind == ItemKind::Task) {
+            m.push_back({L"Complete", 0x811C, MemberType::Get, {}});
+            m.push_back({L"DueDate", 0x8105, MemberType::Get, {}});
+        }
+        AddCommon(m);
+        return m;
+    }
+
+    void Call(const Member& member, const CallArgs&, VARIANT* result) override
+    {
+        if (m_item->deleted) throw DispError{kItemGone, kItemGoneText};
+        switch (member.id) {
+        case 0x37: SetText(result, m_item->subject); break;
+        case 0xF01E: SetText(result, m_item->entryId); break;
+        case kIdParent: SetObject(result, NewFolder(m_item->folder)); break;
+        case 0x8502: SetDate(result, m_item->reminder); break;
+        case 0x1A: SetText(result, KindClassName(m_item->folder->kind)); break;
+        case 0xF0A6: ui::ShowItem(*m_item); break;
+        case 0x811C: SetBool(result, m_item->complete); break;
+        case 0x8105: SetDate(result, m_item->due); break;
+        case kIdClass: SetLong(result, KindClassNumber(m_item->folder->kind)); break;
+        default: CommonCall(member.id, result); break;
+        }
+    }
+
+private:
+    std::shared_ptr<ItemData> m_item;
+};
+
+// Explorers and Explorer -----------------------------------------------------------------
+
+class Explorers final : public ObjectBase {
+public:
+    std::wstring Kind() const override { return L"Explorers"; }
+    std::wstring Ref() const override { return L"Explorers"; }
+
+protected:
+    std::vector<Member> Members() const override
+    {
+        std::vector<Member> m = {
+            {L"Count", 0x50, MemberType::Get, {}},
+            {L"Item", DISPID_VALUE, MemberType::Method, {L"Index"}, 1},
+            {L"Add", 0x5F, MemberType::Method, {L"Folder", L"DisplayMode"}, 1},
+            {L"_NewEnum", DISPID_NEWENUM, MemberType::Method, {}},
+            {L"Parent", kIdParent, MemberType::Get, {}},
+        };
+        AddCommon(m);
+        return m;
+    }
+    void Call(const Member& member, const CallArgs& args, VARIANT* result) override
+    {
+        Model& model = TheServer().model;
+        switch (member.id) {
+        case 0x50: SetLong(result, static_cast<long>(model.OpenExplorers().size())); break;
+        case DISPID_VALUE: {
+            auto open = model.OpenExplorers();
+            long i = ArgLong(args.At(0));
+            if (i < 1 || static_cast<size_t>(i) > open.size())
+                throw DispError{DISP_E_BADINDEX, L"Array index out of bounds."};
+            SetObject(result, NewExplorer(open[static_cast<size_t>(i - 1)]));
+            break;
+        }
+        case 0x5F: {
+            auto* folder = dynamic_cast<Folder*>(ArgObject(args.At(0)));
+            if (!folder) throw DispError{E_INVALIDARG, kBadParameterText};
+            if (args.At(1)) (void)ArgLong(args.At(1));
+            SetObject(result, NewExplorer(model.AddExplorer(folder->Data())));
+            break;
+        }
+        case DISPID_NEWENUM: {
+            auto open = model.OpenExplorers();
+            SetEnumerator(result, L"Enum:Explorers", open.size(), [open](size_t i) { return NewExplorer(open[i]); });
+            break;
+        }
+        case kIdParent: SetObject(result, NewApplication()); break;
+        case kIdClass: SetLong(result, 60); break;  // olExplorers
+        default: CommonCall(member.id, result); break;
+        }
+    }
+};
+
+class Explorer final : public ObjectBase {
+public:
+    explicit Explorer(std::shared_ptr<ExplorerData> explorer) : m_explorer(std::move(explorer)) {}
+    std::wstring Kind() const override { return L"Explorer"; }
+    std::wstring Ref() const override { return L"Explorer:" + std::to_wstring(m_explorer->id); }
+
+protected:
+    std::vector<Member> Members() const override
+    {
+        std::vector<Member> m = {
+            {L"Display", 0x2104, MemberType::Method, {}},
+            {L"Activate", 0x2105, MemberType::Method, {}},
+            {L"CurrentFolder", 0x2200, MemberType::GetPutRef, {}},
+            {L"Close", 0x2103, MemberType::Method, {}},
+            {L"Caption", 0x2111, MemberType::Get, {}},
+            {L"Parent", kIdParent, MemberType::Get, {}},
+        };
+        AddCommon(m);
+        return m;
+    }
+    void Call(const Member& member, const CallArgs& args, VARIANT* result) override
+    {
+        Server& s = TheServer();
+        ExplorerData& e = *m_explorer;
+        if (e.closed && member.id != kIdClass) throw DispError{E_FAIL, L"The Explorer has been closed."};
+        switch (member.id) {
+        case 0x2104:
+        case 0x2105:
+            // Activate shows an explorer not yet displayed, as Outlook does.
+            e.displayed = true;
+            s.model.BringToFront(m_explorer);
+            ui::ShowExplorer(e);
+            ui::Activate(e.window);
+            break;
+        case 0x2200:
+            if (args.putValue) {
+                auto* folder = dynamic_cast<Folder*>(ArgObject(args.putValue));
+                if (!folder) throw DispError{E_INVALIDARG, kBadParameterText};
+                e.folder = folder->Data();
+                ui::FillExplorer(e);
+            } else {
+                SetObject(result, NewFolder(e.folder));
+            }
+            break;
+        case 0x2103:
+            e.closed = true;
+            ui::Destroy(e.window);
+            break;
+        case 0x2111: SetText(result, ui::ExplorerCaption(e)); break;
+        case kIdParent: SetObject(result, NewApplication()); break;
+        case kIdClass: SetLong(result, 34); break;  // olExplorer
+        default: CommonCall(member.id, result); break;
+        }
+    }
+
+private:
+    std::shared_ptr<ExplorerData> m_explorer;
+};
+
+// Word.Application -----------------------------------------------------------------------
+
+class Word final : public ObjectBase {
+public:
+    std::wstring Kind() const override { return L"Word"; }
+    std::wstring Ref() const override { return L"Word"; }
+
+protected:
+    std::vector<Member> Members() const override
+    {
+        return {
+            {L"Quit", 0x451, MemberType::Method, {L"SaveChanges", L"OriginalFormat", L"RouteDocument"}},
+            {L"Visible", 0x17, MemberType::GetPut, {}},
+            {L"Name", DISPID_VALUE, MemberType::Get, {}},
+        };
+    }
+    void Call(const Member& member, const CallArgs& args, VARIANT* result) override
+    {
+        switch (member.id) {
+        case 0x451:
+            // Like a Word process that has ended: later calls fail as disconnected.
+            m_quit = true;
+            break;
+        case 0x17:
+            if (args.putValue) m_visible = ArgBool(args.putValue);
+            else SetBool(result, m_visible);
+            break;
+        case DISPID_VALUE: SetText(result, L"Microsoft Word"); break;
+        }
+    }
+
+    bool Disconnected() const override { return m_quit; }
+
+private:
+    bool m_visible = false;
+    bool m_quit = false;
+};
+
+wl::ComPtr<IDispatch> NewNameSpace() { return Make<NameSpace>(); }
+wl::ComPtr<IDispatch> NewFolder(FolderData* folder) { return Make<Folder>(folder); }
+wl::ComPtr<IDispatch> NewItems(FolderData* folder, std::optional<bool> complete)
+{
+    return Make<Items>(folder, complete);
+}
+wl::ComPtr<IDispatch> NewExplorers() { return Make<Explorers>(); }
+wl::ComPtr<IDispatch> NewExplorer(const std::shared_ptr<ExplorerData>& explorer) { return Make<Explorer>(explorer); }
+
+// Class factories ---------------------------------------------------------------------------
+
+bool RefuseFileExists()
+{
+    std::wstring path = ExeFolder() + L"outlook-standin.refuse";
+    return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+class Factory final : public IClassFactory {
+public:
+    explicit Factory(bool word) : m_word(word) {}
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override
+    {
+        if (!out) return E_POINTER;
+        if (iid == IID_IUnknown || iid == IID_IClassFactory) {
+            *out = static_cast<IClassFactory*>(this);
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    // Static objects: registration holds them for the life of the process.
+    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+    STDMETHODIMP_(ULONG) Release() override { return 1; }
+    STDMETHODIMP CreateInstance(IUnknown* outer, REFIID iid, void** out) override
+    {
+        try {
+            if (!out) return E_POINTER;
+            *out = nullptr;
+            if (outer) return CLASS_E_NOAGGREGATION;
+            Server& s = TheServer();
+            std::wstring line = m_word ? L"CreateObject Word.Application" : L"CreateObject Outlook.Application";
+            if (s.ending) {
+                s.journal.Write(line + L" -> !" + HexResult(CO_E_SERVER_STOPPING));
+                return CO_E_SERVER_STOPPING;
+            }
+            if (s.refused || RefuseFileExists()) {
+                // Like an Outlook that fails to start: fail at once, then go away.
+                s.refused = true;
+                s.journal.Write(line + L" -> !" + HexResult(CO_E_SERVER_EXEC_FAILURE));
+                ::SetTimer(s.controlWindow, kTimerRefused, 200, nullptr);
+                return CO_E_SERVER_EXEC_FAILURE;
+            }
+            try {
+                wl::ComPtr<IDispatch> object = m_word ? NewWord() : NewApplication();
+                HRESULT hr = object->QueryInterface(iid, out);
+                s.journal.Write(SUCCEEDED(hr) ? line : line + L" -> !" + HexResult(hr));
+                return hr;
+            } catch (...) {
+                return E_OUTOFMEMORY;
+            }
+        } catch (...) {
+            return E_OUTOFMEMORY;
+        }
+    }
+    STDMETHODIMP LockServer(BOOL lock) override
+    {
+        TheServer().LockChanged(lock != FALSE);
+        return S_OK;
+    }
+
+private:
+    bool m_word;
+};
+
+Factory g_outlookFactory(false);
+Factory g_wordFactory(true);
+
+std::wstring DescribeObject(IUnknown* unknown, const wchar_t* kindIfForeign)
+{
+    if (!unknown) return L"Nothing";
+    if (ObjectBase* ours = ObjectBase::FromDispatch(unknown)) return ours->Ref();
+    return kindIfForeign;
+}
+
+std::wstring DoubleText(double d)
+{
+    wchar_t buf[64];
+    std::swprintf(buf, 64, L"%.15g", d);
+    return buf;
+}
+
+}  // namespace
+
+// ObjectBase ---------------------------------------------------------------------------------
+
+ObjectBase::ObjectBase() { TheServer().ObjectCreated(static_cast<IDispatch*>(this)); }
+
+ObjectBase::~ObjectBase() { TheServer().ObjectDestroyed(static_cast<IDispatch*>(this)); }
+
+STDMETHODIMP ObjectBase::QueryInterface(REFIID iid, void** out)
+{
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    if (iid == IID_IUnknown || iid == IID_IDispatch) {
+        *out = static_cast<IDispatch*>(this);
+        AddRef();
+        return S_OK;
+    }
+    if (iid == kIidSelf) {
+        *out = this;
+        AddRef();
+        return S_OK;
+    }
+    return QueryOther(iid, out);
+}
+
+STDMETHODIMP_(ULONG) ObjectBase::AddRef() { return static_cast<ULONG>(::InterlockedIncrement(&m_refs)); }
+
+STDMETHODIMP_(ULONG) ObjectBase::Release()
+{
+    LONG n = ::InterlockedDecrement(&m_refs);
+    if (n == 0) delete this;
+    return static_cast<ULONG>(n);
+}
+
+ObjectBase* ObjectBase::FromDispatch(IUnknown* object)
+{
+    if (!object) return nullptr;
+    void* self = nullptr;
+    if (FAILED(object->QueryInterface(kIidSelf, &self)) || !self) return nullptr;
+    auto* base = static_cast<ObjectBase*>(self);
+    base->Release();  // the caller's reference keeps it alive
+    return base;
+}
+
+STDMETHODIMP ObjectBase::GetTypeInfoCount(UINT* count)
+{
+    if (!count) return E_POINTER;
+    *count = 0;
+    return S_OK;
+}
+
+STDMETHODIMP ObjectBase::GetTypeInfo(UINT, LCID, ITypeInfo** info)
+{
+    if (info) *info = nullptr;
+    return E_NOTIMPL;
+}
+
+STDMETHODIMP ObjectBase::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids)
+{
+    if (!names || !ids || count == 0) return E_POINTER;
+    try {
+        Server& s = TheServer();
+        ++s.stats.getIdsOfNames;
+        for (UINT i = 0; i < count; ++i) ids[i] = DISPID_UNKNOWN;
+        std::wstring name = names[0] ? names[0] : L"";
+        auto members = Members();
+        auto it = std::find_if(members.begin(), members.end(),
+                               [&](const Member& m) { return EqualsNoCase(m.name, name); });
+        HRESULT hr = S_OK;
+        if (Disconnected() || s.ending) {
+            hr = RPC_E_DISCONNECTED;
+        } else if (it == members.end()) {
+            hr = DISP_E_UNKNOWNNAME;
+        } else if (auto f = s.FailureFor(Ref(), Kind(), it->name); f && *f == DISP_E_UNKNOWNNAME) {
+            hr = DISP_E_UNKNOWNNAME;
+        } else {
+            ids[0] = it->id;
+            for (UINT i = 1; i < count; ++i) {
+                std::wstring param = names[i] ? names[i] : L"";
+                for (size_t p = 0; p < it->params.size(); ++p)
+                    if (EqualsNoCase(it->params[p], param)) ids[i] = static_cast<DISPID>(p);
+                if (ids[i] == DISPID_UNKNOWN) hr = DISP_E_UNKNOWNNAME;
+            }
+        }
+        if (FAILED(hr)) s.journal.Write(L"GetIDsOfNames " + Ref() + L"." + name + L" -> !" + HexResult(hr));
+        return hr;
+    } catch (...) {
+        return E_OUTOFMEMORY;
+    }
+}
+
+STDMETHODIMP ObjectBase::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
+                                EXCEPINFO* info, UINT* argError)
+{
+    try {
+        Server& s = TheServer();
+        ++s.stats.invoke;
+        auto members = Members();
+        auto member = std::find_if(members.begin(), members.end(), [&](const Member& m) { return m.id == id; });
+        if (member == members.end()) {
+            s.journal.Write(Ref() + L".#" + std::to_wstring(id) + L"() -> !" + HexResult(DISP_E_MEMBERNOTFOUND));
+            return DISP_E_MEMBERNOTFOUND;
+        }
+        const bool put = (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) != 0;
+        const bool read = (flags & (DISPATCH_METHOD | DISPATCH_PROPERTYGET)) != 0;
+        bool allowed = false;
+        switch (member->type) {
+        case MemberType::Method:
+        case MemberType::Get: allowed = read && !put; break;
+        case MemberType::GetPut: allowed = (read && !put) || flags == DISPATCH_PROPERTYPUT; break;
+        case MemberType::GetPutRef:
+            allowed = (read && !put) || flags == DISPATCH_PROPERTYPUT || flags == DISPATCH_PROPERTYPUTREF;
+            break;
+        }
+
+        std::wstring head = Ref() + L"." + member->name;
+        if (Disconnected() || s.ending) {
+            s.journal.Write(head + L"() -> !" + HexResult(RPC_E_DISCONNECTED));
+            return RPC_E_DISCONNECTED;
+        }
+        auto fail = [&](HRESULT hr, const std::wstring& text, bool direct) -> HRESULT {
+            std::wstring line = head + L" -> !" + HexResult(hr);
+            s.journal.Write(line);
+            if (direct || !info) return hr;
+            *info = EXCEPINFO{};
+            info->scode = hr;
+            info->bstrSource = ::SysAllocString(Kind() == L"Word" ? L"Microsoft Word" : L"Microsoft Outlook");
+            info->bstrDescription = ::SysAllocString(text.empty() ? ErrorText(hr).c_str() : text.c_str());
+            return DISP_E_EXCEPTION;
+        };
+        if (!allowed) {
+            head += put ? L" = ?" : L"()";
+            return fail(DISP_E_MEMBERNOTFOUND, L"", true);
+        }
+
+        // Arguments: rgvarg holds the named ones first, then the positional ones last first.
+        CallArgs args;
+        args.flags = flags;
+        UINT total = params ? params->cArgs : 0;
+        UINT named = params ? params->cNamedArgs : 0;
+        if (named > total) return E_INVALIDARG;
+        UINT positional = total - named;
+        args.positional.assign(positional, nullptr);
+        for (UINT i = 0; i < positional; ++i) {
+            const VARIANT& v = params->rgvarg[total - 1 - i];
+            if (!IsMissing(v)) args.positional[i] = &v;
+        }
+        for (UINT i = 0; i < named; ++i) {
+            DISPID which = params->rgdispidNamedArgs[i];
+            const VARIANT& v = params->rgvarg[i];
+            if (which == DISPID_PROPERTYPUT && put) {
+                args.putValue = &v;
+            } else if (which >= 0 && static_cast<size_t>(which) < member->params.size()) {
+                if (args.positional.size() <= static_cast<size_t>(which)) args.positional.resize(which + 1, nullptr);
+                if (!IsMissing(v)) args.positional[static_cast<size_t>(which)] = &v;
+            } else {
+                if (argError) *argError = i;
+                head += L"()";
+                return fail(DISP_E_PARAMNOTFOUND, L"", true);
+            }
+        }
+        if (put && !args.putValue && positional == 1 && named == 0) {
+            // Some callers pass the new value unnamed.
+            args.putValue = args.positional[0];
+            args.positional.clear();
+        }
+
+        if (put) {
+            head += L" = " + (args.putValue ? Describe(*args.putValue) : std::wstring(L"Missing"));
+        } else {
+            std::wstring list;
+            for (size_t i = 0; i < args.positional.size(); ++i) {
+                if (i) list += L", ";
+                list += args.positional[i] ? Describe(*args.positional[i]) : L"Missing";
+            }
+            head += L"(" + list + L")";
+        }
+
+        if (put && !args.putValue) return fail(DISP_E_PARAMNOTFOUND, L"", true);
+        if (args.positional.size() > member->params.size()) return fail(DISP_E_BADPARAMCOUNT, L"", true);
+        for (size_t i = 0; i < member->required; ++i)
+            if (!args.At(i)) return fail(DISP_E_PARAMNOTFOUND, L"", true);
+
+        if (auto failure = s.FailureFor(Ref(), Kind(), member->name)) {
+            HRESULT hr = *failure == DISP_E_UNKNOWNNAME ? DISP_E_MEMBERNOTFOUND : *failure;
+            unsigned facility = HRESULT_FACILITY(hr);
+            bool direct = facility == FACILITY_DISPATCH || facility == FACILITY_RPC ||
+                          (facility == FACILITY_WIN32 && HRESULT_CODE(hr) >= 1700 && HRESULT_CODE(hr) < 1800);
+            return fail(hr, L"", direct);
+        }
+
+        wl::Variant local;
+        VARIANT* out = result ? result : local.Put();
+        if (result) ::VariantInit(result);
+        try {
+            Call(*member, args, out);
+        } catch (const DispError& e) {
+            ::VariantClear(out);
+            return fail(e.scode, e.description, e.direct);
+        }
+        if (put) s.journal.Write(head);
+        else s.journal.Write(head + L" -> " + Describe(*out));
+        return S_OK;
+    } catch (...) {
+        return E_OUTOFMEMORY;
+    }
+}
+
+// Builders and factories ----------------------------------------------------------------------
+
+wl::ComPtr<IDispatch> NewApplication()
+{
+    Server& s = TheServer();
+    if (s.application) return wl::ComPtr<IDispatch>::AddRef(s.application);
+    return Make<Application>();
+}
+
+wl::ComPtr<IDispatch> NewItem(const std::shared_ptr<ItemData>& item) { return Make<Item>(item); }
+
+wl::ComPtr<IDispatch> NewWord() { return Make<Word>(); }
+
+IClassFactory* OutlookFactory() { return &g_outlookFactory; }
+IClassFactory* WordFactory() { return &g_wordFactory; }
+
+bool KnownMember(const std::wstring& kind, const std::wstring& member)
+{
+    static const std::vector<std::pair<const wchar_t*, std::vector<const wchar_t*>>> kTable = {
+        {L"application", {L"GetNamespace", L"ActiveExplorer", L"Explorers", L"Quit", L"Name", L"Version"}},
+        {L"namespace", {L"GetDefaultFolder", L"Parent", L"Type"}},
+        {L"folder", {L"Name", L"Parent", L"Items", L"EntryID", L"DefaultItemType"}},
+        {L"items", {L"Count", L"Item", L"_NewEnum", L"Restrict", L"Parent"}},
+        {L"item", {L"Subject", L"EntryID", L"Parent", L"ReminderTime", L"MessageClass", L"Display", L"Complete",
+                   L"DueDate"}},
+        {L"explorers", {L"Count", L"Item", L"Add", L"_NewEnum", L"Parent"}},
+        {L"explorer", {L"Display", L"Activate", L"CurrentFolder", L"Close", L"Caption", L"Parent"}},
+        {L"word", {L"Quit", L"Visible", L"Name"}},
+    };
+    for (auto& [k, members] : kTable) {
+        if (kind != k) continue;
+        if (kind != L"word")
+            for (const wchar_t* common : {L"Application", L"Class", L"Session"})
+                if (EqualsNoCase(common, member)) return true;
+        for (const wchar_t* m : members)
+            if (EqualsNoCase(m, member)) return true;
+    }
+    return false;
+}
+
+std::wstring Describe(const VARIANT& value)
+{
+    const VARIANT* v = &value;
+    while (v->vt == (VT_BYREF | VT_VARIANT) && v->pvarVal) v = v->pvarVal;
+    VARTYPE t = v->vt;
+    bool byref = (t & VT_BYREF) != 0;
+    switch (t & ~VT_BYREF) {
+    case VT_EMPTY: return L"Empty";
+    case VT_NULL: return L"Null";
+    case VT_BSTR: {
+        BSTR b = byref ? *v->pbstrVal : v->bstrVal;
+        return Quoted(b ? std::wstring_view(b, ::SysStringLen(b)) : std::wstring_view());
+    }
+    case VT_BOOL: return (byref ? *v->pboolVal : v->boolVal) ? L"True" : L"False";
+    case VT_I2: return std::to_wstring(byref ? *v->piVal : v->iVal);
+    case VT_I4: return std::to_wstring(byref ? *v->plVal : v->lVal);
+    case VT_INT: return std::to_wstring(byref ? *v->pintVal : v->intVal);
+    case VT_UI1: return std::to_wstring(byref ? *v->pbVal : v->bVal);
+    case VT_R4: return DoubleText(byref ? *v->pfltVal : v->fltVal);
+    case VT_R8: return DoubleText(byref ? *v->pdblVal : v->dblVal);
+    case VT_DATE: return JournalDate(byref ? *v->pdate : v->date);
+    case VT_ERROR: return (byref ? *v->pscode : v->scode) == DISP_E_PARAMNOTFOUND ? L"Missing" : L"Error";
+    case VT_DISPATCH: return DescribeObject(byref ? *v->ppdispVal : v->pdispVal, L"Object");
+    case VT_UNKNOWN: {
+        IUnknown* u = byref ? *v->ppunkVal : v->punkVal;
+        if (!u) return L"Nothing";
+        // Enumerators are not IDispatch objects of ours.
+        wl::ComPtr<IEnumVARIANT> e;
+        if (SUCCEEDED(u->QueryInterface(IID_IEnumVARIANT, e.PutVoid()))) return L"Enum";
+        return DescribeObject(u, L"Unknown");
+    }
+    default: {
+        wl::Variant text;
+        if (SUCCEEDED(::VariantChangeType(text.Put(), const_cast<VARIANT*>(v), 0, VT_BSTR)) && text.Ref().bstrVal)
+            return text.Ref().bstrVal;
+        return L"?";
+    }
+    }
+}
+
+}  // namespace standin

@@ -1,0 +1,206 @@
+#include "Server.h"
+
+#include "Objects.h"
+#include "Text.h"
+#include "Ui.h"
+
+#include <algorithm>
+
+namespace standin {
+
+const CLSID kClsidOutlook = {0x0006F03A, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+const CLSID kClsidWord = {0x000209FF, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+const IID kIidApplicationEvents11 = {0x0006302C, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+const IID kIidApplicationEvents = {0x0006304E, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+
+Server& TheServer()
+{
+    static Server server;
+    return server;
+}
+
+// Journal ------------------------------------------------------------------------------------
+
+bool Journal::Open(const std::wstring& path)
+{
+    m_path = path;
+    // Appends only, so "journal-clear" may cut the file from another handle;
+    // others may read and delete it while the stand-in runs.
+    m_file = wl::UniqueFile(::CreateFileW(path.c_str(), FILE_APPEND_DATA | SYNCHRONIZE,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                          OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return static_cast<bool>(m_file);
+}
+
+void Journal::Write(const std::wstring& line)
+{
+    if (!m_file) return;
+    std::string bytes = Utf8(line);
+    bytes += "\r\n";
+    DWORD written = 0;
+    // Straight to the system: a crash of this process loses nothing written.
+    (void)::WriteFile(m_file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+}
+
+void Journal::Clear()
+{
+    wl::UniqueFile f(::CreateFileW(m_path.c_str(), GENERIC_WRITE,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (f) (void)::SetEndOfFile(f.get());
+}
+
+std::string Journal::ReadAll() const
+{
+    wl::UniqueFile f(::CreateFileW(m_path.c_str(), GENERIC_READ,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr));
+    std::string out;
+    if (!f) return out;
+    char buf[65536];
+    DWORD got = 0;
+    while (::ReadFile(f.get(), buf, sizeof buf, &got, nullptr) && got) out.append(buf, got);
+    return out;
+}
+
+// Server -------------------------------------------------------------------------------------
+
+std::optional<HRESULT> Server::FailureFor(const std::wstring& objectRef, const std::wstring& kind,
+                                          const std::wstring& member) const
+{
+    if (failures.empty()) return std::nullopt;
+    std::wstring m = Lower(member);
+    auto it = failures.find(Lower(objectRef) + L"." + m);
+    if (it == failures.end()) it = failures.find(Lower(kind) + L"." + m);
+    if (it == failures.end()) return std::nullopt;
+    return it->second;
+}
+
+void Server::ObjectCreated(IUnknown* object)
+{
+    ++objectsAlive;
+    everUsed = true;
+    liveObjects.insert(object);
+    if (controlWindow) ::KillTimer(controlWindow, kTimerIdle);
+}
+
+void Server::ObjectDestroyed(IUnknown* object)
+{
+    --objectsAlive;
+    liveObjects.erase(object);
+    CheckIdle();
+}
+
+void Server::LockChanged(bool lock)
+{
+    serverLocks += lock ? 1 : -1;
+    if (lock) everUsed = true;
+    CheckIdle();
+}
+
+void Server::CheckIdle()
+{
+    // Like Outlook started by automation: gone shortly after the last reference.
+    if (!embedding || linger || ending || !controlWindow) return;
+    if (objectsAlive == 0 && serverLocks <= 0 && everUsed) ::SetTimer(controlWindow, kTimerIdle, 500, nullptr);
+}
+
+int Server::Fire(DISPID id, const wchar_t* name, IDispatch* argument, const std::wstring& argumentRef)
+{
+    std::vector<Sink> targets = sinks;  // a sink may unadvise while it is called
+    int reached = 0;
+    for (const Sink& sink : targets) {
+        VARIANT arg;
+        ::VariantInit(&arg);
+        DISPPARAMS params{};
+        if (argument) {
+            arg.vt = VT_DISPATCH;
+            arg.pdispVal = argument;
+            params.cArgs = 1;
+            params.rgvarg = &arg;
+        }
+        wl::Variant result;
+        EXCEPINFO info{};
+        UINT badArg = 0;
+        HRESULT hr = sink.target->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, result.Put(),
+                                         &info, &badArg);
+        ::SysFreeString(info.bstrSource);
+        ::SysFreeString(info.bstrDescription);
+        ::SysFreeString(info.bstrHelpFile);
+        if (hr == HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE) || hr == RPC_E_DISCONNECTED ||
+            hr == RPC_E_SERVER_DIED || hr == RPC_E_SERVER_DIED_DNE || hr == CO_E_OBJNOTCONNECTED) {
+            // The client is gone: forget its sink.
+            sinks.erase(std::remove_if(sinks.begin(), sinks.end(),
+                                       [&](const Sink& k) { return k.cookie == sink.cookie; }),
+                        sinks.end());
+            continue;
+        }
+        ++reached;
+    }
+    std::wstring line = L"Fire " + std::wstring(name);
+    if (argument) line += L"(" + argumentRef + L")";
+    journal.Write(line + L" -> " + std::to_wstring(reached) + L" sinks");
+    return reached;
+}
+
+void Server::Revoke()
+{
+    if (registrationOutlook) ::CoRevokeClassObject(std::exchange(registrationOutlook, 0));
+    if (registrationWord) ::CoRevokeClassObject(std::exchange(registrationWord, 0));
+}
+
+void Server::Shutdown(const wchar_t* reason, int exitCode)
+{
+    if (ending) return;
+    ending = true;
+    if (controlWindow) ::KillTimer(controlWindow, kTimerIdle);
+    Revoke();
+    // Clients holding references see the objects disconnected, as when Outlook ends.
+    std::vector<IUnknown*> objects(liveObjects.begin(), liveObjects.end());
+    for (IUnknown* o : objects) o->AddRef();
+    for (IUnknown* o : objects) ::CoDisconnectObject(o, 0);
+    for (IUnknown* o : objects) o->Release();
+    sinks.clear();
+    for (auto& e : model.Explorers()) ui::Destroy(e->window);
+    for (auto& f : model.Folders())
+        for (auto& item : f->items) ui::Destroy(item->window);
+    journal.Write(std::wstring(L"Server exit (") + reason + L")");
+    ::PostQuitMessage(exitCode);
+}
+
+void Server::QuitLikeOutlook()
+{
+    if (ending) return;
+    Fire(0xF007, L"Quit", nullptr, L"");
+    // After the Quit call has returned to its caller.
+    ::PostMessageW(controlWindow, kMsgQuit, 0, 0);
+}
+
+void Server::RefreshWindows()
+{
+    for (auto& e : model.Explorers())
+        if (!e->closed && e->window) ui::FillExplorer(*e);
+}
+
+std::wstring ErrorText(HRESULT scode)
+{
+    if (scode == E_FAIL) return L"The operation failed.";
+    if (scode == E_INVALIDARG) return L"Could not complete the operation. One or more parameter values are not valid.";
+    wchar_t* buffer = nullptr;
+    DWORD n = ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                   FORMAT_MESSAGE_IGNORE_INSERTS,
+                               nullptr, static_cast<DWORD>(scode), 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    std::wstring text = n ? std::wstring(buffer, n) : L"The operation failed.";
+    if (buffer) ::LocalFree(buffer);
+    while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' ')) text.pop_back();
+    return text;
+}
+
+const wchar_t* EventInterfaceName(REFIID iid)
+{
+    if (iid == kIidApplicationEvents11) return L"ApplicationEvents_11";
+    if (iid == kIidApplicationEvents) return L"ApplicationEvents";
+    return L"?";
+}
+
+}  // namespace standin

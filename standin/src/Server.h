@@ -1,0 +1,119 @@
+// The state of the one stand-in process: the mailbox, the journal, the
+// failures the control channel switched on, the advised event sinks, the call
+// counters and what keeps the process alive. Everything here is touched only on
+// the main (STA) thread: COM calls arrive there and control commands are sent there.
+#pragma once
+
+#include "Model.h"
+
+#include "core/win32.h"
+
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace standin {
+
+// The journal file: one UTF-8 line per call, appended as it happens.
+class Journal {
+public:
+    bool Open(const std::wstring& path);
+    const std::wstring& Path() const noexcept { return m_path; }
+    void Write(const std::wstring& line);
+    void Clear();
+    std::string ReadAll() const;
+
+private:
+    std::wstring m_path;
+    wl::UniqueFile m_file;
+};
+
+struct Sink {
+    DWORD cookie = 0;
+    IID iid{};  // the connection point's interface
+    wl::ComPtr<IDispatch> target;
+};
+
+struct CallStats {
+    long getIdsOfNames = 0;
+    long invoke = 0;
+    long next = 0;
+};
+
+// Why a member call fails: Invoke returns DISP_E_EXCEPTION with this scode and
+// text, or, for transport and dispatch errors, the HRESULT itself.
+struct DispError {
+    HRESULT scode;
+    std::wstring description;
+    bool direct = false;  // Invoke returns scode itself instead of DISP_E_EXCEPTION
+};
+
+// Window messages of the control window (message-only, main thread).
+constexpr UINT kMsgCommand = WM_APP + 1;   // lParam: ControlRequest*
+constexpr UINT kMsgQuit = WM_APP + 2;      // wParam: exit code; disconnect and end
+constexpr UINT_PTR kTimerIdle = 1;
+constexpr UINT_PTR kTimerRefused = 2;
+
+class Server {
+public:
+    Model model;
+    ScenarioOptions options;
+    Journal journal;
+    bool embedding = false;  // started by COM (or as if: -Embedding)
+    bool linger = false;
+    bool refused = false;
+    HWND controlWindow = nullptr;
+    CallStats stats;
+    long objectsAlive = 0;
+    long serverLocks = 0;
+    bool everUsed = false;
+    bool ending = false;
+    IDispatch* application = nullptr;  // not owned: the Application singleton while it lives
+    std::vector<Sink> sinks;
+    DWORD nextCookie = 1;
+    std::set<IUnknown*> liveObjects;
+    DWORD registrationOutlook = 0;
+    DWORD registrationWord = 0;
+    bool pipeOwned = false;
+
+    // Failures switched on by "fail": key is "<kind or object>.<member>" in lower case.
+    std::map<std::wstring, HRESULT> failures;
+    std::optional<HRESULT> FailureFor(const std::wstring& objectRef, const std::wstring& kind,
+                                      const std::wstring& member) const;
+
+    void ObjectCreated(IUnknown* object);
+    void ObjectDestroyed(IUnknown* object);
+    void LockChanged(bool lock);
+    // Lifetime: may end the process when nothing holds it any more.
+    void CheckIdle();
+
+    // Fires an application event to every sink; returns how many were reached.
+    int Fire(DISPID id, const wchar_t* name, IDispatch* argument, const std::wstring& argumentRef);
+
+    // Revokes the class objects (so a new activation starts a new process).
+    void Revoke();
+    // Orderly end: disconnect every object, revoke, leave the message loop.
+    void Shutdown(const wchar_t* reason, int exitCode = 0);
+    // Fires Quit, then ends (Application.Quit and quit-on-last-close).
+    void QuitLikeOutlook();
+
+    // Windows of explorers follow the model after a change.
+    void RefreshWindows();
+};
+
+Server& TheServer();
+
+// A description for an scode as Office gives it.
+std::wstring ErrorText(HRESULT scode);
+
+// Short names of event interfaces for the journal.
+const wchar_t* EventInterfaceName(REFIID iid);
+
+extern const CLSID kClsidOutlook;
+extern const CLSID kClsidWord;
+extern const IID kIidApplicationEvents11;
+extern const IID kIidApplicationEvents;
+
+}  // namespace standin

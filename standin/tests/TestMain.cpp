@@ -1,0 +1,8 @@
+// The test program's entry point (the build links with -municode: wmain).
+#include <gtest/gtest.h>
+
+int wmain(int argc, wchar_t** argv)
+{
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
