@@ -1,0 +1,423 @@
+#include "frmReminders.h"
+
+#include "core/OutlookWork.h"
+#include "core/basMain.h"
+#include "core/basTimer.h"
+#include "resources/resource.h"
+
+#include <windowsx.h>
+
+#include <utility>
+
+namespace {
+
+constexpr UINT WM_APP_TIMER_RETRY = WM_APP + 20;
+constexpr long kRepeatMinutes = 30;
+constexpr long kBalloonTimeoutMs = 10000;
+
+constexpr long kTrayLeftUp = WM_LBUTTONUP;         // 514
+constexpr long kTrayRightUp = WM_RBUTTONUP;        // 517
+constexpr long kTrayBalloonClick = WM_USER + 5;    // 1029, NIN_BALLOONUSERCLICK
+
+// An Outlook item of the list, read by member name; a failed read is std::nullopt.
+class OutlookAlertItem final : public wl::AlertItem {
+public:
+    explicit OutlookAlertItem(wl::Dispatch item) : m_item(std::move(item)) {}
+
+    std::optional<std::wstring> FolderName() override
+    {
+        return Read([&] { return m_item.Get(L"Parent").Object().Get(L"Name").Text(); });
+    }
+    std::optional<std::wstring> EntryID() override { return Read([&] { return m_item.Get(L"EntryID").Text(); }); }
+    std::optional<std::wstring> Subject() override { return Read([&] { return m_item.Get(L"Subject").Text(); }); }
+    std::optional<std::wstring> DateText(wl::AlertMode mode) override
+    {
+        const wchar_t* member = mode == wl::ModeOverdueTasks ? L"DueDate" : L"ReminderTime";
+        return Read([&] { return wl::DateText(m_item.Get(member).Date()); });
+    }
+    void Display() const { (void)m_item.Call(L"Display"); }
+
+private:
+    template <class F>
+    static std::optional<std::wstring> Read(F read)
+    {
+        try {
+            return read();
+        } catch (const wl::ComError&) {
+            return std::nullopt;
+        }
+    }
+    wl::Dispatch m_item;
+};
+
+// Clears a flag when the scope ends, however it ends.
+class FlagScope {
+public:
+    explicit FlagScope(bool& flag) : m_flag(flag) { m_flag = true; }
+    FlagScope(const FlagScope&) = delete;
+    FlagScope& operator=(const FlagScope&) = delete;
+    ~FlagScope() { m_flag = false; }
+
+private:
+    bool& m_flag;
+};
+
+}  // namespace
+
+std::shared_ptr<frmReminders> frmReminders::Create()
+{
+    return std::shared_ptr<frmReminders>(new frmReminders());
+}
+
+frmReminders::~frmReminders() { UnregisterTimerOwner(this); }
+
+void frmReminders::Load()
+{
+    if (Loaded()) return;
+    CreateFromTemplate(IDD_REMINDERS);
+    Form_Load();
+    RegisterTimerOwner(shared_from_this());
+}
+
+bool frmReminders::Unload(std::int16_t unloadMode)
+{
+    HandlerScope scope(*this);
+    std::int16_t cancel = 0;
+    Form_QueryUnload(cancel, unloadMode);
+    if (cancel) return false;
+    UnregisterTimerOwner(this);
+    m_colItems.Clear();  // Outlook's items are released with the window
+    DestroyHwnd();
+    return true;
+}
+
+void frmReminders::Form_Load()
+{
+    m_lngTimerID = 0;
+    m_colItems.Clear();
+    CentreOnScreen();
+}
+
+void frmReminders::Form_QueryUnload(std::int16_t& cancel, std::int16_t unloadMode)
+{
+    if (unloadMode == 0) {
+        // The close box only hides: the list, the icon and the timer stay.
+        cancel = 1;
+        ::ShowWindow(Hwnd(), SW_HIDE);
+        return;
+    }
+    if (m_lngTimerID != 0) {
+        StopTimer(m_lngTimerID);
+        m_lngTimerID = 0;
+    }
+    RemoveTrayIcon(TrayBox());
+}
+
+HWND frmReminders::TrayBox() const noexcept { return Control(IDC_PICTRAYBOX2); }
+
+// The list model
+
+void frmReminders::AddReminder(const wl::Dispatch& oItem)
+{
+    HandlerScope scope(*this);
+    OutlookWork work;
+    try {
+        (void)m_colItems.Add(std::make_shared<OutlookAlertItem>(oItem));
+    } catch (...) {
+        // Adding never fails its caller.
+    }
+}
+
+void frmReminders::RefreshList()
+{
+    HandlerScope scope(*this);
+    OutlookWork work;
+    HWND list = Control(IDC_LSTREMINDERS);
+    ::SendMessageW(list, LB_RESETCONTENT, 0, 0);
+    std::vector<std::wstring> lines;
+    try {
+        lines = m_colItems.Lines(m_intMode, wl::LoadStr(IDS_ITEM_UNREADABLE));
+    } catch (...) {
+    }
+
+    // Long lines scroll sideways rather than being cut.
+    int widest = 0;
+    HDC dc = ::GetDC(list);
+    HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageW(list, WM_GETFONT, 0, 0)));
+    for (const std::wstring& line : lines) {
+        ::SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
+        SIZE size{};
+        ::GetTextExtentPoint32W(dc, line.c_str(), static_cast<int>(line.size()), &size);
+        if (size.cx > widest) widest = size.cx;
+    }
+    ::SelectObject(dc, old);
+    ::ReleaseDC(list, dc);
+    ::SendMessageW(list, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(widest + 8), 0);
+
+    try {
+        UpdateTrayAlert();
+    } catch (...) {
+        // The alert is best effort here; the list is what matters.
+    }
+    if (::SendMessageW(list, LB_GETCOUNT, 0, 0) <= 0) Raise(RemindersClear);
+    // The owner may have unloaded this window: nothing more happens here.
+}
+
+void frmReminders::ClearReminders() { m_colItems.Clear(); }
+
+void frmReminders::Mode(wl::AlertMode iNewValue)
+{
+    m_intMode = iNewValue;
+    if (iNewValue != wl::ModeOverdueTasks) return;
+    ::SetWindowTextW(Hwnd(), wl::LoadStr(IDS_CAPTION_TASKS).c_str());
+    ::ShowWindow(Control(IDC_CMDCLEAR), SW_HIDE);
+    ::SetWindowTextW(Control(IDC_CMDCLEARALL), wl::LoadStr(IDS_BUTTON_REFRESH).c_str());
+    if (m_tmnuFile) {
+        std::wstring show = wl::LoadStr(IDS_MENU_SHOW_TASKS);
+        std::wstring refresh = wl::LoadStr(IDS_MENU_REFRESH);
+        ::ModifyMenuW(m_tmnuFile, IDM_ALERT_FILE_FIRST + 10, MF_BYCOMMAND | MF_STRING, IDM_ALERT_FILE_FIRST + 10,
+                      show.c_str());
+        ::ModifyMenuW(m_tmnuFile, IDM_ALERT_FILE_FIRST + 20, MF_BYCOMMAND | MF_STRING, IDM_ALERT_FILE_FIRST + 20,
+                      refresh.c_str());
+    }
+}
+
+std::vector<std::wstring> frmReminders::Lines() const
+{
+    HWND list = Control(IDC_LSTREMINDERS);
+    std::vector<std::wstring> lines;
+    auto count = ::SendMessageW(list, LB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count; ++i) {
+        std::wstring text(static_cast<size_t>(::SendMessageW(list, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0)), L'\0');
+        ::SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text.data()));
+        lines.push_back(std::move(text));
+    }
+    return lines;
+}
+
+// The alert
+
+std::wstring frmReminders::Title() const
+{
+    if (m_intMode == wl::ModeReminders) return wl::LoadStr(IDS_TIP_REMINDERS);
+    if (m_intMode == wl::ModeOverdueTasks) return wl::LoadStr(IDS_TIP_OVERDUE);
+    return {};
+}
+
+std::wstring frmReminders::IconFile() const
+{
+    if (m_intMode == wl::ModeReminders) return L"bell.ico";
+    if (m_intMode == wl::ModeOverdueTasks) return L"task.ico";
+    return {};
+}
+
+void frmReminders::UpdateTrayAlert()
+{
+    std::vector<std::wstring> lines = Lines();
+    if (lines.empty()) {
+        if (m_lngTimerID != 0) {
+            StopTimer(m_lngTimerID);
+            m_lngTimerID = 0;
+        }
+        RemoveTrayIcon(TrayBox());
+        return;
+    }
+    std::wstring title = Title();
+    std::wstring text = wl::BalloonText(lines, wl::LoadStr(IDS_BALLOON_MORE), wl::LoadStr(IDS_BALLOON_DETAILS));
+    ShowTrayIcon(TrayBox(), g_strAppPath + IconFile(), title);
+    if (m_lngTimerID != 0) {
+        StopTimer(m_lngTimerID);
+        m_lngTimerID = 0;
+    }
+    m_lngTimerID = StartTimer(kRepeatMinutes);
+    m_lastBalloon = text;
+    ShowTrayBalloon(TrayBox(), text, title, kBalloonTimeoutMs);
+}
+
+// Buttons, list and menu
+
+void frmReminders::cmdDisplay_Click()
+{
+    auto selected = ::SendMessageW(Control(IDC_LSTREMINDERS), LB_GETCURSEL, 0, 0);
+    if (selected == LB_ERR || static_cast<std::size_t>(selected) >= m_colItems.Count()) return;
+    try {
+        OutlookWork work;
+        static_cast<OutlookAlertItem&>(*m_colItems.At(static_cast<std::size_t>(selected))).Display();
+    } catch (const wl::ComError&) {
+        // Deleted or moved in Outlook since it was listed: say so, and stay usable.
+        ::MessageBoxW(Hwnd(), wl::LoadStr(IDS_DISPLAY_FAILED).c_str(), wl::LoadStr(IDS_APP_TITLE).c_str(),
+                      MB_OK | MB_ICONEXCLAMATION);
+    }
+}
+
+void frmReminders::lstReminders_DblClick() { cmdDisplay_Click(); }
+
+void frmReminders::cmdClear_Click()
+{
+    auto selected = ::SendMessageW(Control(IDC_LSTREMINDERS), LB_GETCURSEL, 0, 0);
+    if (selected == LB_ERR) return;
+    m_colItems.Remove(static_cast<std::size_t>(selected));
+    RefreshList();
+}
+
+void frmReminders::cmdClearAll_Click()
+{
+    if (m_intMode == wl::ModeReminders) {
+        ClearReminders();
+        RefreshList();
+    } else if (m_intMode == wl::ModeOverdueTasks) {
+        ClearReminders();
+        Raise(RefreshTimerFired);
+        if (Loaded()) RefreshList();
+    }
+}
+
+void frmReminders::cmdOutlook_Click()
+{
+    Raise(ShowOutlook);
+    if (Loaded()) ::ShowWindow(Hwnd(), SW_HIDE);
+}
+
+void frmReminders::cmdClose_Click() { ::ShowWindow(Hwnd(), SW_HIDE); }
+
+void frmReminders::ShowWindowModeless()
+{
+    ::ShowWindow(Hwnd(), SW_SHOW);
+    ::SetForegroundWindow(Hwnd());
+}
+
+void frmReminders::mnuFile_Click(std::int16_t index)
+{
+    if (index == 10) ShowWindowModeless();
+    else if (index == 20) cmdClearAll_Click();
+}
+
+void frmReminders::picTrayBox_MouseMove(long trayMessage)
+{
+    m_lngTrayMsg = trayMessage;
+    if (m_blnInTrayEvent) return;
+    FlagScope busy(m_blnInTrayEvent);
+    switch (m_lngTrayMsg) {
+    case kTrayLeftUp:
+        UpdateTrayAlert();
+        break;
+    case kTrayRightUp: {
+        // Foreground first, or the menu stays open when the user clicks elsewhere.
+        ::SetForegroundWindow(Hwnd());
+        ::SetMenuDefaultItem(m_tmnuFile, IDM_ALERT_FILE_FIRST + 10, FALSE);
+        POINT at{};
+        ::GetCursorPos(&at);
+        UINT chosen = static_cast<UINT>(::TrackPopupMenuEx(
+            m_tmnuFile, TPM_LEFTALIGN | TPM_LEFTBUTTON | TPM_RETURNCMD | TPM_NONOTIFY, at.x, at.y, Hwnd(), nullptr));
+        ::PostMessageW(Hwnd(), WM_NULL, 0, 0);
+        if (chosen >= IDM_ALERT_FILE_FIRST && chosen <= IDM_ALERT_FILE_FIRST + 20)
+            mnuFile_Click(static_cast<std::int16_t>(chosen - IDM_ALERT_FILE_FIRST));
+        break;
+    }
+    case kTrayBalloonClick:
+        if (m_intMode == wl::ModeReminders) ShowWindowModeless();
+        else if (m_intMode == wl::ModeOverdueTasks) cmdOutlook_Click();
+        break;
+    default:
+        break;
+    }
+}
+
+// Timer
+
+std::int16_t frmReminders::TimersCount() { return 1; }
+
+std::int32_t frmReminders::TimerID(std::int16_t& index)
+{
+    (void)index;
+    return m_lngTimerID;
+}
+
+void frmReminders::TimerFired(std::int32_t& timerId)
+{
+    (void)timerId;
+    HandlerScope scope(*this);
+    if (OutlookWork::InProgress()) {
+        // A tick during a call into Outlook waits until the call is done.
+        OutlookWork::Defer(Hwnd(), WM_APP_TIMER_RETRY);
+        return;
+    }
+    if (m_intMode == wl::ModeReminders) {
+        Raise(RefreshTimerFired);
+        if (Loaded()) UpdateTrayAlert();
+    } else if (m_intMode == wl::ModeOverdueTasks) {
+        cmdClearAll_Click();
+    }
+}
+
+void frmReminders::Raise(const std::function<void()>& event)
+{
+    if (!event) return;
+    try {
+        event();
+    } catch (...) {
+        // The owner's handler does not fail this window's handler.
+    }
+}
+
+// Messages
+
+bool frmReminders::OnMessage(UINT message, WPARAM wParam, LPARAM, INT_PTR& result)
+{
+    switch (message) {
+    case WM_INITDIALOG: {
+        HINSTANCE instance = ::GetModuleHandleW(nullptr);
+        auto big = static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(IDI_REMINDERS), IMAGE_ICON,
+                                                   ::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON), 0));
+        auto small = static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(IDI_REMINDERS), IMAGE_ICON,
+                                                     ::GetSystemMetrics(SM_CXSMICON),
+                                                     ::GetSystemMetrics(SM_CYSMICON), 0));
+        ::SendMessageW(Hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
+        ::SendMessageW(Hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
+        m_menu.reset(::LoadMenuW(instance, MAKEINTRESOURCEW(IDM_REMINDERS_TRAY)));
+        m_tmnuFile = ::GetSubMenu(m_menu.get(), 0);
+        result = TRUE;
+        return true;
+    }
+    case WM_APP_TRAY:
+        picTrayBox_MouseMove(static_cast<long>(wParam));
+        return true;
+    case WM_APP_TIMER_RETRY: {
+        std::int32_t id = m_lngTimerID;
+        TimerFired(id);
+        return true;
+    }
+    case WM_COMMAND:
+        OnCommand(LOWORD(wParam), HIWORD(wParam));
+        return true;
+    case WM_CLOSE:
+        (void)Unload(0);
+        return true;
+    case WM_DESTROY: {
+        // The icons set at WM_INITDIALOG belong to this window.
+        auto big = reinterpret_cast<HICON>(::SendMessageW(Hwnd(), WM_GETICON, ICON_BIG, 0));
+        auto small = reinterpret_cast<HICON>(::SendMessageW(Hwnd(), WM_GETICON, ICON_SMALL, 0));
+        if (big) ::DestroyIcon(big);
+        if (small && small != big) ::DestroyIcon(small);
+        return false;
+    }
+    default:
+        return false;
+    }
+}
+
+void frmReminders::OnCommand(int id, int notification)
+{
+    switch (id) {
+    case IDC_CMDDISPLAY: cmdDisplay_Click(); break;
+    case IDC_CMDCLEAR: cmdClear_Click(); break;
+    case IDC_CMDCLEARALL: cmdClearAll_Click(); break;
+    case IDC_CMDOUTLOOK: cmdOutlook_Click(); break;
+    case IDC_CMDCLOSE: cmdClose_Click(); break;
+    case IDCANCEL: cmdClose_Click(); break;  // Esc
+    case IDC_LSTREMINDERS:
+        if (notification == LBN_DBLCLK) lstReminders_DblClick();
+        break;
+    default: break;
+    }
+}

@@ -1,0 +1,92 @@
+// The alert window, used twice: for items whose Outlook reminder fired and
+// for overdue tasks. It lists the items, shows its own tray icon with a
+// balloon, and repeats the alert every 30 minutes while items remain.
+#pragma once
+
+#include "alerts/AlertList.h"
+#include "core/Dispatch.h"
+#include "core/IFormWithTimer.h"
+#include "core/Window.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class frmReminders final : public DialogWindow,
+                           public IFormWithTimer,
+                           public std::enable_shared_from_this<frmReminders> {
+public:
+    // Alert windows are shared: a handler of the window keeps it alive while
+    // its owner drops it.
+    static std::shared_ptr<frmReminders> Create();
+    ~frmReminders() override;
+
+    // Creates the hidden window and runs Form_Load.
+    void Load();
+    // Runs Form_QueryUnload; unless cancelled, stops the timer, removes the
+    // icon and destroys the window. Returns whether it unloaded.
+    bool Unload(std::int16_t unloadMode = 1);
+
+    // The item list
+    void AddReminder(const wl::Dispatch& oItem);
+    void RefreshList();
+    void ClearReminders();
+    wl::AlertMode Mode() const noexcept { return m_intMode; }
+    void Mode(wl::AlertMode iNewValue);
+
+    // Events raised to the owner, synchronously.
+    std::function<void()> RemindersClear;
+    std::function<void()> ShowOutlook;
+    std::function<void()> RefreshTimerFired;
+
+    // Handlers
+    void Form_Load();
+    void Form_QueryUnload(std::int16_t& cancel, std::int16_t unloadMode);
+    void UpdateTrayAlert();
+    void cmdDisplay_Click();
+    void cmdClear_Click();
+    void cmdClearAll_Click();
+    void cmdOutlook_Click();
+    void cmdClose_Click();
+    void lstReminders_DblClick();
+    void mnuFile_Click(std::int16_t index);
+    void picTrayBox_MouseMove(long trayMessage);
+
+    // IFormWithTimer
+    std::int16_t TimersCount() override;
+    std::int32_t TimerID(std::int16_t& index) override;
+    void TimerFired(std::int32_t& timerId) override;
+
+    // State, for tests
+    std::vector<std::wstring> Lines() const;
+    std::size_t ItemCount() const noexcept { return m_colItems.Count(); }
+    std::int32_t CurrentTimerID() const noexcept { return m_lngTimerID; }
+    HWND TrayBox() const noexcept;
+    HMENU TrayMenu() const noexcept { return m_tmnuFile; }
+    const std::wstring& LastBalloonText() const noexcept { return m_lastBalloon; }
+    bool InTrayEvent() const noexcept { return m_blnInTrayEvent; }
+
+protected:
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
+    std::shared_ptr<void> KeepAlive() override { return weak_from_this().lock(); }
+
+private:
+    frmReminders() = default;
+    void OnCommand(int id, int notification);
+    void ShowWindowModeless();
+    void Raise(const std::function<void()>& event);
+    std::wstring Title() const;
+    std::wstring IconFile() const;
+
+    wl::AlertMode m_intMode = wl::ModeReminders;
+    wl::AlertList m_colItems;
+    std::int32_t m_lngTimerID = 0;
+    long m_lngTrayMsg = 0;
+    bool m_blnInTrayEvent = false;
+    bool m_timerDeferred = false;
+    HMENU m_tmnuFile = nullptr;
+    wl::UniqueMenu m_menu;  // the menu resource; m_tmnuFile is its popup
+    std::wstring m_lastBalloon;
+};

@@ -1,0 +1,301 @@
+// The main window: loading, unloading, the session end and message routing.
+#include "frmMain.h"
+
+#include "core/Conversions.h"
+#include "core/OutlookWork.h"
+#include "core/basINI.h"
+#include "core/basMain.h"
+
+#include <commctrl.h>
+
+namespace {
+
+constexpr UINT WM_APP_OUTLOOK_EVENT = WM_APP + 10;
+
+std::shared_ptr<frmMain> g_programWindow;
+
+}  // namespace
+
+frmMain::frmMain() = default;
+
+frmMain::~frmMain()
+{
+    // Whatever is still held goes quietly: an exit without Unload.
+    m_frmReminders.reset();
+    m_frmOverdueTasks.reset();
+    m_objOutlook.Reset();
+}
+
+void frmMain::LoadMainWindow()
+{
+    g_programWindow = std::make_shared<frmMain>();
+    g_programWindow->SetQuitOnUnload(true);
+    g_programWindow->Load();
+}
+
+frmMain* frmMain::Program() noexcept { return g_programWindow.get(); }
+
+const std::vector<std::int16_t>& frmMain::StartFolderNumbers()
+{
+    // Outlook Today, Calendar, Contacts, Drafts, Inbox, Journal, Notes, Outbox, Sent, Tasks
+    static const std::vector<std::int16_t> numbers{0, 9, 10, 16, 6, 11, 12, 4, 5, 13};
+    return numbers;
+}
+
+void frmMain::Load()
+{
+    if (Loaded()) return;
+    CreateFromTemplate(IDD_MAIN);
+    Form_Load();
+}
+
+void frmMain::OnInitDialog()
+{
+    HINSTANCE instance = ::GetModuleHandleW(nullptr);
+    auto big = static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(IDI_WENDLOCK), IMAGE_ICON,
+                                               ::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON), 0));
+    auto small = static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(IDI_WENDLOCK), IMAGE_ICON,
+                                                 ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON),
+                                                 0));
+    ::SendMessageW(Hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
+    ::SendMessageW(Hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
+
+    // cmbStartIn: the ten start folders, each with its folder number as item data.
+    HWND list = Control(IDC_CMBSTARTIN);
+    const auto& numbers = StartFolderNumbers();
+    for (size_t i = 0; i < numbers.size(); ++i) {
+        std::wstring caption = wl::LoadStr(IDS_START_FOLDER_FIRST + static_cast<UINT>(i));
+        auto at = ::SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(caption.c_str()));
+        ::SendMessageW(list, CB_SETITEMDATA, static_cast<WPARAM>(at), static_cast<LPARAM>(numbers[i]));
+    }
+    ::SendMessageW(Control(IDC_TXTLOADDELAY), EM_SETLIMITTEXT, 32, 0);
+
+    m_menu.reset(::LoadMenuW(instance, MAKEINTRESOURCEW(IDM_MAIN_TRAY)));
+    m_tmnuFile = ::GetSubMenu(m_menu.get(), 0);
+    m_viewCount = 1;
+    m_linkCount = 1;
+}
+
+void frmMain::Form_Load()
+{
+    CentreOnScreen();
+    BuildStartFolderMenu();
+    BuildLinkMenu();
+
+    try {
+        if (wl::FlagFromKey(ReadIniSetting(L"DisplayOutlookAtStart")) != wl::kOff) {
+            ::Sleep(static_cast<DWORD>(wl::LoadDelayFromKey(ReadIniSetting(L"LoadDelay"))));
+            std::int16_t selector = -99, findDelay = 0;
+            DisplayOutlook(selector, findDelay);
+        } else if (g_blnKeepOutlookLoaded) {
+            ::Sleep(static_cast<DWORD>(wl::LoadDelayFromKey(ReadIniSetting(L"LoadDelay"))));
+            LoadOutlook();
+        }
+    } catch (const wl::ComError&) {
+        // Outlook could not be started: say so once, and run on disconnected.
+        // The tray icon, added below, shows the disconnected look.
+        MessageBox(wl::LoadStr(IDS_OUTLOOK_START_FAILED), MB_OK | MB_ICONEXCLAMATION);
+        m_objInbox.Reset();
+        m_objOutlook.Reset();
+        m_blnOutlookLoaded = false;
+    }
+
+    ShowTrayIcon(TrayBox(), g_strAppPath + (g_blnKeepOutlookLoaded && m_blnOutlookLoaded ? L"olico.ico" : L"olicod.ico"),
+                 wl::LoadStr(IDS_TIP_OUTLOOK));
+
+    if (g_blnTrackOverdueTasks) (void)ScanForOverdueTasks();
+}
+
+bool frmMain::Unload(std::int16_t unloadMode)
+{
+    if (m_unloaded) return true;
+    HandlerScope scope(*this);
+    std::int16_t cancel = 0;
+    Form_QueryUnload(cancel, unloadMode);
+    if (cancel) return false;
+    m_unloaded = true;
+    DestroyHwnd();
+    if (m_quitOnUnload) ::PostQuitMessage(0);
+    return true;
+}
+
+void frmMain::Form_QueryUnload(std::int16_t& cancel, std::int16_t unloadMode)
+{
+    if (unloadMode == vbFormControlMenu) {
+        cancel = 1;
+        ::ShowWindow(Hwnd(), SW_HIDE);
+        m_modal = false;
+        return;
+    }
+    WriteIniSetting(L"DontKeepOlLoaded", wl::InverseFlagText(g_blnKeepOutlookLoaded));
+    WriteIniSetting(L"KeepWordLoaded", wl::FlagText(g_blnKeepWordLoaded));
+    WriteIniSetting(L"StartOutlookIn", g_intStartOutlookIn);
+    WriteIniSetting(L"DontTrackReminders", wl::InverseFlagText(g_blnTrackReminders));
+    WriteIniSetting(L"DontTrackOverdueTasks", wl::InverseFlagText(g_blnTrackOverdueTasks));
+
+    if (unloadMode == vbAppWindows) {
+        // The session ends: with the settings safe, take the icons down and
+        // answer Windows before calling Outlook or Word, which Windows does
+        // not allow inside this message.
+        RemoveAllTrayIcons();
+        if (::InSendMessageEx(nullptr) & (ISMEX_SEND | ISMEX_REPLIED)) ::ReplyMessage(0);
+    }
+
+    UnloadRemindersWindow();
+    UnloadOverdueTasksWindow();
+    RemoveTrayIcon(TrayBox());
+    try {
+        UnloadOutlook();
+    } catch (const wl::ComError&) {
+        // Word may already be gone; the references are dropped in any case.
+        m_objWord.Reset();
+        m_objInbox.Reset();
+        m_objOutlook.Reset();
+        m_blnOutlookLoaded = false;
+    }
+}
+
+void frmMain::OnEndSession() { (void)Unload(vbAppWindows); }
+
+void frmMain::ShowModal()
+{
+    if (!Loaded() || m_modal) return;
+    m_modal = true;
+    // The alert windows wait while the dialog is up.
+    std::vector<HWND> disabled;
+    for (const auto* alert : {&m_frmReminders, &m_frmOverdueTasks})
+        if (*alert && (*alert)->Loaded() && ::IsWindowEnabled((*alert)->Hwnd())) {
+            ::EnableWindow((*alert)->Hwnd(), FALSE);
+            disabled.push_back((*alert)->Hwnd());
+        }
+
+    ::ShowWindow(Hwnd(), SW_SHOW);
+    ::SetForegroundWindow(Hwnd());
+    ::SetFocus(Control(IDC_CMBSTARTIN));
+
+    MSG msg{};
+    while (m_modal && Loaded()) {
+        BOOL got = ::GetMessageW(&msg, nullptr, 0, 0);
+        if (got == 0) {
+            ::PostQuitMessage(static_cast<int>(msg.wParam));  // for the outer loop
+            break;
+        }
+        if (got < 0) break;
+        if (!IsDialogMessageForAny(msg)) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageW(&msg);
+        }
+    }
+    m_modal = false;
+    for (HWND window : disabled)
+        if (::IsWindow(window)) ::EnableWindow(window, TRUE);
+    if (Loaded()) ::ShowWindow(Hwnd(), SW_HIDE);
+}
+
+int frmMain::MessageBox(const std::wstring& text, UINT flags)
+{
+    // Message boxes carry the program's title; the busy guards of the tray stay set meanwhile.
+    HWND owner = Loaded() && ::IsWindowVisible(Hwnd()) ? Hwnd() : nullptr;
+    return ::MessageBoxW(owner, text.c_str(), wl::LoadStr(IDS_APP_TITLE).c_str(), flags | MB_SETFOREGROUND);
+}
+
+// Outlook events are queued and handled from the message loop, never inside
+// a call into Outlook that is still waiting for its answer.
+
+void frmMain::OnOutlookReminder(const wl::Dispatch& item)
+{
+    m_pendingReminders.push_back(item);
+    if (Loaded()) ::PostMessageW(Hwnd(), WM_APP_OUTLOOK_EVENT, 0, 0);
+}
+
+void frmMain::OnOutlookQuit()
+{
+    m_pendingQuit = true;
+    if (Loaded()) ::PostMessageW(Hwnd(), WM_APP_OUTLOOK_EVENT, 0, 0);
+}
+
+void frmMain::ProcessOutlookEvents()
+{
+    if (OutlookWork::InProgress()) {
+        OutlookWork::Defer(Hwnd(), WM_APP_OUTLOOK_EVENT);
+        return;
+    }
+    while (!m_pendingReminders.empty() && !m_unloaded) {
+        wl::Dispatch item = std::move(m_pendingReminders.front());
+        m_pendingReminders.pop_front();
+        m_objOutlook_Reminder(item);
+    }
+    m_pendingQuit = false;
+}
+
+bool frmMain::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result)
+{
+    (void)lParam;
+    if (message == TaskbarCreatedMessage() && message != 0) {
+        // Explorer restarted: every icon of the program comes back as it was.
+        RestoreTrayIcons();
+        return true;
+    }
+    switch (message) {
+    case WM_INITDIALOG:
+        OnInitDialog();
+        result = FALSE;  // focus is set when the dialog is shown
+        return true;
+    case WM_APP_TRAY:
+        picTrayBox_MouseMove(static_cast<long>(wParam));
+        return true;
+    case WM_APP_OUTLOOK_EVENT:
+        ProcessOutlookEvents();
+        return true;
+    case WM_COMMAND:
+        OnCommand(LOWORD(wParam), HIWORD(wParam));
+        return true;
+    case WM_CLOSE:
+        (void)Unload(vbFormControlMenu);
+        return true;
+    case WM_QUERYENDSESSION:
+        result = TRUE;
+        return true;
+    case WM_ENDSESSION:
+        if (wParam) OnEndSession();
+        result = 0;
+        return true;
+    case WM_DESTROY: {
+        auto big = reinterpret_cast<HICON>(::SendMessageW(Hwnd(), WM_GETICON, ICON_BIG, 0));
+        auto small = reinterpret_cast<HICON>(::SendMessageW(Hwnd(), WM_GETICON, ICON_SMALL, 0));
+        if (big) ::DestroyIcon(big);
+        if (small && small != big) ::DestroyIcon(small);
+        return false;
+    }
+    default:
+        return false;
+    }
+}
+
+void frmMain::OnCommand(int id, int notification)
+{
+    switch (id) {
+    case IDOK: cmdOK_Click(); return;
+    case IDCANCEL: cmdCancel_Click(); return;
+    case IDC_CHKKEEPLOADED:
+        if (notification == BN_CLICKED) chkKeepLoaded_Click();
+        return;
+    default: break;
+    }
+}
+
+bool frmMain::Checked(int id) const
+{
+    return ::SendMessageW(Control(id), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void frmMain::SetChecked(int id, bool checked)
+{
+    ::SendMessageW(Control(id), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+std::int16_t frmMain::StartFolderData(int listIndex) const
+{
+    return static_cast<std::int16_t>(
+        ::SendMessageW(Control(IDC_CMBSTARTIN), CB_GETITEMDATA, static_cast<WPARAM>(listIndex), 0));
+}

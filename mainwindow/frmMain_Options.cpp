@@ -1,0 +1,100 @@
+// The Options dialog: the main window shown modally.
+#include "frmMain.h"
+
+#include "core/Conversions.h"
+#include "core/basINI.h"
+#include "core/basMain.h"
+
+void frmMain::UpdateSettingsView()
+{
+    // Filling the controls is not the user clicking them.
+    m_fillingView = true;
+    struct Done {
+        bool& flag;
+        ~Done() { flag = false; }
+    } done{m_fillingView};
+
+    HWND list = Control(IDC_CMBSTARTIN);
+    int n = static_cast<int>(::SendMessageW(list, CB_GETCOUNT, 0, 0));
+    for (int i = 0; i < n; ++i) {
+        if (StartFolderData(i) == g_intStartOutlookIn) {
+            ::SendMessageW(list, CB_SETCURSEL, static_cast<WPARAM>(i), 0);
+            break;
+        }
+    }
+    SetChecked(IDC_CHKKEEPLOADED, g_blnKeepOutlookLoaded != wl::kOff);
+    SetChecked(IDC_CHKKEEPWORDLOADED, g_blnKeepWordLoaded != wl::kOff);
+    SetChecked(IDC_CHKDISPLAYOUTLOOK, wl::FlagFromKey(ReadIniSetting(L"DisplayOutlookAtStart")) != wl::kOff);
+    SetChecked(IDC_CHKREMINDERS, g_blnTrackReminders != wl::kOff);
+    SetChecked(IDC_CHKOVERDUETASKS, g_blnTrackOverdueTasks != wl::kOff);
+    // The delay as start-up would use it, in seconds, with a full stop.
+    std::wstring seconds = wl::DelaySecondsText(wl::LoadDelayFromKey(ReadIniSetting(L"LoadDelay")));
+    ::SetWindowTextW(Control(IDC_TXTLOADDELAY), seconds.c_str());
+}
+
+void frmMain::chkKeepLoaded_Click()
+{
+    if (m_fillingView) return;
+    if (!Checked(IDC_CHKKEEPLOADED)) MessageBox(wl::LoadStr(IDS_KEEP_LOADED_WARNING), MB_OK);
+}
+
+void frmMain::cmdOK_Click()
+{
+    // A delay start-up would not accept is refused before anything changes.
+    HWND delayBox = Control(IDC_TXTLOADDELAY);
+    std::wstring delayText(static_cast<size_t>(::GetWindowTextLengthW(delayBox)), L'\0');
+    ::GetWindowTextW(delayBox, delayText.data(), static_cast<int>(delayText.size()) + 1);
+    auto delayMs = wl::DelayMsFromSecondsText(delayText);
+    if (!delayMs) {
+        MessageBox(wl::LoadStr(IDS_DELAY_INVALID), MB_OK | MB_ICONEXCLAMATION);
+        ::SetFocus(delayBox);
+        ::SendMessageW(delayBox, EM_SETSEL, 0, -1);
+        return;
+    }
+
+    WriteIniSetting(L"DisplayOutlookAtStart", Checked(IDC_CHKDISPLAYOUTLOOK) ? L"-1" : L"0");
+
+    // Without a selection (a start folder the list does not know) the current one stays.
+    auto selected = ::SendMessageW(Control(IDC_CMBSTARTIN), CB_GETCURSEL, 0, 0);
+    if (selected != CB_ERR) g_intStartOutlookIn = StartFolderData(static_cast<int>(selected));
+
+    g_blnKeepWordLoaded = Checked(IDC_CHKKEEPWORDLOADED) ? wl::kOn : wl::kOff;
+
+    try {
+        if (Checked(IDC_CHKKEEPLOADED)) {
+            g_blnKeepOutlookLoaded = wl::kOn;
+            LoadOutlook();
+        } else {
+            g_blnKeepOutlookLoaded = wl::kOff;
+            UnloadOutlook();
+        }
+    } catch (const wl::ComError&) {
+        // The settings are taken; only the connection failed. The dialog
+        // closes as confirmed, and the tray icon shows the disconnected look.
+        MessageBox(wl::LoadStr(IDS_OUTLOOK_START_FAILED), MB_OK | MB_ICONEXCLAMATION);
+    }
+
+    if (Checked(IDC_CHKREMINDERS)) {
+        g_blnTrackReminders = wl::kOn;
+    } else {
+        g_blnTrackReminders = wl::kOff;
+        UnloadRemindersWindow();
+    }
+
+    if (Checked(IDC_CHKOVERDUETASKS)) {
+        g_blnTrackOverdueTasks = wl::kOn;
+        (void)ScanForOverdueTasks();
+    } else {
+        g_blnTrackOverdueTasks = wl::kOff;
+        UnloadOverdueTasksWindow();
+    }
+
+    WriteIniSetting(L"LoadDelay", *delayMs);
+    cmdCancel_Click();
+}
+
+void frmMain::cmdCancel_Click()
+{
+    ::ShowWindow(Hwnd(), SW_HIDE);
+    m_modal = false;
+}
