@@ -13,6 +13,8 @@ if(CMAKE_CROSSCOMPILING AND WENDLOCK_TESTS)
     configure_file(tests/wine/wine-run.sh.in ${CMAKE_BINARY_DIR}/wine-run.sh @ONLY
                    FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE)
     set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run.sh)
+    add_executable(wine-keeper WIN32 tests/wine/keeper.cpp)
+    target_link_options(wine-keeper PRIVATE -static -municode)
 endif()
 
 # Settings every Windows target of the project shares.
@@ -23,7 +25,6 @@ if(MINGW)
     target_link_options(wendlock_win_defs INTERFACE -static -static-libgcc -static-libstdc++ -municode)
 elseif(MSVC)
     target_compile_options(wendlock_win_defs INTERFACE /EHsc)
-    set(CMAKE_MSVC_RUNTIME_LIBRARY "MultiThreaded$<$<CONFIG:Debug>:Debug>")
 endif()
 target_link_libraries(wendlock_win_defs INTERFACE
     ole32 oleaut32 uuid shell32 comctl32 user32 gdi32 advapi32 shlwapi version)

@@ -30,7 +30,9 @@ bool ComError::IsServerGone(HRESULT hr) noexcept
 {
     return hr == HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE) || hr == RPC_E_DISCONNECTED ||
            hr == CO_E_OBJNOTCONNECTED || hr == HRESULT_FROM_WIN32(RPC_S_CALL_FAILED) ||
-           hr == RPC_E_SERVER_DIED || hr == RPC_E_SERVER_DIED_DNE;
+           hr == RPC_E_SERVER_DIED || hr == RPC_E_SERVER_DIED_DNE ||
+           // Wine answers calls on a proxy whose stub went away with this one.
+           hr == HRESULT_FROM_WIN32(RPC_S_UNKNOWN_IF);
 }
 
 void ThrowIfFailed(HRESULT hr)

@@ -13,13 +13,15 @@ set -euo pipefail
 : "${WINEPREFIX:?}" "${DISPLAY:?}" "${WENDLOCK_BIN:?}"
 export WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 WINE=/usr/lib/wine/wine64
+WINESERVER=/usr/lib/wine/wineserver
 LOG="$WINEPREFIX.log"
 
 display_up() { xdotool getdisplaygeometry >/dev/null 2>&1; }
 
 # Background programs must not hold the caller's output: ctest waits for
 # every holder of its pipe before it ends a test.
-detached() { setsid "$@" </dev/null >>"$LOG" 2>&1 & }
+# Nor the lock of this script (fd 9), or the next caller waits forever.
+detached() { setsid "$@" </dev/null >>"$LOG" 2>&1 9>&- & }
 
 start_display() {
     display_up && return 0
@@ -32,22 +34,45 @@ start_display() {
 }
 
 create_prefix() {
-    [ -f "$WINEPREFIX/.wendlock-ready" ] && return 0
+    # A prefix copied without its system files is no prefix: make it anew.
+    [ -f "$WINEPREFIX/.wendlock-ready" ] &&
+        [ -L "$WINEPREFIX/dosdevices/c:" ] &&
+        [ -f "$WINEPREFIX/drive_c/windows/system32/kernel32.dll" ] && return 0
+    "$WINESERVER" -k 2>/dev/null || true
     rm -rf "$WINEPREFIX"
     mkdir -p "$WINEPREFIX"
     "$WINE" wineboot -i </dev/null >>"$LOG" 2>&1
+    "$WINESERVER" -w
     # A virtual desktop with a taskbar: tray icons and balloons show there.
     "$WINE" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d shell /f </dev/null >>"$LOG" 2>&1
     "$WINE" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v shell /d 1024x768 /f </dev/null >>"$LOG" 2>&1
     touch "$WINEPREFIX/.wendlock-ready"
 }
 
-desktop_up() { pgrep -f "explorer.exe /desktop=shell" >/dev/null 2>&1; }
+# A Wine program of this prefix, not of another build's prefix on the machine.
+running() {
+    local p
+    for p in $(pgrep -f "$1" 2>/dev/null); do
+        tr '\0' '\n' <"/proc/$p/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX" && return 0
+    done
+    return 1
+}
 
+# Every program of the prefix runs in the virtual desktop "shell" (see
+# create_prefix), which Wine's explorer starts with the first program and ends
+# a moment after the last. The rig keeps one running, so the desktop, its tray
+# and the wineserver stay up between tests (and hold no test's output).
 start_desktop() {
-    desktop_up && return 0
-    detached "$WINE" explorer /desktop=shell,1024x768
-    for _ in $(seq 100); do desktop_up && return 0; sleep 0.1; done
+    running "wine-keeper.exe" && running "explorer.exe /desktop" && return 0
+    local keeper="$WENDLOCK_BIN/wine-keeper.exe"
+    [ -f "$keeper" ] || { echo "wine-rig: $keeper is not built" >&2; return 1; }
+    running "wine-keeper.exe" || detached "$WINE" "$keeper"
+    for _ in $(seq 100); do
+        running "wine-keeper.exe" && running "explorer.exe /desktop" && return 0
+        sleep 0.1
+    done
+    echo "wine-rig: the desktop did not start (see $LOG)" >&2
+    return 1
 }
 
 register_standin() {
@@ -58,6 +83,7 @@ register_standin() {
     if [ ! -f "$stamp" ] || [ "$(cat "$stamp")" != "$id" ]; then
         "$WINE" "$exe" /regserver </dev/null >>"$LOG" 2>&1
         echo "$id" >"$stamp"
+        rm -f "$WINEPREFIX/.standin-registered.tmp"
     fi
 }
 
@@ -72,7 +98,7 @@ ensure)
     register_standin
     ;;
 stop)
-    /usr/lib/wine/wineserver -k 2>/dev/null || true
+    [ -d "$WINEPREFIX" ] && /usr/lib/wine/wineserver -k 2>/dev/null || true
     pkill -f "Xvfb $DISPLAY " 2>/dev/null || true
     ;;
 *)

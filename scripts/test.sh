@@ -1,0 +1,39 @@
+#!/bin/bash
+# Builds everything and runs every test, on a fresh Debian machine too:
+#   1. installs what is missing (apt-get, as root),
+#   2. the native build of the Windows-free rules with ASan and UBSan (clang),
+#   3. the Windows build with mingw-w64, its tests under Wine and Xvfb.
+# Usage: scripts/test.sh [ctest arguments, e.g. -R Tray]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+ROOT=$PWD
+JOBS=$(nproc)
+
+PACKAGES=(cmake ninja-build clang libclang-rt-14-dev googletest
+          g++-mingw-w64-x86-64-posix mingw-w64-tools wine64 wine xvfb xdotool)
+missing=()
+for p in "${PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "== installing ${missing[*]}"
+    SUDO=; [ "$(id -u)" -ne 0 ] && SUDO=sudo
+    $SUDO apt-get update -q
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q "${missing[@]}"
+fi
+
+echo "== native build (ASan, UBSan)"
+cmake -S . -B build/native -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+      -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DWENDLOCK_SANITIZE=ON >/dev/null
+cmake --build build/native -j "$JOBS"
+ctest --test-dir build/native --output-on-failure -j "$JOBS" "$@"
+
+echo "== Windows build (mingw-w64), tests under Wine"
+cmake -S . -B build/win -G Ninja -DCMAKE_BUILD_TYPE=Release \
+      -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" >/dev/null
+cmake --build build/win -j "$JOBS"
+# One prefix, display and desktop for the whole run; ended however the run ends.
+RIG_ENV=(WINEPREFIX="$ROOT/build/win/wineprefix" DISPLAY=:97 WENDLOCK_BIN="$ROOT/build/win/bin")
+trap 'env "${RIG_ENV[@]}" tests/wine/wine-rig.sh stop' EXIT
+env "${RIG_ENV[@]}" tests/wine/wine-rig.sh ensure
+ctest --test-dir build/win --output-on-failure "$@"
