@@ -1,0 +1,58 @@
+#include "MainWindowFixture.h"
+
+namespace test {
+
+void MainWindowFixture::TearDown()
+{
+    if (window && window->Loaded()) {
+        MessageBoxWatcher boxes;  // nothing may wait for a user at the end
+        window->Unload(frmMain::vbFormCode);
+    }
+    window.reset();
+    standin.Stop();
+    standin::StandIn::EndRunning();
+}
+
+void MainWindowFixture::StartStandIn(const std::string& scenario)
+{
+    standin = standin::StandIn::Start(wl::FromUtf8("option linger\n" + scenario));
+}
+
+void MainWindowFixture::LoadWindow()
+{
+    ReadStartupSettings();
+    window = std::make_shared<frmMain>();
+    window->Load();
+}
+
+std::wstring MainWindowFixture::TrayFile() const
+{
+    std::wstring file;
+    if (!window || !TrayIconShown(window->TrayBox(), &file)) return {};
+    return file.substr(file.find_last_of(L'\\') + 1);
+}
+
+std::wstring MainWindowFixture::TrayTip() const
+{
+    std::wstring tip;
+    if (!window || !TrayIconShown(window->TrayBox(), nullptr, &tip)) return {};
+    return tip;
+}
+
+MainWindowFixture::RefuseOutlook::RefuseOutlook()
+{
+    standin::StandIn::EndRunning();
+    std::wstring exe = standin::StandIn::DefaultExePath();
+    standin::StandIn::EnsureRegistered(exe);
+    m_file = exe.substr(0, exe.find_last_of(L'\\') + 1) + L"outlook-standin.refuse";
+    WriteTextFile(m_file, "");
+}
+
+MainWindowFixture::RefuseOutlook::~RefuseOutlook()
+{
+    ::DeleteFileW(m_file.c_str());
+    // A refusing stand-in ends by itself shortly after.
+    ::Sleep(300);
+}
+
+}  // namespace test

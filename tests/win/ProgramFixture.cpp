@@ -1,0 +1,105 @@
+#include "ProgramFixture.h"
+
+namespace test {
+
+RunningProgram::~RunningProgram()
+{
+    if (m_process && Running()) {
+        ::TerminateProcess(m_process.get(), 99);
+        ::WaitForSingleObject(m_process.get(), 5000);
+    }
+}
+
+bool RunningProgram::Running() const { return ::WaitForSingleObject(m_process.get(), 0) == WAIT_TIMEOUT; }
+
+bool RunningProgram::WaitForExit(std::chrono::milliseconds timeout)
+{
+    return PumpUntil([&] { return !Running(); }, timeout);
+}
+
+DWORD RunningProgram::ExitCode() const
+{
+    DWORD code = STILL_ACTIVE;
+    ::GetExitCodeProcess(m_process.get(), &code);
+    return code;
+}
+
+HWND RunningProgram::MainWindow() const
+{
+    struct Search {
+        DWORD pid;
+        HWND found = nullptr;
+    } search{m_pid};
+    ::EnumWindows(
+        [](HWND hwnd, LPARAM param) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(param);
+            DWORD owner = 0;
+            ::GetWindowThreadProcessId(hwnd, &owner);
+            if (owner == s->pid && ::FindWindowExW(hwnd, nullptr, L"WendlockTrayBox", nullptr)) {
+                s->found = hwnd;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+HWND RunningProgram::TrayBox() const
+{
+    HWND main = MainWindow();
+    return main ? ::FindWindowExW(main, nullptr, L"WendlockTrayBox", nullptr) : nullptr;
+}
+
+bool RunningProgram::WaitForIcon(std::chrono::milliseconds timeout)
+{
+    return PumpUntil(
+        [&] {
+            HWND box = TrayBox();
+            return box && ShellHasIcon(box);
+        },
+        timeout);
+}
+
+void RunningProgram::EndSession()
+{
+    HWND main = MainWindow();
+    DWORD_PTR result = 0;
+    ::SendMessageTimeoutW(main, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL, 5000, &result);
+    ::SendMessageTimeoutW(main, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL, 5000, &result);
+}
+
+ProgramFixture::ProgramFixture()
+{
+    for (const wchar_t* file : {L"olico.ico", L"olicod.ico", L"bell.ico", L"task.ico", L"newlnks.ini"})
+        ::CopyFileW((BinFolder() + file).c_str(), (Folder() + file).c_str(), FALSE);
+}
+
+void ProgramFixture::TearDown()
+{
+    standin.Stop();
+    standin::StandIn::EndRunning();
+}
+
+void ProgramFixture::StartStandIn(const std::string& scenario)
+{
+    standin = standin::StandIn::Start(wl::FromUtf8("option linger\n" + scenario));
+}
+
+RunningProgram ProgramFixture::Start(const std::wstring& exeName)
+{
+    std::wstring exe = Folder() + exeName;
+    ::CopyFileW((BinFolder() + L"wendlock.exe").c_str(), exe.c_str(), TRUE);
+    std::wstring commandLine = L"\"" + exe + L"\"";
+    STARTUPINFOW startup{sizeof startup};
+    PROCESS_INFORMATION info{};
+    if (!::CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, Folder().c_str(),
+                          &startup, &info)) {
+        ADD_FAILURE() << "cannot start " << Narrow(exe) << ": " << ::GetLastError();
+        return RunningProgram(nullptr, 0);
+    }
+    ::CloseHandle(info.hThread);
+    return RunningProgram(info.hProcess, info.dwProcessId);
+}
+
+}  // namespace test

@@ -1,0 +1,56 @@
+// Runs copies of the real wendlock.exe from a program folder of the test's own.
+#pragma once
+
+#include "TestSupport.h"
+
+#include "standin/client/StandInClient.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+
+namespace test {
+
+// One started process of the program.
+class RunningProgram {
+public:
+    RunningProgram(HANDLE process, DWORD pid) : m_process(process), m_pid(pid) {}
+    RunningProgram(RunningProgram&&) = default;
+    ~RunningProgram();
+
+    bool Running() const;
+    bool WaitForExit(std::chrono::milliseconds timeout);
+    DWORD ExitCode() const;
+    // The hidden main window and the child that owns the main tray icon.
+    HWND MainWindow() const;
+    HWND TrayBox() const;
+    // Waits until the program shows its main tray icon.
+    bool WaitForIcon(std::chrono::milliseconds timeout = std::chrono::seconds(10));
+    // Windows ends the session: WM_QUERYENDSESSION, then WM_ENDSESSION.
+    void EndSession();
+    DWORD ProcessId() const noexcept { return m_pid; }
+    HANDLE Process() const noexcept { return m_process.get(); }
+
+private:
+    wl::UniqueHandle m_process;
+    DWORD m_pid;
+};
+
+class ProgramFixture : public testing::Test {
+protected:
+    ProgramFixture();
+    void TearDown() override;
+
+    const std::wstring& Folder() const { return m_folder.Path(); }
+    void StartStandIn(const std::string& scenario = {});
+    // Copies wendlock.exe into the folder under that name (once) and starts it.
+    RunningProgram Start(const std::wstring& exeName);
+
+    standin::StandIn standin;
+
+private:
+    TempFolder m_folder;
+};
+
+}  // namespace test

@@ -1,0 +1,69 @@
+// The real wendlock.exe, started as a user starts it: one copy per session,
+// the settings file named after the exe, the icon, and the logoff clean-up.
+#include "ProgramFixture.h"
+
+#include <gtest/gtest.h>
+
+using standin::HasLine;
+using test::ProgramFixture;
+
+namespace {
+
+struct Program : ProgramFixture {};
+
+}  // namespace
+
+TEST_F(Program, RunsConnectedAndSavesItsSettingsAtLogoff)
+{
+    StartStandIn();
+    auto app = Start(L"wendlock.exe");
+    ASSERT_TRUE(app.WaitForIcon()) << "no tray icon";
+    EXPECT_TRUE(test::PumpUntil([&] { return HasLine(standin.Journal(), "GetDefaultFolder(6)"); }));
+
+    // A second copy ends at once and touches nothing.
+    auto second = Start(L"wendlock.exe");
+    EXPECT_TRUE(second.WaitForExit(std::chrono::seconds(10)));
+    EXPECT_EQ(second.ExitCode(), 0u);
+    EXPECT_TRUE(app.Running());
+    EXPECT_FALSE(test::FileExists(Folder() + L"wendlock.ini"));
+
+    app.EndSession();
+    EXPECT_TRUE(app.WaitForExit(std::chrono::seconds(10)));
+    EXPECT_FALSE(test::ShellHasIcon(app.TrayBox()));
+    std::string settings = test::ReadTextFile(Folder() + L"wendlock.ini");
+    for (const char* key : {"DontKeepOlLoaded=0", "KeepWordLoaded=0", "StartOutlookIn=0", "DontTrackReminders=0",
+                            "DontTrackOverdueTasks=0"})
+        EXPECT_NE(settings.find(key), std::string::npos) << key << "\n" << settings;
+    EXPECT_TRUE(HasLine(standin.Journal(), "Release Application"));
+}
+
+TEST_F(Program, ARenamedCopyReadsTheSettingsFileOfItsName)
+{
+    test::WriteTextFile(Folder() + L"Outlook Helper.ini", "[settings]\r\nDontKeepOlLoaded=-1\r\nStartOutlookIn=13\r\n");
+    StartStandIn();
+    auto app = Start(L"Outlook Helper.exe");
+    ASSERT_TRUE(app.WaitForIcon());
+    test::Pump(std::chrono::milliseconds(500));
+    EXPECT_FALSE(HasLine(standin.Journal(), "CreateObject"));  // keep-loaded off: no connection
+    app.EndSession();
+    ASSERT_TRUE(app.WaitForExit(std::chrono::seconds(10)));
+    std::string settings = test::ReadTextFile(Folder() + L"Outlook Helper.ini");
+    EXPECT_NE(settings.find("DontKeepOlLoaded=-1"), std::string::npos) << settings;
+    EXPECT_NE(settings.find("StartOutlookIn=13"), std::string::npos) << settings;
+    EXPECT_FALSE(test::FileExists(Folder() + L"wendlock.ini"));
+}
+
+TEST_F(Program, DamagedSettingsAndLinksStillGiveARunningProgram)
+{
+    test::WriteTextFile(Folder() + L"wendlock.ini",
+                        "[settings]\r\nDontKeepOlLoaded=1e300\r\nKeepWordLoaded=&HFFFFFFFFFF\r\nStartOutlookIn=-1e300\r\n"
+                        "DontTrackReminders=nonsense\r\nLoadDelay=1e300\r\nDisplayOutlookAtStart=" +
+                            std::string(5000, '9') + "\r\n\x01\xff\xfe garbage \x7f\r\n");
+    test::WriteTextFile(Folder() + L"newlnks.ini", "[settings]\r\ncount=100000\r\nnew1=\xff\xfe\r\nnewcmd1=\x01\r\n");
+    StartStandIn();
+    auto app = Start(L"wendlock.exe");
+    ASSERT_TRUE(app.WaitForIcon(std::chrono::seconds(20)));
+    app.EndSession();
+    EXPECT_TRUE(app.WaitForExit(std::chrono::seconds(10)));
+    EXPECT_EQ(app.ExitCode(), 0u);
+}
