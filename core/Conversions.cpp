@@ -138,7 +138,11 @@ std::wstring DoubleText(double value)
 {
     if (value == 0.0) return L"0";
     char buffer[64];
-    auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
+    // Whole numbers keep their digits (600000, not the shorter 6e+05), as
+    // long as a double holds every digit exactly.
+    const bool whole = std::abs(value) < 1e15 && value == std::trunc(value);
+    auto [end, ec] = whole ? std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed)
+                           : std::to_chars(buffer, buffer + sizeof buffer, value);
     if (ec != std::errc()) return L"0";
     return std::wstring(buffer, end);
 }

@@ -2,14 +2,17 @@
 
 #include "core/Conversions.h"
 
+#include <cmath>
+
 namespace wl {
 
 std::int16_t LinkCount(std::wstring_view stored)
 {
     auto number = NumberOfText(stored);
-    auto rounded = number ? RoundToInt16(*number) : std::nullopt;
-    if (!rounded || *rounded < 0) return 0;
-    return *rounded > kMaxLinks ? kMaxLinks : *rounded;
+    if (!number || std::isnan(*number) || *number < 0) return 0;
+    // Any larger number, even one beyond 16 bits, is a damaged file: cap it.
+    if (*number > kMaxLinks) return kMaxLinks;
+    return RoundToInt16(*number).value_or(0);
 }
 
 std::wstring ExpandLinkCommand(std::wstring_view command, std::wstring_view outlookPath)

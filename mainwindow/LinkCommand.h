@@ -9,9 +9,9 @@
 
 namespace wl {
 
-// "count" of the links file: its number rounded halves to even; absent,
-// negative or out of range gives 0, and a damaged file cannot ask for more
-// than kMaxLinks items.
+// "count" of the links file: its number rounded halves to even; absent or
+// negative gives 0, and a damaged file cannot ask for more than kMaxLinks
+// items, whatever its number.
 inline constexpr std::int16_t kMaxLinks = 100;
 std::int16_t LinkCount(std::wstring_view stored);
 

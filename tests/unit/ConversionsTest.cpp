@@ -130,6 +130,8 @@ TEST(NumberText, IntegersAndDoublesReadBackTheSame)
     EXPECT_EQ(DoubleText(0.5), L"0.5");
     EXPECT_EQ(DoubleText(-0.0), L"0");
     EXPECT_EQ(DoubleText(1234.5678), L"1234.5678");
+    EXPECT_EQ(DoubleText(600000.0), L"600000");  // not the shorter 6e+05
+    EXPECT_EQ(DoubleText(-3000000.0), L"-3000000");
     for (double value : {0.1, 1e20, 123456789.125, 1e-7, 600000.0})
         EXPECT_EQ(NumberOfText(DoubleText(value)), value) << "value " << value;
 }

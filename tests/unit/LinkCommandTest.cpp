@@ -14,9 +14,11 @@ TEST(LinkCount, RoundsHalvesToEvenAndCaps)
     EXPECT_EQ(LinkCount(L"-4"), 0);
     EXPECT_EQ(LinkCount(L"100"), 100);
     EXPECT_EQ(LinkCount(L"101"), kMaxLinks);
-    EXPECT_EQ(LinkCount(L"100000"), 0);  // not a 16-bit number: absent
+    EXPECT_EQ(LinkCount(L"100000"), kMaxLinks);  // beyond 16 bits: still a damaged file
     EXPECT_EQ(LinkCount(L"32767"), kMaxLinks);
-    EXPECT_EQ(LinkCount(L"1e300"), 0);
+    EXPECT_EQ(LinkCount(L"1e300"), kMaxLinks);
+    EXPECT_EQ(LinkCount(L"1e400"), 0);  // no number at all
+    EXPECT_EQ(LinkCount(L"0.5"), 0);
 }
 
 TEST(ExpandLinkCommand, ReplacesEveryPlaceholderCaseSensitively)

@@ -6,6 +6,7 @@
 #include <shellapi.h>
 
 #include <filesystem>
+#include <map>
 #include <fstream>
 #include <sstream>
 
@@ -89,6 +90,54 @@ bool PumpUntil(const std::function<bool()>& condition, std::chrono::milliseconds
         if (std::chrono::steady_clock::now() >= end) return false;
         ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
     }
+}
+
+namespace {
+
+std::map<UINT_PTR, std::function<void()>>& PendingActions()
+{
+    static std::map<UINT_PTR, std::function<void()>> actions;
+    return actions;
+}
+
+void CALLBACK RunPendingAction(HWND, UINT, UINT_PTR id, DWORD)
+{
+    ::KillTimer(nullptr, id);
+    auto found = PendingActions().find(id);
+    if (found == PendingActions().end()) return;
+    auto action = std::move(found->second);
+    PendingActions().erase(found);
+    action();
+}
+
+}  // namespace
+
+void RunLater(std::chrono::milliseconds delay, std::function<void()> action)
+{
+    UINT_PTR id = ::SetTimer(nullptr, 0, static_cast<UINT>(delay.count()), RunPendingAction);
+    PendingActions()[id] = std::move(action);
+}
+
+HWND OpenPopupMenu()
+{
+    struct Search {
+        DWORD thread;
+        HWND found = nullptr;
+    } search{::GetCurrentThreadId()};
+    ::EnumWindows(
+        [](HWND hwnd, LPARAM param) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(param);
+            wchar_t cls[16] = {};
+            ::GetClassNameW(hwnd, cls, 16);
+            if (std::wstring_view(cls) == L"#32768" && ::IsWindowVisible(hwnd) &&
+                ::GetWindowThreadProcessId(hwnd, nullptr) == s->thread) {
+                s->found = hwnd;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
 }
 
 MessageBoxWatcher::MessageBoxWatcher() : m_thread([this] { Run(); }) {}

@@ -52,6 +52,13 @@ bool FileExists(const std::wstring& path);
 void Pump(std::chrono::milliseconds duration);
 bool PumpUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout = std::chrono::seconds(10));
 
+// Runs the action once on this thread after the delay, from a thread timer,
+// so it also runs inside a modal loop (a popup menu, a dialog, a message box).
+void RunLater(std::chrono::milliseconds delay, std::function<void()> action);
+
+// The visible popup menu window of this thread, or null.
+HWND OpenPopupMenu();
+
 // Answers the message boxes of this process from a second thread: records
 // each box's text and presses its default button.
 class MessageBoxWatcher {

@@ -1,0 +1,256 @@
+// The Options dialog through its real controls and keys.
+#include "MainWindowFixture.h"
+
+#include "core/basINI.h"
+#include "resources/resource.h"
+
+#include <gtest/gtest.h>
+
+using namespace std::chrono_literals;
+using standin::HasLine;
+
+namespace {
+
+const wchar_t kWarning[] =
+    L"You will not receive e-mail or reminder notifications if Outlook is not kept loaded in the background.";
+
+struct Options : test::MainWindowFixture {
+    HWND Control(int id) const { return ::GetDlgItem(window->Hwnd(), id); }
+    bool Checked(int id) const { return ::SendMessageW(Control(id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
+    void Click(int id) { ::SendMessageW(Control(id), BM_CLICK, 0, 0); }
+    void SetDelay(const wchar_t* text) { ::SetWindowTextW(Control(IDC_TXTLOADDELAY), text); }
+    std::wstring Text(int id) const
+    {
+        wchar_t text[256] = {};
+        ::GetWindowTextW(Control(id), text, 256);
+        return text;
+    }
+    std::wstring SelectedFolder() const
+    {
+        HWND list = Control(IDC_CMBSTARTIN);
+        auto at = ::SendMessageW(list, CB_GETCURSEL, 0, 0);
+        if (at == CB_ERR) return L"(none)";
+        wchar_t text[64] = {};
+        ::SendMessageW(list, CB_GETLBTEXT, static_cast<WPARAM>(at), reinterpret_cast<LPARAM>(text));
+        return text;
+    }
+    // Opens the dialog as the menu does; the action runs while it is up.
+    void OpenWith(std::function<void()> action)
+    {
+        test::RunLater(200ms, [this, action] {
+            shown = ::IsWindowVisible(window->Hwnd());
+            action();
+        });
+        window->mnuFile_Click(3);
+    }
+    void Key(WORD key)
+    {
+        HWND focus = ::GetFocus();
+        ::PostMessageW(focus, WM_KEYDOWN, key, 0);
+        ::PostMessageW(focus, WM_KEYUP, key, 0xC0000000);
+    }
+    bool shown = false;
+};
+
+}  // namespace
+
+TEST_F(Options, OpensFilledFromTheSettings)
+{
+    WriteSettings("[settings]\r\nStartOutlookIn=13\r\nKeepWordLoaded=-1\r\nDontTrackReminders=-1\r\n"
+                  "DisplayOutlookAtStart=1\r\nLoadDelay=30000\r\n");
+    StartStandIn();
+    LoadWindow();
+    window->UpdateSettingsView();
+    EXPECT_EQ(SelectedFolder(), L"Tasks");
+    EXPECT_TRUE(Checked(IDC_CHKKEEPLOADED));
+    EXPECT_TRUE(Checked(IDC_CHKKEEPWORDLOADED));
+    EXPECT_TRUE(Checked(IDC_CHKDISPLAYOUTLOOK));
+    EXPECT_FALSE(Checked(IDC_CHKREMINDERS));
+    EXPECT_TRUE(Checked(IDC_CHKOVERDUETASKS));
+    EXPECT_EQ(Text(IDC_TXTLOADDELAY), L"30");
+    EXPECT_EQ(Text(IDC_CHKKEEPLOADED), L"Keep Outlook loaded in the background");
+}
+
+TEST_F(Options, ChoosingSentAndOkSetsTheStartFolderAndWritesTheFileKeys)
+{
+    WriteSettings("[settings]\r\nStartOutlookIn=13\r\nLoadDelay=500\r\n");
+    StartStandIn();
+    LoadWindow();
+    window->UpdateSettingsView();
+    EXPECT_EQ(Text(IDC_TXTLOADDELAY), L"0.5");
+    ::SendMessageW(Control(IDC_CMBSTARTIN), CB_SETCURSEL, 8, 0);
+    Click(IDC_CHKDISPLAYOUTLOOK);
+    Click(IDOK);
+    EXPECT_EQ(g_intStartOutlookIn, 5);
+    EXPECT_EQ(ReadIniSetting(L"DisplayOutlookAtStart"), L"-1");
+    EXPECT_EQ(ReadIniSetting(L"LoadDelay"), L"500");  // unchanged box, unchanged delay
+    EXPECT_EQ(ReadIniSetting(L"StartOutlookIn"), L"13");  // written at exit only
+}
+
+TEST_F(Options, DelayBoxTakesSecondsWithAFullStop)
+{
+    StartStandIn();
+    LoadWindow();
+    struct Case {
+        const wchar_t* typed;
+        const wchar_t* stored;
+    } cases[] = {{L"0.5", L"500"}, {L"", L"0"}, {L"30", L"30000"}, {L"5 words", L"5000"}, {L"abc", L"0"},
+                 {L"600", L"600000"}};
+    for (const auto& c : cases) {
+        window->UpdateSettingsView();
+        SetDelay(c.typed);
+        Click(IDOK);
+        EXPECT_EQ(ReadIniSetting(L"LoadDelay"), c.stored) << test::Narrow(c.typed);
+    }
+}
+
+TEST_F(Options, ADelayStartUpWouldNotWaitIsRefusedAndTheDialogStays)
+{
+    WriteSettings("[settings]\r\nLoadDelay=2000\r\n");
+    StartStandIn();
+    LoadWindow();
+    for (const wchar_t* typed : {L"-1", L"601", L"1e300"}) {
+        test::MessageBoxWatcher boxes;
+        OpenWith([&] {
+            SetDelay(typed);
+            Click(IDOK);
+            EXPECT_TRUE(window->ModalShowing()) << test::Narrow(typed);
+            Click(IDCANCEL);
+        });
+        EXPECT_EQ(boxes.Texts().size(), 1u) << test::Narrow(typed);
+        EXPECT_EQ(ReadIniSetting(L"LoadDelay"), L"2000");
+    }
+}
+
+TEST_F(Options, UntickingKeepLoadedWarnsAndCancelChangesNothing)
+{
+    StartStandIn();
+    LoadWindow();
+    test::MessageBoxWatcher boxes;
+    window->UpdateSettingsView();
+    Click(IDC_CHKKEEPLOADED);
+    ASSERT_EQ(boxes.Texts().size(), 1u);
+    EXPECT_EQ(boxes.Texts()[0], kWarning);
+    EXPECT_FALSE(Checked(IDC_CHKKEEPLOADED));
+    Click(IDC_CHKKEEPLOADED);
+    EXPECT_EQ(boxes.Texts().size(), 1u);  // ticking it again says nothing
+    Click(IDC_CHKKEEPLOADED);
+    Click(IDCANCEL);
+    EXPECT_EQ(g_blnKeepOutlookLoaded, wl::kOn);
+    EXPECT_TRUE(window->OutlookLoaded());
+}
+
+TEST_F(Options, FillingTheDialogNeverWarns)
+{
+    StartStandIn();
+    LoadWindow();
+    window->UpdateSettingsView();  // the box is ticked
+    window->mnuFile_Click(1);      // keep-loaded off from the menu
+    test::MessageBoxWatcher boxes;
+    window->UpdateSettingsView();
+    EXPECT_FALSE(Checked(IDC_CHKKEEPLOADED));
+    test::Pump(300ms);
+    EXPECT_TRUE(boxes.Texts().empty());
+}
+
+TEST_F(Options, OkAppliesTheConnectionSettings)
+{
+    StartStandIn();
+    LoadWindow();
+    test::MessageBoxWatcher boxes;
+    window->UpdateSettingsView();
+    Click(IDC_CHKKEEPLOADED);
+    Click(IDC_CHKKEEPWORDLOADED);
+    Click(IDOK);
+    EXPECT_EQ(g_blnKeepOutlookLoaded, wl::kOff);
+    EXPECT_EQ(g_blnKeepWordLoaded, wl::kOn);
+    EXPECT_FALSE(window->OutlookLoaded());
+    EXPECT_EQ(TrayFile(), L"olicod.ico");
+
+    window->UpdateSettingsView();
+    Click(IDC_CHKKEEPLOADED);
+    standin.ClearJournal();
+    Click(IDOK);
+    EXPECT_TRUE(window->OutlookLoaded());
+    EXPECT_TRUE(standin::InOrder(standin.Journal(),
+                                 {"CreateObject Word.Application", "CreateObject Outlook.Application"}));
+}
+
+TEST_F(Options, OkWithRemindersUntickedClosesTheRemindersWindow)
+{
+    StartStandIn("item folder=Inbox subject=\"Budget\" entryid=M1 reminder=now\n");
+    LoadWindow();
+    ASSERT_TRUE(standin::ReplyOk(standin.Command("fire-reminder M1")));
+    ASSERT_TRUE(test::PumpUntil([&] { return window->RemindersWindow() != nullptr; }));
+    window->UpdateSettingsView();
+    Click(IDC_CHKREMINDERS);
+    Click(IDOK);
+    EXPECT_EQ(window->RemindersWindow(), nullptr);
+    EXPECT_EQ(g_blnTrackReminders, wl::kOff);
+}
+
+TEST_F(Options, OkWithOverdueTasksTickedRescans)
+{
+    WriteSettings("[settings]\r\nDontTrackOverdueTasks=-1\r\n");
+    StartStandIn("item folder=Tasks subject=\"Late\" entryid=T1 due=today-2d complete=0\n");
+    LoadWindow();
+    EXPECT_EQ(window->OverdueTasksWindow(), nullptr);
+    window->UpdateSettingsView();
+    Click(IDC_CHKOVERDUETASKS);
+    Click(IDOK);
+    EXPECT_NE(window->OverdueTasksWindow(), nullptr);
+}
+
+TEST_F(Options, OkWhenOutlookCannotStartSaysSoAndTakesTheSettings)
+{
+    WriteSettings("[settings]\r\nDontKeepOlLoaded=-1\r\nDontTrackOverdueTasks=-1\r\n");
+    LoadWindow();
+    RefuseOutlook refuse;
+    test::MessageBoxWatcher boxes;
+    window->UpdateSettingsView();
+    Click(IDC_CHKKEEPLOADED);
+    SetDelay(L"2");
+    Click(IDOK);
+    EXPECT_EQ(boxes.Texts().size(), 1u);
+    EXPECT_EQ(g_blnKeepOutlookLoaded, wl::kOn);
+    EXPECT_EQ(ReadIniSetting(L"LoadDelay"), L"2000");
+    EXPECT_FALSE(::IsWindowVisible(window->Hwnd()));
+}
+
+TEST_F(Options, AStartFolderTheListDoesNotKnowIsKeptByOk)
+{
+    WriteSettings("[settings]\r\nStartOutlookIn=1\r\n");
+    StartStandIn();
+    LoadWindow();
+    window->UpdateSettingsView();
+    Click(IDOK);
+    EXPECT_EQ(g_intStartOutlookIn, 1);
+}
+
+TEST_F(Options, EnterConfirmsEscapeAndTheCloseBoxCancel)
+{
+    StartStandIn();
+    LoadWindow();
+    OpenWith([&] {
+        ::SendMessageW(Control(IDC_CMBSTARTIN), CB_SETCURSEL, 1, 0);
+        Key(VK_RETURN);
+    });
+    EXPECT_TRUE(shown);
+    EXPECT_EQ(g_intStartOutlookIn, 9);
+    EXPECT_FALSE(::IsWindowVisible(window->Hwnd()));
+
+    OpenWith([&] {
+        ::SendMessageW(Control(IDC_CMBSTARTIN), CB_SETCURSEL, 2, 0);
+        Key(VK_ESCAPE);
+    });
+    EXPECT_EQ(g_intStartOutlookIn, 9);
+    EXPECT_FALSE(::IsWindowVisible(window->Hwnd()));
+
+    OpenWith([&] {
+        ::SendMessageW(Control(IDC_CMBSTARTIN), CB_SETCURSEL, 2, 0);
+        ::SendMessageW(window->Hwnd(), WM_SYSCOMMAND, SC_CLOSE, 0);
+    });
+    EXPECT_EQ(g_intStartOutlookIn, 9);
+    EXPECT_TRUE(window->Loaded());
+    EXPECT_FALSE(::IsWindowVisible(window->Hwnd()));
+}

@@ -1,0 +1,280 @@
+// The main tray icon's messages and its popup menu, driven as the shell and
+// the user drive them: tray callback messages, then keys in the open menu.
+#include "MainWindowFixture.h"
+
+#include "core/basINI.h"
+#include "resources/resource.h"
+
+#include <shellapi.h>
+
+#include <gtest/gtest.h>
+
+using namespace std::chrono_literals;
+using standin::CountLines;
+using standin::HasLine;
+using standin::InOrder;
+
+namespace {
+
+constexpr UINT kShowOutlook = IDM_FILE_FIRST + 0, kKeepLoaded = IDM_FILE_FIRST + 1;
+
+struct TrayMenu : test::MainWindowFixture {
+    // What the shell sends for a mouse message on the icon.
+    void TrayMessage(long message) { ::SendMessageW(window->TrayBox(), WM_MOUSEMOVE, 0, message); }
+
+    // Opens the popup with a right click; while it is open, runs the probe,
+    // then presses the keys (none: the menu is dismissed).
+    void RightClick(std::function<void()> probe, std::vector<WORD> keys = {})
+    {
+        test::RunLater(300ms, [this, probe, keys] {
+            menuWasOpen = test::OpenPopupMenu() != nullptr;
+            if (probe) probe();
+            if (keys.empty()) {
+                ::EndMenu();
+                return;
+            }
+            HWND menu = test::OpenPopupMenu();
+            for (WORD key : keys) {
+                ::PostMessageW(menu, WM_KEYDOWN, key, 0);
+                ::PostMessageW(menu, WM_KEYUP, key, 0xC0000000);
+            }
+        });
+        TrayMessage(WM_RBUTTONUP);
+    }
+
+    bool Checked(UINT id) const { return ::GetMenuState(window->TrayMenu(), id, MF_BYCOMMAND) & MF_CHECKED; }
+
+    std::wstring ItemText(UINT position) const
+    {
+        wchar_t text[256] = {};
+        ::GetMenuStringW(window->TrayMenu(), position, text, 256, MF_BYPOSITION);
+        return text;
+    }
+
+    bool menuWasOpen = false;
+};
+
+}  // namespace
+
+TEST_F(TrayMenu, OneLeftClickShowsOutlookOnce)
+{
+    StartStandIn();
+    LoadWindow();
+    standin.ClearJournal();
+    TrayMessage(WM_LBUTTONDOWN);
+    TrayMessage(WM_LBUTTONUP);
+    auto journal = standin.Journal();
+    EXPECT_EQ(CountLines(journal, "Explorers.Add"), 1u);
+    EXPECT_EQ(CountLines(journal, "Display()"), 1u);
+    EXPECT_FALSE(window->InTrayEvent());
+    EXPECT_EQ(window->LastTrayMessage(), WM_LBUTTONUP);
+}
+
+TEST_F(TrayMenu, ADoubleClickBringsTheSameWindowForward)
+{
+    StartStandIn();
+    LoadWindow();
+    standin.ClearJournal();
+    for (long message : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP}) TrayMessage(message);
+    auto journal = standin.Journal();
+    EXPECT_EQ(CountLines(journal, "Explorers.Add"), 1u);
+    EXPECT_EQ(CountLines(journal, "Explorer:1.Activate()"), 2u);
+}
+
+TEST_F(TrayMenu, OtherMouseMessagesDoNothing)
+{
+    StartStandIn();
+    LoadWindow();
+    standin.ClearJournal();
+    for (long message : {long{WM_MOUSEMOVE}, long{WM_RBUTTONDOWN}, long{WM_RBUTTONDBLCLK}, long{WM_MBUTTONUP},
+                         long{NIN_BALLOONUSERCLICK}})
+        TrayMessage(message);
+    EXPECT_TRUE(standin.Journal().empty());
+    EXPECT_EQ(test::OpenPopupMenu(), nullptr);
+}
+
+TEST_F(TrayMenu, RightClickOpensThePopupAndDismissingRunsNothing)
+{
+    StartStandIn();
+    LoadWindow();
+    standin.ClearJournal();
+    bool guardWhileOpen = false;
+    RightClick([&] {
+        guardWhileOpen = window->InTrayEvent();
+        TrayMessage(WM_LBUTTONUP);  // dropped: the popup is open
+    });
+    EXPECT_TRUE(menuWasOpen);
+    EXPECT_TRUE(guardWhileOpen);
+    EXPECT_FALSE(window->InTrayEvent());
+    EXPECT_EQ(window->LastTrayMessage(), WM_LBUTTONUP);  // recorded even when dropped
+    EXPECT_TRUE(standin.Journal().empty());
+    EXPECT_EQ(::GetMenuDefaultItem(window->TrayMenu(), FALSE, 0), kShowOutlook);
+    EXPECT_TRUE(Checked(kKeepLoaded));
+}
+
+TEST_F(TrayMenu, ThePopupListsFoldersLinksAndFixedItemsInOrder)
+{
+    test::WriteTextFile(folder.Path() + L"newlnks.ini",
+                        "[settings]\r\ncount=2\r\nnew1=New &Mail\r\nnew2=New &Task\r\n");
+    StartStandIn();
+    LoadWindow();
+    HMENU menu = window->TrayMenu();
+    ASSERT_EQ(::GetMenuItemCount(menu), 10 + 1 + 2 + 1 + 4 + 1 + 2);
+    const wchar_t* folders[] = {L"Outlook Today", L"Calendar", L"Contacts", L"Drafts", L"Inbox",
+                                L"Journal",       L"Notes",    L"Outbox",   L"Sent",   L"Tasks"};
+    for (UINT i = 0; i < 10; ++i) EXPECT_EQ(ItemText(i), folders[i]);
+    EXPECT_EQ(::GetMenuState(menu, 10, MF_BYPOSITION) & MF_SEPARATOR, static_cast<UINT>(MF_SEPARATOR));
+    EXPECT_EQ(ItemText(11), L"New &Mail");
+    EXPECT_EQ(ItemText(12), L"New &Task");
+    EXPECT_EQ(::GetMenuState(menu, 13, MF_BYPOSITION) & MF_SEPARATOR, static_cast<UINT>(MF_SEPARATOR));
+    const wchar_t* fixed[] = {L"Show Outlook", L"Keep Outlook Loaded", L"Clean Up", L"Options...", L"",
+                              L"About Wendlock...", L"Exit Wendlock"};
+    for (UINT i = 0; i < 7; ++i) EXPECT_EQ(ItemText(14 + i), fixed[i]);
+}
+
+TEST_F(TrayMenu, KeepLoadedTogglesTheConnectionIconAndCheckMark)
+{
+    WriteSettings("[settings]\r\nDontKeepOlLoaded=-1\r\n");
+    StartStandIn();
+    LoadWindow();
+    bool checkedAtFirst = true;
+    RightClick([&] { checkedAtFirst = Checked(kKeepLoaded); });
+    EXPECT_FALSE(checkedAtFirst);
+
+    window->mnuFile_Click(1);
+    EXPECT_EQ(g_blnKeepOutlookLoaded, wl::kOn);
+    EXPECT_TRUE(window->OutlookLoaded());
+    EXPECT_EQ(TrayFile(), L"olico.ico");
+    EXPECT_EQ(ReadIniSetting(L"DontKeepOlLoaded"), L"-1");  // written only at exit
+    bool checkedAfter = false;
+    RightClick([&] { checkedAfter = Checked(kKeepLoaded); });
+    EXPECT_TRUE(checkedAfter);
+
+    window->mnuFile_Click(1);
+    EXPECT_EQ(g_blnKeepOutlookLoaded, wl::kOff);
+    EXPECT_FALSE(window->OutlookLoaded());
+    EXPECT_EQ(TrayFile(), L"olicod.ico");
+}
+
+TEST_F(TrayMenu, KeepLoadedOnWhileOutlookCannotStartStaysOnWithoutAConnection)
+{
+    WriteSettings("[settings]\r\nDontKeepOlLoaded=-1\r\n");
+    LoadWindow();
+    RefuseOutlook refuse;
+    test::MessageBoxWatcher boxes;
+    window->mnuFile_Click(1);
+    EXPECT_EQ(g_blnKeepOutlookLoaded, wl::kOn);
+    EXPECT_FALSE(window->OutlookLoaded());
+    EXPECT_TRUE(boxes.Texts().empty());  // the menu reports nothing
+}
+
+TEST_F(TrayMenu, CleanUpQuitsWaitsAndReconnects)
+{
+    StartStandIn();
+    LoadWindow();
+    standin.ClearJournal();
+    auto started = std::chrono::steady_clock::now();
+    window->mnuFile_Click(2);
+    EXPECT_GE(std::chrono::steady_clock::now() - started, 6s);
+    auto journal = standin.Journal();
+    EXPECT_TRUE(InOrder(journal, {"Application.Quit()", "Server exit (quit)"}));
+    EXPECT_EQ(CountLines(journal, "CreateObject Outlook.Application"), 1u);  // Outlook started afresh
+    EXPECT_TRUE(window->OutlookLoaded());
+    EXPECT_EQ(TrayFile(), L"olico.ico");
+}
+
+TEST_F(TrayMenu, CleanUpWithKeepLoadedOffStaysDisconnected)
+{
+    WriteSettings("[settings]\r\nDontKeepOlLoaded=-1\r\n");
+    StartStandIn();
+    LoadWindow();
+    standin.ClearJournal();
+    auto started = std::chrono::steady_clock::now();
+    window->mnuFile_Click(2);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 3s);  // not connected: no wait
+    EXPECT_FALSE(HasLine(standin.Journal(), "CreateObject"));
+    EXPECT_FALSE(window->OutlookLoaded());
+}
+
+TEST_F(TrayMenu, AboutShowsSixLinesWithVersionAndExplorerCount)
+{
+    StartStandIn();
+    LoadWindow();
+    window->mnuFile_Click(0);  // one explorer open
+    test::MessageBoxWatcher boxes;
+    window->mnuFile_Click(15);
+    ASSERT_EQ(boxes.Texts().size(), 1u);
+    std::wstring text = boxes.Texts()[0];
+    std::vector<std::wstring> lines;
+    for (size_t start = 0;;) {
+        size_t end = text.find(L"\r\n", start);
+        lines.push_back(text.substr(start, end - start));
+        if (end == std::wstring::npos) break;
+        start = end + 2;
+    }
+    ASSERT_EQ(lines.size(), 6u) << test::Narrow(text);
+    EXPECT_EQ(lines[0], L"Wendlock");
+    EXPECT_EQ(lines[2], L"Version: 1.0.0");
+    EXPECT_EQ(lines[4], L"");
+    EXPECT_EQ(lines[5], L"Loaded explorers 1");
+}
+
+TEST_F(TrayMenu, AboutWithoutAConnectionCountsNoExplorers)
+{
+    WriteSettings("[settings]\r\nDontKeepOlLoaded=-1\r\n");
+    LoadWindow();
+    EXPECT_EQ(window->AboutText().substr(window->AboutText().rfind(L"\r\n") + 2), L"Loaded explorers 0");
+}
+
+TEST_F(TrayMenu, ChoosingAnItemInThePopupRunsItInsideTheGuard)
+{
+    StartStandIn();
+    LoadWindow();
+    test::MessageBoxWatcher boxes;
+    // Up from no selection is the last item (Exit); once more is About.
+    RightClick({}, {VK_UP, VK_UP, VK_RETURN});
+    ASSERT_EQ(boxes.Texts().size(), 1u);
+    EXPECT_EQ(boxes.Texts()[0].substr(0, 8), L"Wendlock");
+    EXPECT_FALSE(window->InTrayEvent());
+}
+
+TEST_F(TrayMenu, TrayMessagesWhileTheOptionsDialogIsUpAreDropped)
+{
+    StartStandIn();
+    LoadWindow();
+    standin.ClearJournal();
+    bool shown = false;
+    // Up: Exit, About, (separator skipped) Options.
+    test::RunLater(800ms, [&] {
+        shown = ::IsWindowVisible(window->Hwnd()) && window->ModalShowing();
+        TrayMessage(WM_LBUTTONUP);
+        TrayMessage(WM_RBUTTONUP);
+        ::SendMessageW(window->Hwnd(), WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    });
+    RightClick({}, {VK_UP, VK_UP, VK_UP, VK_RETURN});
+    EXPECT_TRUE(shown);
+    EXPECT_FALSE(::IsWindowVisible(window->Hwnd()));
+    EXPECT_FALSE(HasLine(standin.Journal(), "Explorers"));
+    EXPECT_FALSE(window->InTrayEvent());
+}
+
+TEST_F(TrayMenu, ExitSavesAndUnloads)
+{
+    StartStandIn();
+    LoadWindow();
+    HWND box = window->TrayBox();
+    window->mnuFile_Click(20);
+    EXPECT_FALSE(window->Loaded());
+    EXPECT_FALSE(test::ShellHasIcon(box));
+    EXPECT_NE(test::ReadTextFile(folder.SettingsFile()).find("DontKeepOlLoaded=0"), std::string::npos);
+}
+
+TEST_F(TrayMenu, StartFolderItemsShowTheirFolder)
+{
+    StartStandIn();
+    LoadWindow();
+    window->mnuView_Click(9);  // Tasks
+    window->mnuView_Click(1);  // Calendar, in the same window
+    EXPECT_TRUE(InOrder(standin.Journal(), {"Explorers.Add(Folder:Tasks, 0)",
+                                            "Explorer:1.CurrentFolder = Folder:Calendar"}));
+}
