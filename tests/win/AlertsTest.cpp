@@ -1,0 +1,440 @@
+// Reminders and overdue tasks, from the stand-in's events and folders to the
+// alert windows, their tray icons, balloons, buttons and timers.
+#include "MainWindowFixture.h"
+
+#include "core/basTimer.h"
+#include "resources/resource.h"
+
+#include <shellapi.h>
+
+#include <gtest/gtest.h>
+
+using namespace std::chrono_literals;
+using standin::CountLines;
+using standin::HasLine;
+
+namespace {
+
+constexpr long kBalloonClick = NIN_BALLOONUSERCLICK;
+
+struct Alerts : test::MainWindowFixture {
+    // Fires the item's reminder and waits until the program has handled it.
+    void FireReminder(const std::string& entryId)
+    {
+        size_t before = CountLines(standin.Journal(), "GetDefaultFolder(13)");
+        ASSERT_TRUE(standin::ReplyOk(standin.Command("fire-reminder " + entryId)));
+        // Every reminder ends with a scan of the tasks when overdue tracking is on.
+        if (g_blnTrackOverdueTasks)
+            ASSERT_TRUE(test::PumpUntil(
+                [&] { return CountLines(standin.Journal(), "GetDefaultFolder(13)") > before; }));
+        test::Pump(100ms);
+    }
+    frmReminders& Reminders() { return *window->RemindersWindow(); }
+    frmReminders& Tasks() { return *window->OverdueTasksWindow(); }
+    static void Press(frmReminders& alert, int id)
+    {
+        ::SendMessageW(::GetDlgItem(alert.Hwnd(), id), BM_CLICK, 0, 0);
+    }
+    static void Select(frmReminders& alert, int line)
+    {
+        ::SendMessageW(::GetDlgItem(alert.Hwnd(), IDC_LSTREMINDERS), LB_SETCURSEL, static_cast<WPARAM>(line), 0);
+    }
+    static std::wstring Icon(frmReminders& alert)
+    {
+        std::wstring file;
+        if (!TrayIconShown(alert.TrayBox(), &file)) return {};
+        return file.substr(file.find_last_of(L'\\') + 1);
+    }
+    static std::wstring Tip(frmReminders& alert)
+    {
+        std::wstring tip;
+        TrayIconShown(alert.TrayBox(), nullptr, &tip);
+        return tip;
+    }
+    static std::wstring Subject(const std::wstring& line) { return line.substr(0, line.find(L' ')); }
+    static void Tick(frmReminders& alert) { TimerProc(nullptr, WM_TIMER, static_cast<UINT_PTR>(alert.CurrentTimerID()), 0); }
+};
+
+const char kTasks[] =
+    "item folder=Tasks subject=NoDate entryid=T1 due=none complete=0\n"
+    "item folder=Tasks subject=Today entryid=T2 due=today complete=0\n"
+    "item folder=Tasks subject=Tomorrow entryid=T3 due=tomorrow complete=0\n"
+    "item folder=Tasks subject=MinuteAgo entryid=T4 due=now-1m complete=0\n"
+    "item folder=Tasks subject=Done entryid=T5 due=yesterday complete=1\n";
+
+}  // namespace
+
+// Reminders
+
+TEST_F(Alerts, AReminderOpensTheRemindersWindowWithBellAndBalloon)
+{
+    WriteSettings("[settings]\r\nDontTrackOverdueTasks=-1\r\n");
+    StartStandIn("item folder=Inbox subject=Budget entryid=M1 reminder=\"2024-05-01 09:30\"\n");
+    LoadWindow();
+    FireReminder("M1");
+    ASSERT_NE(window->RemindersWindow(), nullptr);
+    frmReminders& alert = Reminders();
+    EXPECT_EQ(alert.Mode(), wl::ModeReminders);
+    EXPECT_FALSE(::IsWindowVisible(alert.Hwnd()));
+    ASSERT_EQ(alert.Lines().size(), 1u);
+    EXPECT_EQ(Subject(alert.Lines()[0]), L"Budget");
+    EXPECT_NE(alert.Lines()[0].find(L"2024"), std::wstring::npos);
+    EXPECT_EQ(Icon(alert), L"bell.ico");
+    EXPECT_EQ(Tip(alert), L"You have reminders!");
+    EXPECT_EQ(alert.LastBalloonText(), L"-" + alert.Lines()[0] + L"\r\n\r\nClick here for details");
+    EXPECT_NE(alert.CurrentTimerID(), 0);
+    wchar_t caption[64] = {};
+    ::GetWindowTextW(alert.Hwnd(), caption, 64);
+    EXPECT_STREQ(caption, L"Outlook Reminders");
+}
+
+TEST_F(Alerts, TrackingOffAddsNothingButStillScans)
+{
+    WriteSettings("[settings]\r\nDontTrackReminders=-1\r\n");
+    StartStandIn("item folder=Inbox subject=Budget entryid=M1 reminder=now\n");
+    LoadWindow();
+    size_t scans = CountLines(standin.Journal(), "GetDefaultFolder(13)");
+    FireReminder("M1");
+    EXPECT_EQ(window->RemindersWindow(), nullptr);
+    EXPECT_EQ(CountLines(standin.Journal(), "GetDefaultFolder(13)"), scans + 1);
+}
+
+TEST_F(Alerts, TheSameItemTwiceGivesOneLineAndASecondAlert)
+{
+    StartStandIn("item folder=Inbox subject=Budget entryid=M1 reminder=now\n");
+    LoadWindow();
+    FireReminder("M1");
+    std::int32_t firstTimer = Reminders().CurrentTimerID();
+    FireReminder("M1");
+    EXPECT_EQ(Reminders().Lines().size(), 1u);
+    EXPECT_NE(Reminders().CurrentTimerID(), firstTimer);  // alerted again: the timer restarted
+}
+
+TEST_F(Alerts, AfterClearingItselfTheNextReminderOpensAFreshWindow)
+{
+    StartStandIn("item folder=Inbox subject=First entryid=M1 reminder=now\n"
+                 "item folder=Inbox subject=Second entryid=M2 reminder=now\n");
+    LoadWindow();
+    FireReminder("M1");
+    HWND box = Reminders().TrayBox();
+    Press(Reminders(), IDC_CMDCLEARALL);  // the window's own handler makes the owner drop it
+    EXPECT_EQ(window->RemindersWindow(), nullptr);
+    EXPECT_FALSE(test::ShellHasIcon(box));
+    FireReminder("M2");
+    ASSERT_NE(window->RemindersWindow(), nullptr);
+    EXPECT_EQ(Reminders().Mode(), wl::ModeReminders);
+    ASSERT_EQ(Reminders().Lines().size(), 1u);
+    EXPECT_EQ(Subject(Reminders().Lines()[0]), L"Second");
+}
+
+TEST_F(Alerts, OutlookButtonOpensOutlookTodayAndHides)
+{
+    StartStandIn("store \"Mailbox - Test\"\nitem folder=Calendar subject=Meeting entryid=A1 reminder=now\n");
+    LoadWindow();
+    FireReminder("A1");
+    Reminders().mnuFile_Click(10);
+    EXPECT_TRUE(::IsWindowVisible(Reminders().Hwnd()));
+    Press(Reminders(), IDC_CMDOUTLOOK);
+    EXPECT_TRUE(HasLine(standin.Journal(), "Explorers.Add(Folder:Mailbox - Test, 0)"));
+    EXPECT_FALSE(::IsWindowVisible(Reminders().Hwnd()));
+}
+
+TEST_F(Alerts, ClearDownToEmptyRemovesTheIconAndTheWindow)
+{
+    StartStandIn("item folder=Inbox subject=One entryid=M1 reminder=now\n"
+                 "item folder=Inbox subject=Two entryid=M2 reminder=now\n");
+    LoadWindow();
+    FireReminder("M1");
+    FireReminder("M2");
+    ASSERT_EQ(Reminders().Lines().size(), 2u);
+    Press(Reminders(), IDC_CMDCLEAR);  // no selection: nothing
+    EXPECT_EQ(Reminders().Lines().size(), 2u);
+    Select(Reminders(), 0);
+    Press(Reminders(), IDC_CMDCLEAR);
+    ASSERT_EQ(Reminders().Lines().size(), 1u);
+    EXPECT_EQ(Subject(Reminders().Lines()[0]), L"Two");
+    HWND box = Reminders().TrayBox();
+    Select(Reminders(), 0);
+    Press(Reminders(), IDC_CMDCLEAR);
+    EXPECT_EQ(window->RemindersWindow(), nullptr);
+    EXPECT_FALSE(test::ShellHasIcon(box));
+    test::Pump(100ms);  // nothing left behind runs on a freed window
+}
+
+TEST_F(Alerts, TrayClearEmptiesTheWholeList)
+{
+    StartStandIn("item folder=Inbox subject=One entryid=M1 reminder=now\n"
+                 "item folder=Inbox subject=Two entryid=M2 reminder=now\n");
+    LoadWindow();
+    FireReminder("M1");
+    FireReminder("M2");
+    Select(Reminders(), 1);
+    // Up from no selection is the last item, "Clear".
+    test::RunLater(300ms, [] {
+        HWND menu = test::OpenPopupMenu();
+        for (WORD key : {VK_UP, VK_RETURN}) {
+            ::PostMessageW(menu, WM_KEYDOWN, key, 0);
+            ::PostMessageW(menu, WM_KEYUP, key, 0xC0000000);
+        }
+    });
+    ::SendMessageW(Reminders().TrayBox(), WM_MOUSEMOVE, 0, WM_RBUTTONUP);
+    EXPECT_EQ(window->RemindersWindow(), nullptr);
+}
+
+TEST_F(Alerts, TheCloseBoxHidesAndKeepsListIconAndTimer)
+{
+    StartStandIn("item folder=Inbox subject=One entryid=M1 reminder=now\n");
+    LoadWindow();
+    FireReminder("M1");
+    frmReminders& alert = Reminders();
+    alert.mnuFile_Click(10);
+    RECT before{};
+    ::GetWindowRect(alert.Hwnd(), &before);
+    ::SendMessageW(alert.Hwnd(), WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_FALSE(::IsWindowVisible(alert.Hwnd()));
+    EXPECT_EQ(alert.Lines().size(), 1u);
+    EXPECT_EQ(Icon(alert), L"bell.ico");
+    EXPECT_NE(alert.CurrentTimerID(), 0);
+    ::SendMessageW(alert.TrayBox(), WM_MOUSEMOVE, 0, kBalloonClick);  // reminders: the balloon shows the window
+    EXPECT_TRUE(::IsWindowVisible(alert.Hwnd()));
+    RECT after{};
+    ::GetWindowRect(alert.Hwnd(), &after);
+    EXPECT_EQ(before.left, after.left);
+    EXPECT_EQ(before.top, after.top);
+}
+
+TEST_F(Alerts, LeftClickAlertsAgainAndTheTimerTickRepeatsTheAlert)
+{
+    StartStandIn("item folder=Inbox subject=One entryid=M1 reminder=now\n");
+    LoadWindow();
+    FireReminder("M1");
+    frmReminders& alert = Reminders();
+    std::int32_t timer = alert.CurrentTimerID();
+    ::SendMessageW(alert.TrayBox(), WM_MOUSEMOVE, 0, WM_LBUTTONUP);
+    EXPECT_NE(alert.CurrentTimerID(), timer);
+    timer = alert.CurrentTimerID();
+    Tick(alert);
+    EXPECT_NE(alert.CurrentTimerID(), timer);
+    EXPECT_EQ(alert.Lines().size(), 1u);
+    std::int16_t index = 0;
+    EXPECT_EQ(alert.TimersCount(), 1);
+    EXPECT_EQ(alert.TimerID(index), alert.CurrentTimerID());
+}
+
+TEST_F(Alerts, DisplayOpensTheItemAndADeletedItemGivesAMessage)
+{
+    StartStandIn("item folder=Inbox subject=One entryid=M1 reminder=now\n");
+    LoadWindow();
+    FireReminder("M1");
+    frmReminders& alert = Reminders();
+    Press(alert, IDC_CMDDISPLAY);  // no selection: nothing
+    EXPECT_FALSE(HasLine(standin.Journal(), "Item:M1.Display"));
+    Select(alert, 0);
+    ::SendMessageW(alert.Hwnd(), WM_COMMAND, MAKEWPARAM(IDC_LSTREMINDERS, LBN_DBLCLK),
+                   reinterpret_cast<LPARAM>(::GetDlgItem(alert.Hwnd(), IDC_LSTREMINDERS)));
+    EXPECT_TRUE(HasLine(standin.Journal(), "Item:M1.Display()"));
+
+    ASSERT_TRUE(standin::ReplyOk(standin.Command("delete M1")));
+    test::MessageBoxWatcher boxes;
+    Press(alert, IDC_CMDDISPLAY);
+    ASSERT_EQ(boxes.Texts().size(), 1u);
+    EXPECT_NE(boxes.Texts()[0].find(L"moved or deleted"), std::wstring::npos);
+    EXPECT_TRUE(alert.Loaded());
+    EXPECT_EQ(alert.Lines().size(), 1u);
+}
+
+TEST_F(Alerts, MidnightShowsTheDateAloneAndSubjectsShowWhole)
+{
+    WriteSettings("[settings]\r\nDontTrackOverdueTasks=-1\r\n");
+    StartStandIn("item folder=Inbox subject=\"\xE4\xBC\x9A\xE8\xAE\xAE \xF0\x9F\x93\x85\" entryid=M1 "
+                 "reminder=\"2024-05-01 00:00\"\n"
+                 "item folder=Inbox subject=\"\xCE\x93\xCE\xB5\xCE\xB9\xCE\xB1\" entryid=M2 reminder=\"2024-05-01 09:30\"\n");
+    LoadWindow();
+    FireReminder("M1");
+    FireReminder("M2");
+    auto lines = Reminders().Lines();
+    ASSERT_EQ(lines.size(), 2u);
+    const std::wstring chinese = L"\x4F1A\x8BAE \xD83D\xDCC5";
+    EXPECT_EQ(lines[0].substr(0, chinese.size() + 1), chinese + L" ");
+    EXPECT_EQ(lines[0].find(L':'), std::wstring::npos) << test::Narrow(lines[0]);  // no time at midnight
+    EXPECT_NE(lines[1].find(L':'), std::wstring::npos) << test::Narrow(lines[1]);
+    EXPECT_NE(Reminders().LastBalloonText().find(chinese), std::wstring::npos);
+    HWND list = ::GetDlgItem(Reminders().Hwnd(), IDC_LSTREMINDERS);
+    wchar_t shown[128] = {};
+    ::SendMessageW(list, LB_GETTEXT, 0, reinterpret_cast<LPARAM>(shown));
+    EXPECT_EQ(std::wstring(shown), lines[0]);
+}
+
+TEST_F(Alerts, ALineForEveryItemEvenWhenNothingCanBeRead)
+{
+    WriteSettings("[settings]\r\nDontTrackOverdueTasks=-1\r\n");
+    StartStandIn("item folder=Inbox subject=One entryid=M1 reminder=now\n"
+                 "item folder=Inbox subject=Two entryid=M2 reminder=now\n");
+    LoadWindow();
+    FireReminder("M1");
+    FireReminder("M2");
+    ASSERT_TRUE(standin::ReplyOk(standin.Command("delete M1")));
+    Reminders().RefreshList();
+    auto lines = Reminders().Lines();
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(Subject(lines[1]), L"Two");
+}
+
+// Overdue tasks
+
+TEST_F(Alerts, NotConnectedTheScanFindsNothing)
+{
+    WriteSettings("[settings]\r\nDontKeepOlLoaded=-1\r\n");
+    StartStandIn(kTasks);
+    LoadWindow();
+    EXPECT_FALSE(window->ScanForOverdueTasks());
+    EXPECT_EQ(window->OverdueTasksWindow(), nullptr);
+}
+
+TEST_F(Alerts, EmptyOrCompleteTasksGiveNoWindow)
+{
+    StartStandIn("item folder=Tasks subject=Done entryid=T5 due=yesterday complete=1\n");
+    LoadWindow();
+    EXPECT_EQ(window->OverdueTasksWindow(), nullptr);
+    EXPECT_FALSE(window->ScanForOverdueTasks());
+    EXPECT_EQ(window->OverdueTasksWindow(), nullptr);
+}
+
+TEST_F(Alerts, TheScanListsTasksDueAtOrBeforeThisMinute)
+{
+    StartStandIn(kTasks);
+    LoadWindow();  // the start-up scan
+    ASSERT_NE(window->OverdueTasksWindow(), nullptr);
+    frmReminders& alert = Tasks();
+    EXPECT_EQ(alert.Mode(), wl::ModeOverdueTasks);
+    auto lines = alert.Lines();
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(Subject(lines[0]), L"Today");
+    EXPECT_EQ(lines[0].find(L':'), std::wstring::npos);  // due at midnight: the date alone
+    EXPECT_EQ(Subject(lines[1]), L"MinuteAgo");
+    EXPECT_EQ(Icon(alert), L"task.ico");
+    EXPECT_EQ(Tip(alert), L"You have overdue tasks!");
+    wchar_t caption[64] = {};
+    ::GetWindowTextW(alert.Hwnd(), caption, 64);
+    EXPECT_STREQ(caption, L"Outlook Tasks");
+    EXPECT_FALSE(::IsWindowVisible(::GetDlgItem(alert.Hwnd(), IDC_CMDCLEAR)));
+    ::GetWindowTextW(::GetDlgItem(alert.Hwnd(), IDC_CMDCLEARALL), caption, 64);
+    EXPECT_STREQ(caption, L"Refresh");
+    EXPECT_TRUE(HasLine(standin.Journal(), "Restrict(\"[Complete] = False\")"));
+}
+
+TEST_F(Alerts, TwoScansOverTheSameTaskGiveOneLineAndTwoAlerts)
+{
+    StartStandIn(kTasks);
+    LoadWindow();
+    std::int32_t timer = Tasks().CurrentTimerID();
+    EXPECT_TRUE(window->ScanForOverdueTasks());
+    EXPECT_EQ(Tasks().Lines().size(), 2u);
+    EXPECT_NE(Tasks().CurrentTimerID(), timer);
+}
+
+TEST_F(Alerts, ATaskWhosePropertiesFailIsPassedOver)
+{
+    StartStandIn(kTasks);
+    ASSERT_TRUE(standin::ReplyOk(standin.Command("fail Item:T2.DueDate")));
+    LoadWindow();
+    ASSERT_NE(window->OverdueTasksWindow(), nullptr);
+    auto lines = Tasks().Lines();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(Subject(lines[0]), L"MinuteAgo");
+}
+
+TEST_F(Alerts, WithoutRestrictTheScanReadsEveryTask)
+{
+    StartStandIn(kTasks);
+    ASSERT_TRUE(standin::ReplyOk(standin.Command("fail Items.Restrict")));
+    LoadWindow();
+    ASSERT_NE(window->OverdueTasksWindow(), nullptr);
+    EXPECT_EQ(Tasks().Lines().size(), 2u);
+    EXPECT_TRUE(HasLine(standin.Journal(), "Item:T5.Complete() -> True"));
+}
+
+TEST_F(Alerts, FourOverdueTasksGiveThreeLinesAndMore)
+{
+    StartStandIn("item folder=Tasks subject=A entryid=T1 due=today-1d complete=0\n"
+                 "item folder=Tasks subject=B entryid=T2 due=today-2d complete=0\n"
+                 "item folder=Tasks subject=C entryid=T3 due=today-3d complete=0\n"
+                 "item folder=Tasks subject=D entryid=T4 due=today-4d complete=0\n");
+    LoadWindow();
+    auto lines = Tasks().Lines();
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(Tasks().LastBalloonText(), L"-" + lines[0] + L"\r\n-" + lines[1] + L"\r\n-" + lines[2] +
+                                             L"\r\n(more)\r\nClick here for details");
+}
+
+TEST_F(Alerts, RefreshRebuildsOrEndsTheWindow)
+{
+    StartStandIn(kTasks);
+    LoadWindow();
+    Press(Tasks(), IDC_CMDCLEARALL);  // Refresh: both still overdue
+    EXPECT_EQ(Tasks().Lines().size(), 2u);
+    ASSERT_TRUE(standin::ReplyOk(standin.Command("set T2 complete=1")));
+    ASSERT_TRUE(standin::ReplyOk(standin.Command("set T4 complete=1")));
+    HWND box = Tasks().TrayBox();
+    Press(Tasks(), IDC_CMDCLEARALL);
+    EXPECT_EQ(window->OverdueTasksWindow(), nullptr);
+    EXPECT_FALSE(test::ShellHasIcon(box));
+}
+
+TEST_F(Alerts, ATimerTickRescansTheTasks)
+{
+    StartStandIn(kTasks);
+    LoadWindow();
+    size_t scans = CountLines(standin.Journal(), "GetDefaultFolder(13)");
+    ASSERT_TRUE(standin::ReplyOk(standin.Command("add folder=Tasks subject=New entryid=T9 due=yesterday complete=0")));
+    Tick(Tasks());
+    EXPECT_EQ(CountLines(standin.Journal(), "GetDefaultFolder(13)"), scans + 1);
+    EXPECT_EQ(Tasks().Lines().size(), 3u);
+    ASSERT_TRUE(standin::ReplyOk(standin.Command("set T2 complete=1")));
+    ASSERT_TRUE(standin::ReplyOk(standin.Command("set T4 complete=1")));
+    ASSERT_TRUE(standin::ReplyOk(standin.Command("set T9 complete=1")));
+    Tick(Tasks());
+    EXPECT_EQ(window->OverdueTasksWindow(), nullptr);
+}
+
+TEST_F(Alerts, ABalloonClickOnTasksShowsTheTasksFolderAndHides)
+{
+    StartStandIn(kTasks);
+    LoadWindow();
+    Tasks().mnuFile_Click(10);
+    ::SendMessageW(Tasks().TrayBox(), WM_MOUSEMOVE, 0, kBalloonClick);
+    EXPECT_TRUE(HasLine(standin.Journal(), "Explorers.Add(Folder:Tasks, 0)"));
+    EXPECT_FALSE(::IsWindowVisible(Tasks().Hwnd()));
+}
+
+TEST_F(Alerts, TrayMessagesWhileThePopupIsOpenAreDropped)
+{
+    StartStandIn(kTasks);
+    LoadWindow();
+    std::int32_t timer = Tasks().CurrentTimerID();
+    bool guard = false;
+    test::RunLater(300ms, [&] {
+        guard = Tasks().InTrayEvent();
+        ::SendMessageW(Tasks().TrayBox(), WM_MOUSEMOVE, 0, WM_LBUTTONUP);  // dropped
+        ::EndMenu();
+    });
+    ::SendMessageW(Tasks().TrayBox(), WM_MOUSEMOVE, 0, WM_RBUTTONUP);
+    EXPECT_TRUE(guard);
+    EXPECT_EQ(Tasks().CurrentTimerID(), timer);
+    EXPECT_FALSE(Tasks().InTrayEvent());
+    EXPECT_EQ(::GetMenuDefaultItem(Tasks().TrayMenu(), FALSE, 0), static_cast<UINT>(IDM_ALERT_FILE_FIRST + 10));
+}
+
+TEST_F(Alerts, DisconnectingClosesBothWindows)
+{
+    StartStandIn(std::string(kTasks) + "item folder=Inbox subject=One entryid=M1 reminder=now\n");
+    LoadWindow();
+    FireReminder("M1");
+    ASSERT_NE(window->RemindersWindow(), nullptr);
+    ASSERT_NE(window->OverdueTasksWindow(), nullptr);
+    HWND boxes[] = {Reminders().TrayBox(), Tasks().TrayBox()};
+    window->mnuFile_Click(1);  // keep-loaded off
+    EXPECT_EQ(window->RemindersWindow(), nullptr);
+    EXPECT_EQ(window->OverdueTasksWindow(), nullptr);
+    for (HWND box : boxes) EXPECT_FALSE(test::ShellHasIcon(box));
+}
