@@ -9,18 +9,8 @@ cd "$(dirname "$0")/.."
 ROOT=$PWD
 JOBS=$(nproc)
 
-PACKAGES=(cmake ninja-build clang libclang-rt-14-dev googletest
-          g++-mingw-w64-x86-64-posix mingw-w64-tools wine64 wine xvfb xdotool)
-missing=()
-for p in "${PACKAGES[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-    echo "== installing ${missing[*]}"
-    SUDO=; [ "$(id -u)" -ne 0 ] && SUDO=sudo
-    $SUDO apt-get update -q
-    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q "${missing[@]}"
-fi
+source scripts/packages.sh
+ensure_packages "${BUILD_PACKAGES[@]}" clang libclang-rt-14-dev
 
 echo "== native build (ASan, UBSan)"
 cmake -S . -B build/native -G Ninja -DCMAKE_BUILD_TYPE=Debug \
