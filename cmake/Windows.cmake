@@ -65,6 +65,7 @@ foreach(file IN LISTS WENDLOCK_BESIDE_EXE)
 endforeach()
 
 add_subdirectory(standin)
+add_subdirectory(bench)
 
 if(WENDLOCK_TESTS)
     add_subdirectory(tests/unit)

@@ -40,6 +40,22 @@ void ThrowIfFailed(HRESULT hr)
     if (FAILED(hr)) throw ComError(hr);
 }
 
+namespace {
+
+ServerGoneObserver g_serverGoneObserver = nullptr;
+
+// A call into another process failed: the observer hears of a vanished server.
+[[noreturn]] void ThrowCallFailure(HRESULT hr, std::wstring description = {})
+{
+    if (ComError::IsServerGone(hr) && g_serverGoneObserver) g_serverGoneObserver();
+    if (description.empty()) throw ComError(hr);
+    throw ComError(hr, std::move(description));
+}
+
+}  // namespace
+
+void SetServerGoneObserver(ServerGoneObserver observer) noexcept { g_serverGoneObserver = observer; }
+
 // Arguments
 
 Dispatch::Arg::Arg(int v) : Arg(static_cast<long>(v)) {}
@@ -106,7 +122,7 @@ DISPID Dispatch::IdOf(std::wstring_view member) const
     HRESULT hr = m_object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
     if (hr == DISP_E_UNKNOWNNAME || hr == DISP_E_MEMBERNOTFOUND)
         throw ComError(hr, L"Object doesn't support this property or method");
-    ThrowIfFailed(hr);
+    if (FAILED(hr)) ThrowCallFailure(hr);
     return id;
 }
 
@@ -137,9 +153,9 @@ Value Dispatch::Invoke(DISPID id, WORD flags, const std::vector<const Variant*>&
         ::SysFreeString(info.bstrHelpFile);
         HRESULT code = info.scode ? info.scode : (info.wCode ? MAKE_HRESULT(1, FACILITY_ITF, info.wCode) : hr);
         std::wstring text = description.Str();
-        throw ComError(code, text.empty() ? SystemMessage(code) : text);
+        ThrowCallFailure(code, text.empty() ? SystemMessage(code) : text);
     }
-    ThrowIfFailed(hr);
+    if (FAILED(hr)) ThrowCallFailure(hr);
     return Value(std::move(result));
 }
 
@@ -187,7 +203,7 @@ void Dispatch::ForEach(const std::function<bool(const Value&)>& visit) const
         for (auto& b : batch) ::VariantInit(&b);
         ULONG fetched = 0;
         HRESULT hr = items->Next(kBatch, batch, &fetched);
-        if (FAILED(hr)) throw ComError(hr);
+        if (FAILED(hr)) ThrowCallFailure(hr);
         std::vector<Value> values;
         values.reserve(fetched);
         for (ULONG i = 0; i < fetched && i < kBatch; ++i) {

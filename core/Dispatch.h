@@ -41,6 +41,12 @@ private:
 // Throws ComError for a failed HRESULT.
 void ThrowIfFailed(HRESULT hr);
 
+// Told, on the calling thread, of every automation call that failed because
+// the object's process is gone, before the call throws. Outlook may crash or
+// end while the program holds it; this is how the program hears of it.
+using ServerGoneObserver = void (*)() noexcept;
+void SetServerGoneObserver(ServerGoneObserver observer) noexcept;
+
 class Value;
 
 // An automation object reached through IDispatch.

@@ -8,11 +8,24 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+
 namespace {
 
 constexpr UINT WM_APP_OUTLOOK_EVENT = WM_APP + 10;
+constexpr UINT WM_APP_OUTLOOK_GONE = WM_APP + 11;
+constexpr UINT_PTR kWatchTimer = 1;
+constexpr UINT_PTR kReconnectTimer = 2;
 
 std::shared_ptr<frmMain> g_programWindow;
+
+// The window told when a call finds Outlook's process gone.
+HWND g_watchWindow = nullptr;
+
+void NotifyServerGone() noexcept
+{
+    if (g_watchWindow) ::PostMessageW(g_watchWindow, WM_APP_OUTLOOK_GONE, 0, 0);
+}
 
 }  // namespace
 
@@ -46,7 +59,18 @@ void frmMain::Load()
 {
     if (Loaded()) return;
     CreateFromTemplate(IDD_MAIN);
+    g_watchWindow = Hwnd();
+    wl::SetServerGoneObserver(&NotifyServerGone);
+    ::SetTimer(Hwnd(), kWatchTimer, m_probeMs, nullptr);
     Form_Load();
+}
+
+void frmMain::SetConnectionWatch(UINT probeMs, UINT firstPauseMs, UINT longestPauseMs)
+{
+    m_probeMs = probeMs;
+    m_firstPauseMs = m_reconnectPauseMs = firstPauseMs;
+    m_longestPauseMs = longestPauseMs;
+    if (Loaded()) ::SetTimer(Hwnd(), kWatchTimer, m_probeMs, nullptr);
 }
 
 void frmMain::OnInitDialog()
@@ -98,6 +122,7 @@ void frmMain::Form_Load()
         m_objInbox.Reset();
         m_objOutlook.Reset();
         m_blnOutlookLoaded = false;
+        ScheduleReconnect();
     }
 
     ShowTrayIcon(TrayBox(), g_strAppPath + (g_blnKeepOutlookLoaded && m_blnOutlookLoaded ? L"olico.ico" : L"olicod.ico"),
@@ -211,6 +236,7 @@ void frmMain::OnOutlookReminder(const wl::Dispatch& item)
 void frmMain::OnOutlookQuit()
 {
     m_pendingQuit = true;
+    m_quitGeneration = m_generation;
     if (Loaded()) ::PostMessageW(Hwnd(), WM_APP_OUTLOOK_EVENT, 0, 0);
 }
 
@@ -220,12 +246,89 @@ void frmMain::ProcessOutlookEvents()
         OutlookWork::Defer(Hwnd(), WM_APP_OUTLOOK_EVENT);
         return;
     }
+    bool quit = m_pendingQuit;
+    m_pendingQuit = false;
     while (!m_pendingReminders.empty() && !m_unloaded) {
         wl::Dispatch item = std::move(m_pendingReminders.front());
         m_pendingReminders.pop_front();
         m_objOutlook_Reminder(item);
     }
-    m_pendingQuit = false;
+    // Outlook ends (the user closed its last window, or it was shut down):
+    // let go of it, unless the Quit came from an earlier connection or from
+    // Clean Up, which quits Outlook on purpose.
+    if (quit && m_quitGeneration == m_generation && m_blnOutlookLoaded && !m_blnCleaningUp && !m_unloaded)
+        ConnectionLost();
+}
+
+void frmMain::CheckConnection()
+{
+    if (m_unloaded || m_blnCleaningUp || OutlookWork::InProgress()) return;  // the next tick looks again
+    if (m_blnOutlookLoaded && m_objOutlook) {
+        try {
+            (void)m_objOutlook->Get(L"Name");
+        } catch (const wl::ComError& error) {
+            if (error.ServerGone()) ConnectionLost();
+        }
+    } else if (g_blnKeepOutlookLoaded && !m_reconnectPending) {
+        ScheduleReconnect();  // an earlier attempt to connect failed
+    }
+}
+
+void frmMain::ConnectionLost()
+{
+    DropConnection();
+    ScheduleReconnect();
+}
+
+void frmMain::DropConnection() noexcept
+{
+    try {
+        UnloadOutlook();
+        return;
+    } catch (...) {
+    }
+    m_objWord.Reset();
+    m_objInbox.Reset();
+    m_objOutlook.Reset();
+    m_blnOutlookLoaded = false;
+    try {
+        ShowTrayIcon(TrayBox(), g_strAppPath + L"olicod.ico", wl::LoadStr(IDS_TIP_OUTLOOK), true);
+    } catch (...) {
+    }
+}
+
+void frmMain::ScheduleReconnect()
+{
+    if (!g_blnKeepOutlookLoaded || !Loaded() || m_unloaded) return;
+    m_reconnectPending = ::SetTimer(Hwnd(), kReconnectTimer, m_reconnectPauseMs, nullptr) != 0;
+}
+
+void frmMain::OnReconnectTimer()
+{
+    ::KillTimer(Hwnd(), kReconnectTimer);
+    m_reconnectPending = false;
+    if (m_blnOutlookLoaded || !g_blnKeepOutlookLoaded) {
+        m_reconnectPauseMs = m_firstPauseMs;
+        return;
+    }
+    if (m_blnCleaningUp || OutlookWork::InProgress()) {
+        ScheduleReconnect();
+        return;
+    }
+    try {
+        LoadOutlook();
+    } catch (const wl::ComError&) {
+        // Outlook cannot be started yet: wait longer each time.
+        m_objInbox.Reset();
+        m_objOutlook.Reset();
+        m_blnOutlookLoaded = false;
+        m_reconnectPauseMs = std::min(m_reconnectPauseMs * 2, m_longestPauseMs);
+        ScheduleReconnect();
+        return;
+    }
+    m_reconnectPauseMs = m_firstPauseMs;
+    // The alert windows went with the old connection.
+    if (g_blnTrackOverdueTasks) (void)ScanForOverdueTasks();
 }
 
 bool frmMain::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result)
@@ -247,6 +350,13 @@ bool frmMain::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& res
     case WM_APP_OUTLOOK_EVENT:
         ProcessOutlookEvents();
         return true;
+    case WM_APP_OUTLOOK_GONE:
+        CheckConnection();
+        return true;
+    case WM_TIMER:
+        if (wParam == kWatchTimer) CheckConnection();
+        else if (wParam == kReconnectTimer) OnReconnectTimer();
+        return true;
     case WM_COMMAND:
         OnCommand(LOWORD(wParam), HIWORD(wParam));
         return true;
@@ -261,6 +371,7 @@ bool frmMain::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& res
         result = 0;
         return true;
     case WM_DESTROY: {
+        if (g_watchWindow == Hwnd()) g_watchWindow = nullptr;
         auto big = reinterpret_cast<HICON>(::SendMessageW(Hwnd(), WM_GETICON, ICON_BIG, 0));
         auto small = reinterpret_cast<HICON>(::SendMessageW(Hwnd(), WM_GETICON, ICON_SMALL, 0));
         if (big) ::DestroyIcon(big);

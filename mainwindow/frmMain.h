@@ -69,6 +69,13 @@ public:
     void m_frmOverdueTasks_RemindersClear();
     void m_frmOverdueTasks_ShowOutlook();
 
+    // Watching the connection: how often a connected Outlook is asked whether
+    // it is still there, and the pauses before connecting again after it went
+    // away (doubling from the first to the longest while it cannot be started).
+    void SetConnectionWatch(UINT probeMs, UINT firstPauseMs, UINT longestPauseMs);
+    bool ReconnectPending() const noexcept { return m_reconnectPending; }
+    UINT ReconnectPauseMs() const noexcept { return m_reconnectPauseMs; }
+
     // State, for the tray menu and for tests
     bool OutlookLoaded() const noexcept { return m_blnOutlookLoaded; }
     const wl::Dispatch& Outlook() const noexcept { return m_objOutlook.Get(); }
@@ -97,6 +104,11 @@ private:
     void OnOutlookReminder(const wl::Dispatch& item) override;
     void OnOutlookQuit() override;
     void ProcessOutlookEvents();
+    void CheckConnection();
+    void ConnectionLost();
+    void DropConnection() noexcept;
+    void ScheduleReconnect();
+    void OnReconnectTimer();
     void BuildStartFolderMenu();
     void BuildLinkMenu();
     void StartLink(std::int16_t index);
@@ -131,6 +143,16 @@ private:
     // Outlook events wait here for the main loop (see OutlookWork)
     std::deque<wl::Dispatch> m_pendingReminders;
     bool m_pendingQuit = false;
+    unsigned m_quitGeneration = 0;
+
+    // Connection watch
+    unsigned m_generation = 0;   // counts the connections made, to tell a stale Quit event
+    bool m_blnCleaningUp = false;  // Clean Up quits Outlook itself: no reconnect meanwhile
+    bool m_reconnectPending = false;
+    UINT m_probeMs = 60'000;
+    UINT m_firstPauseMs = 3'000;
+    UINT m_longestPauseMs = 300'000;
+    UINT m_reconnectPauseMs = 3'000;
 
     bool m_quitOnUnload = false;
     bool m_unloaded = false;

@@ -48,7 +48,9 @@ void frmMain::LoadOutlook()
         m_objWord.Reset();
     }
 
-    m_objOutlook.Set(wl::Dispatch::Create(L"Outlook.Application"), this);
+    wl::Dispatch application = wl::Dispatch::Create(L"Outlook.Application");
+    ++m_generation;  // events of the previous object are stale from here on
+    m_objOutlook.Set(std::move(application), this);
     m_objInbox = m_objOutlook->Call(L"GetNamespace", L"MAPI").Call(L"GetDefaultFolder", kInbox).Object();
     m_blnOutlookLoaded = true;
     ShowTrayIcon(TrayBox(), g_strAppPath + L"olico.ico", wl::LoadStr(IDS_TIP_OUTLOOK), true);
@@ -92,30 +94,42 @@ void frmMain::DisplayOutlook(std::int16_t& iStartOutlookIn, std::int16_t& bFindD
     if (!m_blnOutlookLoaded) LoadOutlook();  // a failure here is the caller's
 
     OutlookWork work;
-    try {
-        auto chooseFolder = [&](std::int16_t selector) {
-            wl::Value ns = m_objOutlook->Call(L"GetNamespace", L"MAPI");
-            if (selector == kOutlookToday) return ns.Call(L"GetDefaultFolder", kInbox).Call(L"Parent").Object();
-            return ns.Call(L"GetDefaultFolder", static_cast<int>(selector)).Object();
-        };
+    for (bool retried = false;; retried = true) {
+        try {
+            auto chooseFolder = [&](std::int16_t selector) {
+                wl::Value ns = m_objOutlook->Call(L"GetNamespace", L"MAPI");
+                if (selector == kOutlookToday)
+                    return ns.Call(L"GetDefaultFolder", kInbox).Call(L"Parent").Object();
+                return ns.Call(L"GetDefaultFolder", static_cast<int>(selector)).Object();
+            };
 
-        wl::Value active = m_objOutlook->Get(L"ActiveExplorer");
-        if (active.IsEmpty()) {
-            if (iStartOutlookIn == kFrontWindow) iStartOutlookIn = g_intStartOutlookIn;
-            wl::Dispatch folder = chooseFolder(iStartOutlookIn);
-            wl::Dispatch explorer = m_objOutlook->Get(L"Explorers").Call(L"Add", folder, 0).Object();
-            (void)explorer.Call(L"Display");
-        } else {
-            wl::Dispatch explorer = active.Object();
-            (void)explorer.Call(L"Activate");
-            if (iStartOutlookIn != kFrontWindow) explorer.Put(L"CurrentFolder", chooseFolder(iStartOutlookIn));
+            wl::Value active = m_objOutlook->Get(L"ActiveExplorer");
+            if (active.IsEmpty()) {
+                if (iStartOutlookIn == kFrontWindow) iStartOutlookIn = g_intStartOutlookIn;
+                wl::Dispatch folder = chooseFolder(iStartOutlookIn);
+                wl::Dispatch explorer = m_objOutlook->Get(L"Explorers").Call(L"Add", folder, 0).Object();
+                (void)explorer.Call(L"Display");
+            } else {
+                wl::Dispatch explorer = active.Object();
+                (void)explorer.Call(L"Activate");
+                if (iStartOutlookIn != kFrontWindow) explorer.Put(L"CurrentFolder", chooseFolder(iStartOutlookIn));
+            }
+
+            if (!g_blnKeepOutlookLoaded && m_blnOutlookLoaded) UnloadOutlook();
+            return;
+        } catch (const wl::ComError& error) {
+            if (error.ServerGone() && !retried) {
+                // Outlook ended or crashed since the program connected: connect
+                // afresh, once. A failure to connect is the caller's, as above.
+                DropConnection();
+                LoadOutlook();
+                continue;
+            }
+            MessageBox(wl::LoadStr(IDS_EXPLORER_ERROR) + L"\r\n" + wl::IntegerText(error.Number()) + L" " +
+                           error.Description(),
+                       MB_OK | MB_ICONSTOP);
+            return;
         }
-
-        if (!g_blnKeepOutlookLoaded && m_blnOutlookLoaded) UnloadOutlook();
-    } catch (const wl::ComError& error) {
-        MessageBox(wl::LoadStr(IDS_EXPLORER_ERROR) + L"\r\n" + wl::IntegerText(error.Number()) + L" " +
-                       error.Description(),
-                   MB_OK | MB_ICONSTOP);
     }
 }
 

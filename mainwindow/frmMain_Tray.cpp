@@ -146,7 +146,10 @@ void frmMain::mnuFile_Click(std::int16_t index)
         }
         break;
     case kCleanUp: {
+        // Outlook's Quit event that follows is the program's own doing.
+        FlagScope cleaning(m_blnCleaningUp);
         Step([&] { (void)m_objOutlook->Call(L"Quit"); });
+        m_pendingQuit = false;
         if (m_blnOutlookLoaded) {
             Step([&] { UnloadOutlook(); });
             ::Sleep(kCleanUpPauseMs);  // Outlook needs the time to end before it is started again

@@ -1,0 +1,210 @@
+// Outlook going away and coming back, the shell restarting, and the session
+// ending while something modal is open.
+#include "MainWindowFixture.h"
+
+#include "core/basINI.h"
+#include "resources/resource.h"
+
+#include <shellapi.h>
+
+#include <gtest/gtest.h>
+
+using namespace std::chrono_literals;
+using standin::CountLines;
+using standin::HasLine;
+
+namespace {
+
+const char kOverdueTask[] = "item folder=Tasks subject=Late entryid=T1 due=today-2d complete=0\n";
+
+struct Resilience : test::MainWindowFixture {
+    // Short pauses, so the tests see a whole reconnect cycle.
+    void LoadWatchedWindow(UINT probeMs = 60'000)
+    {
+        LoadWindow();
+        window->SetConnectionWatch(probeMs, 300, 2400);
+    }
+    size_t Connections() const { return CountLines(standin.Journal(), "CreateObject Outlook.Application"); }
+};
+
+}  // namespace
+
+TEST_F(Resilience, OutlooksQuitEventDropsTheConnectionAndItComesBack)
+{
+    StartStandIn(kOverdueTask);
+    LoadWatchedWindow();
+    ASSERT_NE(window->OverdueTasksWindow(), nullptr);
+    HWND taskBox = window->OverdueTasksWindow()->TrayBox();
+
+    ASSERT_TRUE(standin::ReplyOk(standin.Command("fire-quit")));
+    ASSERT_TRUE(test::PumpUntil([&] { return !window->OutlookLoaded(); }, 5s));
+    EXPECT_EQ(TrayFile(), L"olicod.ico");
+    EXPECT_EQ(window->OverdueTasksWindow(), nullptr);
+    EXPECT_FALSE(test::ShellHasIcon(taskBox));
+    EXPECT_TRUE(window->ReconnectPending());
+
+    ASSERT_TRUE(test::PumpUntil([&] { return window->OutlookLoaded(); }, 10s));
+    EXPECT_EQ(Connections(), 2u);
+    EXPECT_EQ(TrayFile(), L"olico.ico");
+    EXPECT_NE(window->OverdueTasksWindow(), nullptr);  // rescanned after connecting
+}
+
+TEST_F(Resilience, WithKeepLoadedOffAQuitIsNotFollowedByAReconnect)
+{
+    WriteSettings("[settings]\r\nDontKeepOlLoaded=-1\r\n");
+    StartStandIn();
+    LoadWatchedWindow();
+    window->mnuFile_Click(1);  // on
+    window->mnuFile_Click(1);  // off again; nothing to reconnect
+    window->LoadOutlook();     // as DisplayOutlook connects for a moment
+    ASSERT_TRUE(standin::ReplyOk(standin.Command("fire-quit")));
+    test::Pump(1500ms);
+    EXPECT_FALSE(window->OutlookLoaded());
+    EXPECT_FALSE(window->ReconnectPending());
+}
+
+TEST_F(Resilience, AKilledOutlookIsNoticedByTheWatchAndStartedAgain)
+{
+    StartStandIn();
+    LoadWatchedWindow(200);
+    ASSERT_TRUE(standin::ReplyOk(standin.Command("kill")));
+    ASSERT_TRUE(test::PumpUntil([&] { return !window->OutlookLoaded(); }, 5s));
+    EXPECT_EQ(TrayFile(), L"olicod.ico");
+    // COM starts a new Outlook for the reconnect.
+    ASSERT_TRUE(test::PumpUntil([&] { return window->OutlookLoaded(); }, 15s));
+    EXPECT_EQ(TrayFile(), L"olico.ico");
+    EXPECT_TRUE(window->OutlookEventsConnected());
+}
+
+TEST_F(Resilience, AFailingCallAboutAKilledOutlookDropsTheConnection)
+{
+    StartStandIn();
+    LoadWatchedWindow();
+    ASSERT_TRUE(standin::ReplyOk(standin.Command("kill")));
+    EXPECT_FALSE(window->ScanForOverdueTasks());
+    ASSERT_TRUE(test::PumpUntil([&] { return !window->OutlookLoaded(); }, 5s));
+    ASSERT_TRUE(test::PumpUntil([&] { return window->OutlookLoaded(); }, 15s));
+}
+
+TEST_F(Resilience, ShowOutlookOnADeadConnectionReconnectsOnceInsteadOfFailing)
+{
+    StartStandIn();
+    LoadWatchedWindow();
+    ASSERT_TRUE(standin::ReplyOk(standin.Command("kill")));
+    ASSERT_TRUE(standin.WaitForExit(5000));
+    test::MessageBoxWatcher boxes;
+    window->mnuFile_Click(0);
+    EXPECT_TRUE(boxes.Texts().empty()) << test::Narrow(boxes.Texts().empty() ? L"" : boxes.Texts()[0]);
+    EXPECT_TRUE(window->OutlookLoaded());
+    EXPECT_TRUE(HasLine(standin.Journal(), "Explorer:1.Display()"));
+}
+
+TEST_F(Resilience, OutlookRefusingToStartIsRetriedWithGrowingPauses)
+{
+    std::optional<RefuseOutlook> refuse(std::in_place);
+    test::MessageBoxWatcher boxes;
+    LoadWindow();
+    window->SetConnectionWatch(60'000, 300, 2400);
+    ASSERT_EQ(boxes.Texts().size(), 1u);  // said once, at start-up
+    EXPECT_FALSE(window->OutlookLoaded());
+    // Failed attempts double the pause: 300 (already scheduled), 600, 1200...
+    ASSERT_TRUE(test::PumpUntil([&] { return window->ReconnectPauseMs() >= 1200; }, 10s));
+    EXPECT_TRUE(window->ReconnectPending());
+    EXPECT_EQ(boxes.Texts().size(), 1u);  // retries are silent
+    refuse.reset();
+    ASSERT_TRUE(test::PumpUntil([&] { return window->OutlookLoaded(); }, 15s));
+    EXPECT_EQ(window->ReconnectPauseMs(), 300u);
+    EXPECT_EQ(TrayFile(), L"olico.ico");
+}
+
+TEST_F(Resilience, CleanUpsOwnQuitDoesNotTriggerAReconnect)
+{
+    StartStandIn();
+    LoadWatchedWindow();
+    standin.ClearJournal();
+    window->mnuFile_Click(2);
+    test::Pump(1500ms);
+    EXPECT_EQ(CountLines(standin.Journal(), "CreateObject Outlook.Application"), 1u);
+    EXPECT_TRUE(window->OutlookLoaded());
+    EXPECT_FALSE(window->ReconnectPending());
+}
+
+TEST_F(Resilience, TaskbarCreatedBringsBackEveryIconAsItWas)
+{
+    StartStandIn(std::string(kOverdueTask) + "item folder=Inbox subject=Budget entryid=M1 reminder=now\n");
+    LoadWatchedWindow();
+    ASSERT_TRUE(standin::ReplyOk(standin.Command("fire-reminder M1")));
+    ASSERT_TRUE(test::PumpUntil([&] { return window->RemindersWindow() != nullptr; }));
+    HWND boxes[] = {window->TrayBox(), window->RemindersWindow()->TrayBox(), window->OverdueTasksWindow()->TrayBox()};
+    // The shell forgets them, as a restarted Explorer does.
+    for (HWND box : boxes) {
+        NOTIFYICONDATAW data{};
+        data.cbSize = NOTIFYICONDATAW_V1_SIZE;
+        data.hWnd = box;
+        data.uID = 1;
+        ASSERT_TRUE(::Shell_NotifyIconW(NIM_DELETE, &data));
+    }
+    ::SendMessageW(window->Hwnd(), ::RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+    for (HWND box : boxes) EXPECT_TRUE(test::ShellHasIcon(box));
+    EXPECT_EQ(TrayFile(), L"olico.ico");
+    std::wstring file, tip;
+    ASSERT_TRUE(TrayIconShown(boxes[1], &file, &tip));
+    EXPECT_EQ(tip, L"You have reminders!");
+}
+
+TEST_F(Resilience, SessionEndWhileTheOptionsDialogIsOpenStillSaves)
+{
+    StartStandIn();
+    LoadWatchedWindow();
+    HWND box = window->TrayBox();
+    test::RunLater(300ms, [&] {
+        ::SendMessageW(window->Hwnd(), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF);
+        ::SendMessageW(window->Hwnd(), WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+    });
+    window->mnuFile_Click(3);
+    EXPECT_FALSE(window->Loaded());
+    EXPECT_FALSE(test::ShellHasIcon(box));
+    EXPECT_NE(test::ReadTextFile(folder.SettingsFile()).find("DontTrackOverdueTasks=0"), std::string::npos);
+}
+
+TEST_F(Resilience, SessionEndWhileTheAboutBoxOrThePopupIsOpenStillSaves)
+{
+    StartStandIn(kOverdueTask);
+    LoadWatchedWindow();
+    HWND boxes[] = {window->TrayBox(), window->OverdueTasksWindow()->TrayBox()};
+    auto endSession = [&] {
+        ::SendMessageW(window->Hwnd(), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF);
+        ::SendMessageW(window->Hwnd(), WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+    };
+    test::RunLater(300ms, endSession);
+    test::RunLater(2000ms, [] {
+        if (HWND menu = test::OpenPopupMenu()) ::EndMenu();
+    });
+    ::SendMessageW(window->TrayBox(), WM_MOUSEMOVE, 0, WM_RBUTTONUP);  // the popup, open when the session ends
+    EXPECT_FALSE(window->Loaded());
+    for (HWND box : boxes) EXPECT_FALSE(test::ShellHasIcon(box));
+    EXPECT_NE(test::ReadTextFile(folder.SettingsFile()).find("DontKeepOlLoaded=0"), std::string::npos);
+    test::Pump(2500ms);  // the late timer finds nothing to do
+
+    // The About box
+    ::DeleteFileW(folder.SettingsFile().c_str());
+    LoadWatchedWindow();
+    bool boxOpen = false;
+    test::RunLater(300ms, [&] {
+        HWND about = nullptr;
+        ::EnumThreadWindows(
+            ::GetCurrentThreadId(),
+            [](HWND hwnd, LPARAM found) -> BOOL {
+                if (::GetDlgItem(hwnd, 0xFFFF)) *reinterpret_cast<HWND*>(found) = hwnd;
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&about));
+        boxOpen = about != nullptr;
+        endSession();
+        if (about) ::PostMessageW(about, WM_COMMAND, IDOK, 0);
+    });
+    window->mnuFile_Click(15);
+    EXPECT_TRUE(boxOpen);
+    EXPECT_FALSE(window->Loaded());
+    EXPECT_TRUE(test::FileExists(folder.SettingsFile()));
+}
