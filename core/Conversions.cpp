@@ -45,15 +45,29 @@ std::optional<double> DecimalNumber(std::wstring_view s)
         if (s[i] == L'-') text += '-';
         ++i;
     }
-    bool anyDigit = false;
+    // The decimal magnitude of the first significant digit, to tell a number
+    // too large for a double from one too small.
+    long long magnitude = 0;
+    bool significant = false, anyDigit = false;
+    long long intDigits = 0;
     while (i < s.size() && IsDigit(s[i])) {
+        if (s[i] != L'0' && !significant) {
+            significant = true;
+            magnitude = -intDigits;  // completed below, when the integer part's length is known
+        }
         text += static_cast<char>(s[i++]);
+        ++intDigits;
         anyDigit = true;
     }
+    if (significant) magnitude += intDigits - 1;
     if (i < s.size() && s[i] == L'.') {
         std::string fraction = ".";
         ++i;
         while (i < s.size() && IsDigit(s[i])) {
+            if (s[i] != L'0' && !significant) {
+                significant = true;
+                magnitude = -static_cast<long long>(fraction.size());
+            }
             fraction += static_cast<char>(s[i++]);
             anyDigit = true;
         }
@@ -61,28 +75,31 @@ std::optional<double> DecimalNumber(std::wstring_view s)
     }
     if (!anyDigit) return 0.0;
 
-    bool negativeExponent = false;
     if (i < s.size() && (s[i] == L'e' || s[i] == L'E' || s[i] == L'd' || s[i] == L'D')) {
         std::size_t j = i + 1;
-        std::string exponent = "e";
-        if (j < s.size() && (s[j] == L'+' || s[j] == L'-')) {
-            negativeExponent = s[j] == L'-';
-            exponent += static_cast<char>(s[j++]);
+        bool negative = false;
+        if (j < s.size() && (s[j] == L'+' || s[j] == L'-')) negative = s[j++] == L'-';
+        if (j < s.size() && IsDigit(s[j])) {
+            // Leading zeros change nothing; past nine digits the exponent
+            // outweighs any mantissa, so it is held at a billion.
+            long long exponent = 0;
+            for (; j < s.size() && IsDigit(s[j]); ++j) {
+                exponent = exponent * 10 + (s[j] - L'0');
+                if (exponent > 1'000'000'000) exponent = 1'000'000'000;
+            }
+            if (negative) exponent = -exponent;
+            magnitude += exponent;
+            text += 'e' + std::to_string(exponent);
         }
-        std::size_t digitsAt = exponent.size();
-        while (j < s.size() && IsDigit(s[j]) && exponent.size() < 12) exponent += static_cast<char>(s[j++]);
-        // More exponent digits than fit: the number is far out of range either way.
-        if (j < s.size() && IsDigit(s[j])) return negativeExponent ? std::optional<double>(0.0) : std::nullopt;
-        if (exponent.size() > digitsAt) text += exponent;
-        else negativeExponent = false;
     }
+    if (!significant) return 0.0;
 
     double value = 0;
     auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
     (void)end;
     if (ec == std::errc::result_out_of_range) {
         // Too small rounds to zero; too large does not fit.
-        if (negativeExponent) return 0.0;
+        if (magnitude < 0) return 0.0;
         return std::nullopt;
     }
     if (ec != std::errc()) return 0.0;

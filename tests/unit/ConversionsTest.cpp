@@ -65,6 +65,21 @@ TEST(NumberOfText, ReadsExponents)
     EXPECT_EQ(Num(L"2ex"), 2.0);
 }
 
+TEST(NumberOfText, LongExponentsAndHugeMantissasKeepTheirValue)
+{
+    // Leading zeros of an exponent change nothing, however many.
+    EXPECT_EQ(Num(L"1e000000000001"), 10.0);
+    EXPECT_EQ(Num(L"1e-000000000001"), 0.1);
+    EXPECT_EQ(Num(L"-1e000000000000"), -1.0);
+    EXPECT_EQ(Num(L"0D5852323726585232372"), 0.0);  // zero stays zero
+    EXPECT_EQ(NumberOfText(L"1e99999999999999"), std::nullopt);
+    EXPECT_EQ(Num(L"1e-99999999999999"), 0.0);
+    // Out of a double's range, the number's own size decides, not the exponent's sign.
+    EXPECT_EQ(NumberOfText(L"0." + std::wstring(400, L'0') + L"1"), 0.0);
+    EXPECT_EQ(NumberOfText(L"1" + std::wstring(400, L'0') + L"e-1"), std::nullopt);
+    EXPECT_EQ(NumberOfText(L"-1e400"), std::nullopt);
+}
+
 TEST(NumberOfText, HexAndOctalFollowTheirWidth)
 {
     EXPECT_EQ(Num(L"&H10"), 16.0);
