@@ -50,18 +50,6 @@ private:
     wl::Dispatch m_item;
 };
 
-// Clears a flag when the scope ends, however it ends.
-class FlagScope {
-public:
-    explicit FlagScope(bool& flag) : m_flag(flag) { m_flag = true; }
-    FlagScope(const FlagScope&) = delete;
-    FlagScope& operator=(const FlagScope&) = delete;
-    ~FlagScope() { m_flag = false; }
-
-private:
-    bool& m_flag;
-};
-
 }  // namespace
 
 std::shared_ptr<frmReminders> frmReminders::Create()
@@ -86,7 +74,9 @@ bool frmReminders::Unload(std::int16_t unloadMode)
     Form_QueryUnload(cancel, unloadMode);
     if (cancel) return false;
     UnregisterTimerOwner(this);
-    m_colItems.Clear();  // Outlook's items are released with the window
+    // Outlook's items are released with the window, unless a handler of the
+    // window is still at work on them (they then go with the object).
+    if (HandlersRunning() <= 1) m_colItems.Clear();
     DestroyHwnd();
     return true;
 }
@@ -367,20 +357,16 @@ bool frmReminders::OnMessage(UINT message, WPARAM wParam, LPARAM, INT_PTR& resul
     switch (message) {
     case WM_INITDIALOG: {
         HINSTANCE instance = ::GetModuleHandleW(nullptr);
-        auto big = static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(IDI_REMINDERS), IMAGE_ICON,
-                                                   ::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON), 0));
-        auto small = static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(IDI_REMINDERS), IMAGE_ICON,
-                                                     ::GetSystemMetrics(SM_CXSMICON),
-                                                     ::GetSystemMetrics(SM_CYSMICON), 0));
-        ::SendMessageW(Hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
-        ::SendMessageW(Hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
+        SetIcons(IDI_REMINDERS);
         m_menu.reset(::LoadMenuW(instance, MAKEINTRESOURCEW(IDM_REMINDERS_TRAY)));
         m_tmnuFile = ::GetSubMenu(m_menu.get(), 0);
         result = TRUE;
         return true;
     }
     case WM_APP_TRAY:
-        picTrayBox_MouseMove(static_cast<long>(wParam));
+        // A click while a call into Outlook waits is dropped, as while busy.
+        if (OutlookWork::InProgress()) m_lngTrayMsg = static_cast<long>(wParam);
+        else picTrayBox_MouseMove(static_cast<long>(wParam));
         return true;
     case WM_APP_TIMER_RETRY: {
         std::int32_t id = m_lngTimerID;
@@ -388,19 +374,11 @@ bool frmReminders::OnMessage(UINT message, WPARAM wParam, LPARAM, INT_PTR& resul
         return true;
     }
     case WM_COMMAND:
-        OnCommand(LOWORD(wParam), HIWORD(wParam));
+        if (!OutlookWork::InProgress()) OnCommand(LOWORD(wParam), HIWORD(wParam));
         return true;
     case WM_CLOSE:
         (void)Unload(0);
         return true;
-    case WM_DESTROY: {
-        // The icons set at WM_INITDIALOG belong to this window.
-        auto big = reinterpret_cast<HICON>(::SendMessageW(Hwnd(), WM_GETICON, ICON_BIG, 0));
-        auto small = reinterpret_cast<HICON>(::SendMessageW(Hwnd(), WM_GETICON, ICON_SMALL, 0));
-        if (big) ::DestroyIcon(big);
-        if (small && small != big) ::DestroyIcon(small);
-        return false;
-    }
     default:
         return false;
     }

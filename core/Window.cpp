@@ -111,3 +111,16 @@ bool IsDialogMessageForAny(MSG& message)
     if (std::wstring_view(cls) != L"#32770") return false;
     return ::IsDialogMessageW(root, &message) != FALSE;
 }
+
+void DialogWindow::SetIcons(UINT iconId) noexcept
+{
+    HINSTANCE instance = ::GetModuleHandleW(nullptr);
+    auto load = [&](int cx, int cy) {
+        return static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(iconId), IMAGE_ICON,
+                                               ::GetSystemMetrics(cx), ::GetSystemMetrics(cy), 0));
+    };
+    m_bigIcon.reset(load(SM_CXICON, SM_CYICON));
+    m_smallIcon.reset(load(SM_CXSMICON, SM_CYSMICON));
+    ::SendMessageW(m_hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_bigIcon.get()));
+    ::SendMessageW(m_hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_smallIcon.get()));
+}

@@ -43,9 +43,27 @@ protected:
     // Centres the window on the work area of its monitor.
     void CentreOnScreen() noexcept;
 
+    // Gives the window the icon resource in both sizes; the icons live as
+    // long as this object, past the window.
+    void SetIcons(UINT iconId) noexcept;
+
+    // Sets a flag for the life of the scope, however the scope ends: the busy
+    // guards of the tray handlers.
+    class FlagScope {
+    public:
+        explicit FlagScope(bool& flag) noexcept : m_flag(flag) { m_flag = true; }
+        FlagScope(const FlagScope&) = delete;
+        FlagScope& operator=(const FlagScope&) = delete;
+        ~FlagScope() { m_flag = false; }
+
+    private:
+        bool& m_flag;
+    };
+
 private:
     static INT_PTR CALLBACK Thunk(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
+    wl::UniqueIcon m_bigIcon, m_smallIcon;  // declared first: freed after the window
     HWND m_hwnd = nullptr;
 };
 

@@ -46,8 +46,11 @@ bool ShowTrayBalloon(HWND owner, const std::wstring& text, const std::wstring& t
 // Adds again every icon the program shows, after the shell restarted, and
 // retries adds that failed because the shell was not ready.
 void RestoreTrayIcons();
-// Removes every icon of the program at once (session end).
+// Removes every icon of the program at once (session end); until OpenTray,
+// new icons are not shown, so work that finishes after the session end
+// cannot bring one back.
 void RemoveAllTrayIcons();
+void OpenTray();
 // Whether the program shows an icon for the owner, and with which file and tip.
 bool TrayIconShown(HWND owner, std::wstring* iconFile = nullptr, std::wstring* tip = nullptr);
 

@@ -9,6 +9,8 @@
 
 namespace {
 
+bool g_trayClosed = false;  // the session is ending: no new icons
+
 // What the program shows for one owner, kept so the icon can be added again
 // unchanged after the shell restarts, and so its image can be released.
 struct TrayEntry {
@@ -46,6 +48,7 @@ bool Notify(DWORD message, NOTIFYICONDATAW& data) { return ::Shell_NotifyIconW(m
 
 bool ShowTrayIcon(HWND owner, const std::wstring& iconFile, const std::wstring& tip, bool modify)
 {
+    if (g_trayClosed) return false;
     wl::UniqueIcon icon(LoadIconFromFile(iconFile, 0, true));
     NOTIFYICONDATAW data = IconRecord(owner, icon.get(), tip);
     auto& entries = Entries();
@@ -116,7 +119,10 @@ void RemoveAllTrayIcons()
 {
     auto& entries = Entries();
     while (!entries.empty()) RemoveTrayIcon(entries.begin()->first);
+    g_trayClosed = true;
 }
+
+void OpenTray() { g_trayClosed = false; }
 
 bool TrayIconShown(HWND owner, std::wstring* iconFile, std::wstring* tip)
 {

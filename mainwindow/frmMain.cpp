@@ -7,6 +7,7 @@
 #include "core/basMain.h"
 
 #include <commctrl.h>
+#include <psapi.h>
 
 #include <algorithm>
 
@@ -14,6 +15,7 @@ namespace {
 
 constexpr UINT WM_APP_OUTLOOK_EVENT = WM_APP + 10;
 constexpr UINT WM_APP_OUTLOOK_GONE = WM_APP + 11;
+constexpr UINT WM_APP_END_SESSION = WM_APP + 12;
 constexpr UINT_PTR kWatchTimer = 1;
 constexpr UINT_PTR kReconnectTimer = 2;
 
@@ -26,6 +28,33 @@ void NotifyServerGone() noexcept
 {
     if (g_watchWindow) ::PostMessageW(g_watchWindow, WM_APP_OUTLOOK_GONE, 0, 0);
 }
+
+#ifdef WENDLOCK_SOAK_MINUTE_MS
+// The soak run asks for the process's own figures, which Wine reports only to
+// the process itself: 0 handles, 1 GDI objects, 2 USER objects, 3 private KB.
+constexpr UINT WM_APP_SOAK_FIGURE = WM_APP + 50;
+
+INT_PTR SoakFigure(WPARAM which)
+{
+    HANDLE self = ::GetCurrentProcess();
+    switch (which) {
+    case 0: {
+        DWORD handles = 0;
+        ::GetProcessHandleCount(self, &handles);
+        return handles;
+    }
+    case 1: return ::GetGuiResources(self, GR_GDIOBJECTS);
+    case 2: return ::GetGuiResources(self, GR_USEROBJECTS);
+    case 3: {
+        PROCESS_MEMORY_COUNTERS_EX memory{};
+        memory.cb = sizeof memory;
+        ::GetProcessMemoryInfo(self, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof memory);
+        return static_cast<INT_PTR>(memory.PrivateUsage / 1024);
+    }
+    default: return -1;
+    }
+}
+#endif
 
 }  // namespace
 
@@ -59,6 +88,7 @@ void frmMain::Load()
 {
     if (Loaded()) return;
     CreateFromTemplate(IDD_MAIN);
+    OpenTray();
     g_watchWindow = Hwnd();
     wl::SetServerGoneObserver(&NotifyServerGone);
     ::SetTimer(Hwnd(), kWatchTimer, m_probeMs, nullptr);
@@ -76,13 +106,7 @@ void frmMain::SetConnectionWatch(UINT probeMs, UINT firstPauseMs, UINT longestPa
 void frmMain::OnInitDialog()
 {
     HINSTANCE instance = ::GetModuleHandleW(nullptr);
-    auto big = static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(IDI_WENDLOCK), IMAGE_ICON,
-                                               ::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON), 0));
-    auto small = static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(IDI_WENDLOCK), IMAGE_ICON,
-                                                 ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON),
-                                                 0));
-    ::SendMessageW(Hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
-    ::SendMessageW(Hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
+    SetIcons(IDI_WENDLOCK);
 
     // cmbStartIn: the ten start folders, each with its folder number as item data.
     HWND list = Control(IDC_CMBSTARTIN);
@@ -152,11 +176,7 @@ void frmMain::Form_QueryUnload(std::int16_t& cancel, std::int16_t unloadMode)
         m_modal = false;
         return;
     }
-    WriteIniSetting(L"DontKeepOlLoaded", wl::InverseFlagText(g_blnKeepOutlookLoaded));
-    WriteIniSetting(L"KeepWordLoaded", wl::FlagText(g_blnKeepWordLoaded));
-    WriteIniSetting(L"StartOutlookIn", g_intStartOutlookIn);
-    WriteIniSetting(L"DontTrackReminders", wl::InverseFlagText(g_blnTrackReminders));
-    WriteIniSetting(L"DontTrackOverdueTasks", wl::InverseFlagText(g_blnTrackOverdueTasks));
+    SaveSettings();
 
     if (unloadMode == vbAppWindows) {
         // The session ends: with the settings safe, take the icons down and
@@ -180,7 +200,29 @@ void frmMain::Form_QueryUnload(std::int16_t& cancel, std::int16_t unloadMode)
     }
 }
 
-void frmMain::OnEndSession() { (void)Unload(vbAppWindows); }
+void frmMain::SaveSettings()
+{
+    WriteIniSetting(L"DontKeepOlLoaded", wl::InverseFlagText(g_blnKeepOutlookLoaded));
+    WriteIniSetting(L"KeepWordLoaded", wl::FlagText(g_blnKeepWordLoaded));
+    WriteIniSetting(L"StartOutlookIn", g_intStartOutlookIn);
+    WriteIniSetting(L"DontTrackReminders", wl::InverseFlagText(g_blnTrackReminders));
+    WriteIniSetting(L"DontTrackOverdueTasks", wl::InverseFlagText(g_blnTrackOverdueTasks));
+}
+
+void frmMain::OnEndSession()
+{
+    if (OutlookWork::InProgress()) {
+        // The session ends while a call into Outlook waits for its answer
+        // (COM delivers sent messages meanwhile). Unloading now would pull the
+        // alert windows from under that call: make the settings and the tray
+        // safe at once, and unload when the call is done.
+        SaveSettings();
+        RemoveAllTrayIcons();
+        OutlookWork::Defer(Hwnd(), WM_APP_END_SESSION);
+        return;
+    }
+    (void)Unload(vbAppWindows);
+}
 
 void frmMain::ShowModal()
 {
@@ -345,7 +387,12 @@ bool frmMain::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& res
         result = FALSE;  // focus is set when the dialog is shown
         return true;
     case WM_APP_TRAY:
-        picTrayBox_MouseMove(static_cast<long>(wParam));
+        // A click while a call into Outlook waits is dropped, as while busy.
+        if (OutlookWork::InProgress()) m_lngTrayMsg = static_cast<long>(wParam);
+        else picTrayBox_MouseMove(static_cast<long>(wParam));
+        return true;
+    case WM_APP_END_SESSION:
+        (void)Unload(vbAppWindows);
         return true;
     case WM_APP_OUTLOOK_EVENT:
         ProcessOutlookEvents();
@@ -353,12 +400,17 @@ bool frmMain::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& res
     case WM_APP_OUTLOOK_GONE:
         CheckConnection();
         return true;
+#ifdef WENDLOCK_SOAK_MINUTE_MS
+    case WM_APP_SOAK_FIGURE:
+        result = SoakFigure(wParam);
+        return true;
+#endif
     case WM_TIMER:
         if (wParam == kWatchTimer) CheckConnection();
         else if (wParam == kReconnectTimer) OnReconnectTimer();
         return true;
     case WM_COMMAND:
-        OnCommand(LOWORD(wParam), HIWORD(wParam));
+        if (!OutlookWork::InProgress()) OnCommand(LOWORD(wParam), HIWORD(wParam));
         return true;
     case WM_CLOSE:
         (void)Unload(vbFormControlMenu);
@@ -370,14 +422,9 @@ bool frmMain::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& res
         if (wParam) OnEndSession();
         result = 0;
         return true;
-    case WM_DESTROY: {
+    case WM_DESTROY:
         if (g_watchWindow == Hwnd()) g_watchWindow = nullptr;
-        auto big = reinterpret_cast<HICON>(::SendMessageW(Hwnd(), WM_GETICON, ICON_BIG, 0));
-        auto small = reinterpret_cast<HICON>(::SendMessageW(Hwnd(), WM_GETICON, ICON_SMALL, 0));
-        if (big) ::DestroyIcon(big);
-        if (small && small != big) ::DestroyIcon(small);
         return false;
-    }
     default:
         return false;
     }

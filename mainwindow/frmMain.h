@@ -101,6 +101,7 @@ private:
     void OnInitDialog();
     void OnCommand(int id, int notification);
     void OnEndSession();
+    void SaveSettings();
     void OnOutlookReminder(const wl::Dispatch& item) override;
     void OnOutlookQuit() override;
     void ProcessOutlookEvents();

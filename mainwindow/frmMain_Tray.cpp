@@ -23,18 +23,6 @@ constexpr std::int16_t kAbout = 15;
 constexpr std::int16_t kExit = 20;
 constexpr DWORD kCleanUpPauseMs = 6000;
 
-// Sets a flag for the life of the scope, however the scope ends.
-class FlagScope {
-public:
-    explicit FlagScope(bool& flag) : m_flag(flag) { m_flag = true; }
-    FlagScope(const FlagScope&) = delete;
-    FlagScope& operator=(const FlagScope&) = delete;
-    ~FlagScope() { m_flag = false; }
-
-private:
-    bool& m_flag;
-};
-
 // Runs one step of a handler whose failures are ignored step by step.
 template <class F>
 void Step(F step) noexcept

@@ -9,6 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 using namespace std::chrono_literals;
 using standin::CountLines;
 using standin::HasLine;
@@ -207,4 +210,36 @@ TEST_F(Resilience, SessionEndWhileTheAboutBoxOrThePopupIsOpenStillSaves)
     EXPECT_TRUE(boxOpen);
     EXPECT_FALSE(window->Loaded());
     EXPECT_TRUE(test::FileExists(folder.SettingsFile()));
+}
+
+TEST_F(Resilience, SessionEndDuringACallIntoOutlookWaitsForTheCall)
+{
+    std::string tasks;
+    for (int i = 0; i < 300; ++i)
+        tasks += "item folder=Tasks subject=Late" + std::to_string(i) + " entryid=T" + std::to_string(i) +
+                 " due=today-1d complete=0\n";
+    WriteSettings("[settings]\r\nDontTrackOverdueTasks=-1\r\n");
+    StartStandIn(tasks);
+    LoadWatchedWindow();
+    ASSERT_TRUE(window->ScanForOverdueTasks());  // 300 listed; the next scan compares with them
+    HWND main = window->Hwnd(), box = window->TrayBox(), taskBox = window->OverdueTasksWindow()->TrayBox();
+
+    // Windows ends the session from another thread while the scan's calls wait.
+    std::atomic<bool> sent{false};
+    std::thread logoff([&] {
+        std::this_thread::sleep_for(300ms);
+        DWORD_PTR result = 0;
+        ::SendMessageTimeoutW(main, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL, 10000, &result);
+        ::SendMessageTimeoutW(main, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL, 10000, &result);
+        sent = true;
+    });
+    window->ScanForOverdueTasks();
+    logoff.join();
+    ASSERT_TRUE(sent);
+    // Settled: saved, icons gone, and the window unloaded once the scan was done.
+    EXPECT_NE(test::ReadTextFile(folder.SettingsFile()).find("DontTrackOverdueTasks=-1"), std::string::npos);
+    EXPECT_FALSE(test::ShellHasIcon(box));
+    EXPECT_FALSE(test::ShellHasIcon(taskBox));
+    EXPECT_TRUE(test::PumpUntil([&] { return !window->Loaded(); }, 5s));
+    EXPECT_EQ(window->OverdueTasksWindow(), nullptr);
 }
