@@ -27,13 +27,13 @@ elseif(MSVC)
     target_compile_options(wendlock_win_defs INTERFACE /EHsc)
 endif()
 target_link_libraries(wendlock_win_defs INTERFACE
-    ole32 oleaut32 uuid shell32 comctl32 user32 gdi32 advapi32 shlwapi version)
+    ole32 oleaut32 uuid shell32 comctl32 user32 gdi32 advapi32 shlwapi version psapi)
 
 configure_file(resources/version.h.in ${CMAKE_BINARY_DIR}/generated/version.h @ONLY)
 configure_file(resources/wendlock.manifest.in ${CMAKE_BINARY_DIR}/generated/wendlock.manifest @ONLY)
 
 # Everything of the program but its entry point, so the tests link the real code.
-add_library(wendlock_app STATIC
+set(WENDLOCK_APP_SOURCES
     core/win32.cpp
     core/Dispatch.cpp
     core/basMain.cpp
@@ -49,6 +49,7 @@ add_library(wendlock_app STATIC
     mainwindow/OutlookEvents.cpp
     alerts/frmReminders.cpp
 )
+add_library(wendlock_app STATIC ${WENDLOCK_APP_SOURCES})
 target_include_directories(wendlock_app PUBLIC ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR}/generated)
 target_link_libraries(wendlock_app PUBLIC wendlock_rules wendlock_win_defs)
 
@@ -66,6 +67,15 @@ endforeach()
 
 add_subdirectory(standin)
 add_subdirectory(bench)
+
+# The soak build: the same program whose timer minutes last 100 ms (built on request).
+add_library(wendlock_app_soak STATIC EXCLUDE_FROM_ALL ${WENDLOCK_APP_SOURCES})
+target_compile_definitions(wendlock_app_soak PUBLIC WENDLOCK_SOAK_MINUTE_MS=100)
+target_include_directories(wendlock_app_soak PUBLIC ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR}/generated)
+target_link_libraries(wendlock_app_soak PUBLIC wendlock_rules wendlock_win_defs)
+add_executable(wendlock_soak WIN32 EXCLUDE_FROM_ALL core/WinMain.cpp resources/wendlock.rc)
+target_include_directories(wendlock_soak PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/resources ${CMAKE_BINARY_DIR}/generated)
+target_link_libraries(wendlock_soak PRIVATE wendlock_app_soak)
 
 if(WENDLOCK_TESTS)
     add_subdirectory(tests/unit)

@@ -33,6 +33,10 @@ std::int32_t StartTimer(std::int32_t minutes)
 {
     auto interval = TimerIntervalMs(minutes);
     if (!interval) throw std::overflow_error("timer interval overflow");
+#ifdef WENDLOCK_SOAK_MINUTE_MS
+    // The soak build runs its minutes fast, so hours of repeats pass in minutes.
+    interval = *interval / 60'000 * WENDLOCK_SOAK_MINUTE_MS;
+#endif
     return static_cast<std::int32_t>(::SetTimer(nullptr, 0, static_cast<UINT>(*interval), &TimerProc));
 }
 

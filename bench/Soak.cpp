@@ -1,0 +1,204 @@
+// A soak run of the real program (the soak build, whose timer minutes last
+// 100 ms): reminders every two seconds, tasks added and completed, Outlook
+// killed twice, for the given minutes. Prints the program's handle, GDI and
+// USER object counts and private memory along the way, and checks at the end
+// that it still answers and saves its settings. Run with scripts/soak.sh.
+#include "core/win32.h"
+#include "standin/client/StandInClient.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+struct Sample {
+    DWORD handles = 0, gdi = 0, user = 0;
+    SIZE_T privateKb = 0;
+};
+
+// Wine answers these questions only to the process itself: the soak build
+// of the program reports its own figures.
+constexpr UINT WM_APP_SOAK_FIGURE = WM_APP + 50;
+
+Sample Measure(HWND main)
+{
+    auto figure = [&](WPARAM which) {
+        DWORD_PTR value = 0;
+        ::SendMessageTimeoutW(main, WM_APP_SOAK_FIGURE, which, 0, SMTO_NORMAL, 10000, &value);
+        return value;
+    };
+    Sample s;
+    s.handles = static_cast<DWORD>(figure(0));
+    s.gdi = static_cast<DWORD>(figure(1));
+    s.user = static_cast<DWORD>(figure(2));
+    s.privateKb = figure(3);
+    return s;
+}
+
+HWND MainWindowOf(DWORD pid)
+{
+    struct Search {
+        DWORD pid;
+        HWND found = nullptr;
+    } search{pid};
+    ::EnumWindows(
+        [](HWND hwnd, LPARAM param) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(param);
+            DWORD owner = 0;
+            ::GetWindowThreadProcessId(hwnd, &owner);
+            if (owner == s->pid && ::FindWindowExW(hwnd, nullptr, L"WendlockTrayBox", nullptr)) {
+                s->found = hwnd;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+void Pump(std::chrono::milliseconds duration)
+{
+    auto end = Clock::now() + duration;
+    while (Clock::now() < end) {
+        MSG msg;
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&msg);
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+    }
+}
+
+std::string Command(const std::string& command)
+{
+    return standin::SendCommand(command, 2000, 10000).value_or("error no stand-in");
+}
+
+// The items reminders are fired for, added afresh to whichever Outlook runs.
+std::vector<std::string> AddMail(int count)
+{
+    std::vector<std::string> ids;
+    for (int i = 0; i < count; ++i) {
+        std::string reply = Command("add folder=Inbox \"subject=Soak mail " + std::to_string(i) + "\" reminder=now");
+        if (standin::ReplyOk(reply)) ids.push_back(standin::ReplyStatus(reply).substr(3));
+    }
+    return ids;
+}
+
+void PrintRow(double minutes, const Sample& s, int reminders, int kills)
+{
+    std::printf("| %5.1f | %7lu | %5lu | %5lu | %9zu | %9d | %5d |\n", minutes, s.handles, s.gdi, s.user, s.privateKb,
+                reminders, kills);
+    std::fflush(stdout);
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    wl::ComApartment com(COINIT_APARTMENTTHREADED);
+    const double minutes = argc > 1 ? std::wcstod(argv[1], nullptr) : 10.0;
+    const fs::path bin = fs::path(standin::StandIn::DefaultExePath()).parent_path();
+
+    // A program folder of its own.
+    fs::path folder = fs::temp_directory_path() / "wendlock-soak";
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    fs::copy_file(bin / "wendlock_soak.exe", folder / "wendlock.exe");
+    for (const char* file : {"olico.ico", "olicod.ico", "bell.ico", "task.ico", "newlnks.ini"})
+        fs::copy_file(bin / file, folder / file);
+
+    std::string scenario = "option linger\n";
+    for (int i = 0; i < 20; ++i)
+        scenario += "item folder=Tasks \"subject=Soak task " + std::to_string(i) + "\" due=" +
+                    (i % 4 == 0 ? "today-1d" : "today+2d") + " complete=0\n";
+    auto standin = standin::StandIn::Start(wl::FromUtf8(scenario));
+
+    std::wstring exe = (folder / "wendlock.exe").wstring();
+    std::wstring commandLine = L"\"" + exe + L"\"";
+    STARTUPINFOW startup{sizeof startup};
+    PROCESS_INFORMATION info{};
+    if (!::CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                          folder.wstring().c_str(), &startup, &info)) {
+        std::printf("cannot start the program: %lu\n", ::GetLastError());
+        return 2;
+    }
+    wl::UniqueHandle process(info.hProcess), thread(info.hThread);
+
+    HWND main = nullptr;
+    for (int i = 0; i < 200 && !(main = MainWindowOf(info.dwProcessId)); ++i) Pump(std::chrono::milliseconds(100));
+    if (!main) {
+        std::printf("the program shows no window\n");
+        return 2;
+    }
+
+    std::printf("| minute | handles | GDI | USER | private KB | reminders | kills |\n");
+    std::printf("| ---: | ---: | ---: | ---: | ---: | ---: | ---: |\n");
+    Pump(std::chrono::seconds(20));  // settled: connected, first scan, first alerts
+    const Sample first = Measure(main);
+    PrintRow(0, first, 0, 0);
+
+    std::mt19937 random(12345);
+    std::vector<std::string> mail = AddMail(10);
+    const auto start = Clock::now();
+    const auto end = start + std::chrono::duration<double, std::ratio<60>>(minutes);
+    auto nextRow = start + std::chrono::seconds(60);
+    int reminders = 0, kills = 0, tick = 0;
+    std::vector<std::string> tasks;
+    while (Clock::now() < end) {
+        Pump(std::chrono::seconds(2));
+        ++tick;
+        if (!mail.empty() &&
+            standin::ReplyOk(Command("fire-reminder " + mail[random() % mail.size()])))
+            ++reminders;
+        if (tick % 3 == 0) {  // a new overdue task, and an older one done
+            std::string reply = Command("add folder=Tasks \"subject=Soak added " + std::to_string(tick) +
+                                        "\" due=today-1d complete=0");
+            if (standin::ReplyOk(reply)) tasks.push_back(standin::ReplyStatus(reply).substr(3));
+            if (tasks.size() > 5) {
+                Command("set " + tasks.front() + " complete=1");
+                tasks.erase(tasks.begin());
+            }
+        }
+        double elapsed = std::chrono::duration<double, std::ratio<60>>(Clock::now() - start).count();
+        if (kills < 2 && elapsed >= minutes * (kills + 1) / 3) {
+            // Outlook crashes; the program must notice and start it again.
+            Command("kill");
+            ++kills;
+            Pump(std::chrono::seconds(15));
+            mail = AddMail(10);
+            tasks.clear();
+        }
+        if (Clock::now() >= nextRow) {
+            PrintRow(elapsed, Measure(main), reminders, kills);
+            nextRow += std::chrono::seconds(60);
+        }
+    }
+
+    const Sample last = Measure(main);
+    PrintRow(minutes, last, reminders, kills);
+
+    // Still responsive, and a logoff still saves the settings.
+    auto asked = Clock::now();
+    DWORD_PTR result = 0;
+    bool answered = ::SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 10000, &result) != 0;
+    double answerMs = std::chrono::duration<double, std::milli>(Clock::now() - asked).count();
+    ::SendMessageTimeoutW(main, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL, 10000, &result);
+    ::SendMessageTimeoutW(main, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL, 10000, &result);
+    bool ended = ::WaitForSingleObject(process.get(), 10000) == WAIT_OBJECT_0;
+    bool saved = fs::exists(folder / "wendlock.ini");
+    std::printf("\nanswered WM_NULL: %s in %.0f ms; ended at logoff: %s; settings saved: %s\n",
+                answered ? "yes" : "no", answerMs, ended ? "yes" : "no", saved ? "yes" : "no");
+    std::printf("handles %lu -> %lu, GDI %lu -> %lu, USER %lu -> %lu, private %zu KB -> %zu KB\n", first.handles,
+                last.handles, first.gdi, last.gdi, first.user, last.user, first.privateKb, last.privateKb);
+
+    standin.Stop();
+    standin::StandIn::EndRunning();
+    return answered && ended && saved ? 0 : 1;
+}
