@@ -601,9 +601,11 @@ TEST_F(StandInTest, LingerKeepsTheStandInAfterTheLastRelease)
 {
     Start(kTasksScenario);
     Outlook().Get(L"Name");
-    ::Sleep(1200);
+    // Well past the half second after which a stand-in without linger ends.
+    for (int i = 0; i < 100 && !HasLine(Journal(), "Release Application"); ++i) ::Sleep(100);
+    ASSERT_TRUE(HasLine(Journal(), "Release Application"));
+    ::Sleep(1500);
     EXPECT_TRUE(Server().Running());
-    EXPECT_TRUE(HasLine(Journal(), "Release Application"));
     EXPECT_EQ(ReplyValue(Command("state"), "application"), "0");
 }
 
@@ -618,22 +620,6 @@ TEST_F(StandInTest, BadScenariosAreRefusedWithTheLine)
             EXPECT_NE(std::string(e.what()).find("line 2: "), std::string::npos) << e.what();
         }
     }
-}
-
-TEST_F(StandInTest, TimingOfStartAndCalls)
-{
-    auto t0 = std::chrono::steady_clock::now();
-    Start(kTasksScenario);
-    auto t1 = std::chrono::steady_clock::now();
-    Dispatch outlook = Outlook();
-    auto t2 = std::chrono::steady_clock::now();
-    constexpr int kCalls = 200;
-    for (int i = 0; i < kCalls; ++i) outlook.Get(L"Name");
-    auto t3 = std::chrono::steady_clock::now();
-    auto ms = [](auto d) { return std::chrono::duration<double, std::milli>(d).count(); };
-    std::printf("[ timing ] start %.0f ms, first CreateObject %.1f ms, per call %.3f ms (GetIDsOfNames + Invoke)\n",
-                ms(t1 - t0), ms(t2 - t1), ms(t3 - t2) / kCalls);
-    EXPECT_LT(ms(t3 - t2) / kCalls, 50.0);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #
 #   wine-rig.sh ensure   set up whatever is missing (safe to call from many
 #                        processes at once; cheap when all is in place)
+#   wine-rig.sh restart  end the prefix's processes (the display stays)
 #   wine-rig.sh stop     end the prefix's processes and the display
 #
 # Expects WINEPREFIX, DISPLAY and WENDLOCK_BIN (folder of the built programs).
@@ -102,7 +103,7 @@ stop)
     pkill -f "Xvfb $DISPLAY " 2>/dev/null || true
     ;;
 *)
-    echo "usage: wine-rig.sh ensure|stop" >&2
+    echo "usage: wine-rig.sh ensure|restart|stop" >&2
     exit 2
     ;;
 esac
