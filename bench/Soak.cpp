@@ -4,6 +4,7 @@
 // USER object counts and private memory along the way, and checks at the end
 // that it still answers and saves its settings. Run with scripts/soak.sh.
 #include "core/win32.h"
+#include "resources/resource.h"
 #include "standin/client/StandInClient.h"
 
 #include <chrono>
@@ -21,7 +22,7 @@ using Clock = std::chrono::steady_clock;
 namespace {
 
 struct Sample {
-    DWORD handles = 0, gdi = 0, user = 0;
+    DWORD handles = 0, gdi = 0, user = 0, windows = 0;
     SIZE_T privateKb = 0;
 };
 
@@ -41,6 +42,7 @@ Sample Measure(HWND main)
     s.gdi = static_cast<DWORD>(figure(1));
     s.user = static_cast<DWORD>(figure(2));
     s.privateKb = figure(3);
+    s.windows = static_cast<DWORD>(figure(4));
     return s;
 }
 
@@ -55,7 +57,10 @@ HWND MainWindowOf(DWORD pid)
             auto* s = reinterpret_cast<Search*>(param);
             DWORD owner = 0;
             ::GetWindowThreadProcessId(hwnd, &owner);
-            if (owner == s->pid && ::FindWindowExW(hwnd, nullptr, L"WendlockTrayBox", nullptr)) {
+            // The main window: the one with the start-folder list (the alert
+            // windows have a tray box of their own too).
+            if (owner == s->pid && ::FindWindowExW(hwnd, nullptr, L"WendlockTrayBox", nullptr) &&
+                ::GetDlgItem(hwnd, IDC_CMBSTARTIN)) {
                 s->found = hwnd;
                 return FALSE;
             }
@@ -93,8 +98,8 @@ std::vector<std::string> AddMail(int count)
 
 void PrintRow(double minutes, const Sample& s, int reminders, int kills)
 {
-    std::printf("| %5.1f | %7lu | %5lu | %5lu | %9zu | %9d | %5d |\n", minutes, s.handles, s.gdi, s.user, s.privateKb,
-                reminders, kills);
+    std::printf("| %5.1f | %7lu | %5lu | %5lu | %7lu | %9zu | %9d | %5d |\n", minutes, s.handles, s.gdi, s.user,
+                s.windows, s.privateKb, reminders, kills);
     std::fflush(stdout);
 }
 
@@ -138,8 +143,8 @@ int wmain(int argc, wchar_t** argv)
         return 2;
     }
 
-    std::printf("| minute | handles | GDI | USER | private KB | reminders | kills |\n");
-    std::printf("| ---: | ---: | ---: | ---: | ---: | ---: | ---: |\n");
+    std::printf("| minute | handles | GDI | USER | windows | private KB | reminders | kills |\n");
+    std::printf("| ---: | ---: | ---: | ---: | ---: | ---: | ---: | ---: |\n");
     Pump(std::chrono::seconds(20));  // settled: connected, first scan, first alerts
     const Sample first = Measure(main);
     PrintRow(0, first, 0, 0);
@@ -195,8 +200,9 @@ int wmain(int argc, wchar_t** argv)
     bool saved = fs::exists(folder / "wendlock.ini");
     std::printf("\nanswered WM_NULL: %s in %.0f ms; ended at logoff: %s; settings saved: %s\n",
                 answered ? "yes" : "no", answerMs, ended ? "yes" : "no", saved ? "yes" : "no");
-    std::printf("handles %lu -> %lu, GDI %lu -> %lu, USER %lu -> %lu, private %zu KB -> %zu KB\n", first.handles,
-                last.handles, first.gdi, last.gdi, first.user, last.user, first.privateKb, last.privateKb);
+    std::printf("handles %lu -> %lu, GDI %lu -> %lu, USER %lu -> %lu, windows %lu -> %lu, private %zu KB -> %zu KB\n",
+                first.handles, last.handles, first.gdi, last.gdi, first.user, last.user, first.windows, last.windows,
+                first.privateKb, last.privateKb);
 
     standin.Stop();
     standin::StandIn::EndRunning();

@@ -1,5 +1,7 @@
 #include "ProgramFixture.h"
 
+#include "resources/resource.h"
+
 namespace test {
 
 RunningProgram::~RunningProgram()
@@ -35,7 +37,10 @@ HWND RunningProgram::MainWindow() const
             auto* s = reinterpret_cast<Search*>(param);
             DWORD owner = 0;
             ::GetWindowThreadProcessId(hwnd, &owner);
-            if (owner == s->pid && ::FindWindowExW(hwnd, nullptr, L"WendlockTrayBox", nullptr)) {
+            // The main window: the one with the start-folder list (the alert
+            // windows have a tray box of their own too).
+            if (owner == s->pid && ::FindWindowExW(hwnd, nullptr, L"WendlockTrayBox", nullptr) &&
+                ::GetDlgItem(hwnd, IDC_CMBSTARTIN)) {
                 s->found = hwnd;
                 return FALSE;
             }
