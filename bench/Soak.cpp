@@ -23,7 +23,7 @@ namespace {
 
 struct Sample {
     DWORD handles = 0, gdi = 0, user = 0, windows = 0;
-    SIZE_T privateKb = 0;
+    SIZE_T privateKb = 0, residentKb = 0;
 };
 
 // Wine answers these questions only to the process itself: the soak build
@@ -43,6 +43,7 @@ Sample Measure(HWND main)
     s.user = static_cast<DWORD>(figure(2));
     s.privateKb = figure(3);
     s.windows = static_cast<DWORD>(figure(4));
+    s.residentKb = figure(5);
     return s;
 }
 
@@ -98,8 +99,10 @@ std::vector<std::string> AddMail(int count)
 
 void PrintRow(double minutes, const Sample& s, int reminders, int kills)
 {
-    std::printf("| %5.1f | %7lu | %5lu | %5lu | %7lu | %9zu | %9d | %5d |\n", minutes, s.handles, s.gdi, s.user,
-                s.windows, s.privateKb, reminders, kills);
+    // sinks: 1 while the program is connected to the Outlook now running.
+    std::string sinks = standin::ReplyValue(Command("state"), "sinks");
+    std::printf("| %5.1f | %7lu | %5lu | %5lu | %7lu | %9zu | %9zu | %9d | %5d | %5s |\n", minutes, s.handles, s.gdi,
+                s.user, s.windows, s.privateKb, s.residentKb, reminders, kills, sinks.empty() ? "-" : sinks.c_str());
     std::fflush(stdout);
 }
 
@@ -143,8 +146,8 @@ int wmain(int argc, wchar_t** argv)
         return 2;
     }
 
-    std::printf("| minute | handles | GDI | USER | windows | private KB | reminders | kills |\n");
-    std::printf("| ---: | ---: | ---: | ---: | ---: | ---: | ---: | ---: |\n");
+    std::printf("| minute | handles | GDI | USER | windows | private KB | resident KB | reminders | kills | sinks |\n");
+    std::printf("| ---: | ---: | ---: | ---: | ---: | ---: | ---: | ---: | ---: | ---: |\n");
     Pump(std::chrono::seconds(20));  // settled: connected, first scan, first alerts
     const Sample first = Measure(main);
     PrintRow(0, first, 0, 0);
@@ -159,8 +162,9 @@ int wmain(int argc, wchar_t** argv)
     while (Clock::now() < end) {
         Pump(std::chrono::seconds(2));
         ++tick;
-        if (!mail.empty() &&
-            standin::ReplyOk(Command("fire-reminder " + mail[random() % mail.size()])))
+        // After a kill the program starts a new Outlook; its mail is added anew.
+        if (mail.empty()) mail = AddMail(10);
+        if (!mail.empty() && standin::ReplyOk(Command("fire-reminder " + mail[random() % mail.size()])))
             ++reminders;
         if (tick % 3 == 0) {  // a new overdue task, and an older one done
             std::string reply = Command("add folder=Tasks \"subject=Soak added " + std::to_string(tick) +
@@ -176,8 +180,8 @@ int wmain(int argc, wchar_t** argv)
             // Outlook crashes; the program must notice and start it again.
             Command("kill");
             ++kills;
-            Pump(std::chrono::seconds(15));
-            mail = AddMail(10);
+            Pump(std::chrono::seconds(10));
+            mail.clear();
             tasks.clear();
         }
         if (Clock::now() >= nextRow) {
@@ -200,9 +204,10 @@ int wmain(int argc, wchar_t** argv)
     bool saved = fs::exists(folder / "wendlock.ini");
     std::printf("\nanswered WM_NULL: %s in %.0f ms; ended at logoff: %s; settings saved: %s\n",
                 answered ? "yes" : "no", answerMs, ended ? "yes" : "no", saved ? "yes" : "no");
-    std::printf("handles %lu -> %lu, GDI %lu -> %lu, USER %lu -> %lu, windows %lu -> %lu, private %zu KB -> %zu KB\n",
+    std::printf("handles %lu -> %lu, GDI %lu -> %lu, USER %lu -> %lu, windows %lu -> %lu, private %zu KB -> %zu KB, "
+                "resident %zu KB -> %zu KB\n",
                 first.handles, last.handles, first.gdi, last.gdi, first.user, last.user, first.windows, last.windows,
-                first.privateKb, last.privateKb);
+                first.privateKb, last.privateKb, first.residentKb, last.residentKb);
 
     standin.Stop();
     standin::StandIn::EndRunning();

@@ -36,7 +36,7 @@ void NotifyServerGone() noexcept
 #ifdef WENDLOCK_SOAK_MINUTE_MS
 // The soak run asks for the process's own figures, which Wine reports only to
 // the process itself, and some not at all: 0 handles, 1 GDI objects, 2 USER
-// objects, 3 private KB, 4 windows of the process.
+// objects, 3 private KB, 4 windows of the process, 5 resident KB (Linux).
 constexpr UINT WM_APP_SOAK_FIGURE = WM_APP + 50;
 
 INT_PTR SoakFigure(WPARAM which)
@@ -57,13 +57,14 @@ INT_PTR SoakFigure(WPARAM which)
     case 3: {
         PROCESS_MEMORY_COUNTERS_EX memory{};
         memory.cb = sizeof memory;
-        if (::GetProcessMemoryInfo(self, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof memory) &&
-            memory.PrivateUsage)
-            return static_cast<INT_PTR>(memory.PrivateUsage / 1024);
-        // Under Wine: the data segment of this (Linux) process.
+        ::GetProcessMemoryInfo(self, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof memory);
+        return static_cast<INT_PTR>(memory.PrivateUsage / 1024);
+    }
+    case 5: {
+        // Under Wine: the resident set of this (Linux) process.
         std::ifstream status(L"Z:\\proc\\self\\status");
         for (std::string line; std::getline(status, line);)
-            if (line.rfind("VmData:", 0) == 0) return std::atoll(line.c_str() + 7);
+            if (line.rfind("VmRSS:", 0) == 0) return std::atoll(line.c_str() + 6);
         return 0;
     }
     case 4: {

@@ -99,8 +99,16 @@ ensure)
     register_standin
     ;;
 stop)
-    [ -d "$WINEPREFIX" ] && /usr/lib/wine/wineserver -k 2>/dev/null || true
+    [ -d "$WINEPREFIX" ] && "$WINESERVER" -k 2>/dev/null || true
     pkill -f "Xvfb $DISPLAY " 2>/dev/null || true
+    ;;
+restart)
+    # The prefix's programs end; the display stays, and the next ensure
+    # brings the desktop back.
+    if [ -d "$WINEPREFIX" ]; then
+        "$WINESERVER" -k 2>/dev/null || true
+        "$WINESERVER" -w 2>/dev/null || true
+    fi
     ;;
 *)
     echo "usage: wine-rig.sh ensure|restart|stop" >&2
