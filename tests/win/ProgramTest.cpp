@@ -67,28 +67,3 @@ TEST_F(Program, DamagedSettingsAndLinksStillGiveARunningProgram)
     EXPECT_TRUE(app.WaitForExit(std::chrono::seconds(10)));
     EXPECT_EQ(app.ExitCode(), 0u);
 }
-
-TEST_F(Program, IconsComeBackWhenTheShellRestarts)
-{
-    StartStandIn("item folder=Tasks subject=Late entryid=T1 due=today-2d complete=0\n");
-    auto app = Start(L"wendlock.exe");
-    ASSERT_TRUE(app.WaitForIcon());
-    HWND box = app.TrayBox();
-
-    // End Wine's desktop shell, tray and all, and start it again.
-    DWORD shell = test::FindProcess(L"explorer.exe");
-    ASSERT_NE(shell, 0u);
-    {
-        wl::UniqueHandle process(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, shell));
-        ASSERT_TRUE(process);
-        ::TerminateProcess(process.get(), 1);
-        ::WaitForSingleObject(process.get(), 5000);
-    }
-    test::Pump(std::chrono::milliseconds(500));
-    EXPECT_FALSE(test::ShellHasIcon(box));
-    test::StartDesktopShell();
-
-    EXPECT_TRUE(test::PumpUntil([&] { return test::ShellHasIcon(box); }, std::chrono::seconds(15)));
-    app.EndSession();
-    EXPECT_TRUE(app.WaitForExit(std::chrono::seconds(10)));
-}

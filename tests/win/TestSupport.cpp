@@ -4,7 +4,6 @@
 #include "core/basMain.h"
 
 #include <shellapi.h>
-#include <tlhelp32.h>
 
 #include <filesystem>
 #include <map>
@@ -205,25 +204,5 @@ bool ShellHasIcon(HWND owner)
 }
 
 std::string Narrow(const std::wstring& text) { return wl::ToUtf8(text); }
-
-DWORD FindProcess(const wchar_t* exeName)
-{
-    wl::UniqueHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    PROCESSENTRY32W entry{sizeof entry};
-    for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more; more = ::Process32NextW(snapshot.get(), &entry))
-        if (::lstrcmpiW(entry.szExeFile, exeName) == 0) return entry.th32ProcessID;
-    return 0;
-}
-
-void StartDesktopShell()
-{
-    wchar_t commandLine[] = L"explorer.exe /desktop=shell,1024x768";
-    STARTUPINFOW startup{sizeof startup};
-    PROCESS_INFORMATION info{};
-    if (::CreateProcessW(nullptr, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
-        ::CloseHandle(info.hThread);
-        ::CloseHandle(info.hProcess);
-    }
-}
 
 }  // namespace test

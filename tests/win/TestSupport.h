@@ -82,9 +82,4 @@ bool ShellHasIcon(HWND owner);
 
 std::string Narrow(const std::wstring& text);
 
-// The id of a running process with that exe name, or 0.
-DWORD FindProcess(const wchar_t* exeName);
-// Starts Wine's desktop shell (the desktop with its taskbar and tray) again.
-void StartDesktopShell();
-
 }  // namespace test
