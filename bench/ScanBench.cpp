@@ -49,7 +49,7 @@ Counts Stats(const standin::StandIn& standin)
 
 void Measure(int n, bool restrictMissing)
 {
-    auto standin = standin::StandIn::Start(Scenario(n), {.clearJournal = true});
+    auto standin = standin::StandIn::Start(Scenario(n));
     if (restrictMissing) standin.Command("fail Items.Restrict");
 
     auto window = std::make_shared<frmMain>();

@@ -130,7 +130,8 @@ int wmain(int argc, wchar_t** argv)
 
     std::wstring exe = (folder / "wendlock.exe").wstring();
     std::wstring commandLine = L"\"" + exe + L"\"";
-    STARTUPINFOW startup{sizeof startup};
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
     if (!::CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                           folder.wstring().c_str(), &startup, &info)) {

@@ -24,9 +24,10 @@ struct Alerts : test::MainWindowFixture {
         size_t before = CountLines(standin.Journal(), "GetDefaultFolder(13)");
         ASSERT_TRUE(standin::ReplyOk(standin.Command("fire-reminder " + entryId)));
         // Every reminder ends with a scan of the tasks when overdue tracking is on.
-        if (g_blnTrackOverdueTasks)
+        if (g_blnTrackOverdueTasks) {
             ASSERT_TRUE(test::PumpUntil(
                 [&] { return CountLines(standin.Journal(), "GetDefaultFolder(13)") > before; }));
+        }
         test::Pump(100ms);
     }
     frmReminders& Reminders() { return *window->RemindersWindow(); }

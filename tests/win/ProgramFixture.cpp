@@ -96,7 +96,8 @@ RunningProgram ProgramFixture::Start(const std::wstring& exeName)
     std::wstring exe = Folder() + exeName;
     ::CopyFileW((BinFolder() + L"wendlock.exe").c_str(), exe.c_str(), TRUE);
     std::wstring commandLine = L"\"" + exe + L"\"";
-    STARTUPINFOW startup{sizeof startup};
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
     if (!::CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, Folder().c_str(),
                           &startup, &info)) {

@@ -181,7 +181,7 @@ TEST_F(Resilience, SessionEndWhileTheAboutBoxOrThePopupIsOpenStillSaves)
     };
     test::RunLater(300ms, endSession);
     test::RunLater(2000ms, [] {
-        if (HWND menu = test::OpenPopupMenu()) ::EndMenu();
+        if (test::OpenPopupMenu()) ::EndMenu();
     });
     ::SendMessageW(window->TrayBox(), WM_MOUSEMOVE, 0, WM_RBUTTONUP);  // the popup, open when the session ends
     EXPECT_FALSE(window->Loaded());

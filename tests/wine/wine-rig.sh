@@ -23,6 +23,9 @@ display_up() { xdotool getdisplaygeometry >/dev/null 2>&1; }
 # every holder of its pipe before it ends a test.
 # Nor the lock of this script (fd 9), or the next caller waits forever.
 detached() { setsid "$@" </dev/null >>"$LOG" 2>&1 9>&- & }
+# A Wine command run to its end. The wineserver it may start lives on and
+# would inherit the lock too.
+wine_cmd() { "$WINE" "$@" </dev/null >>"$LOG" 2>&1 9>&-; }
 
 start_display() {
     display_up && return 0
@@ -39,14 +42,14 @@ create_prefix() {
     [ -f "$WINEPREFIX/.wendlock-ready" ] &&
         [ -L "$WINEPREFIX/dosdevices/c:" ] &&
         [ -f "$WINEPREFIX/drive_c/windows/system32/kernel32.dll" ] && return 0
-    "$WINESERVER" -k 2>/dev/null || true
+    "$WINESERVER" -k 2>/dev/null 9>&- || true
     rm -rf "$WINEPREFIX"
     mkdir -p "$WINEPREFIX"
-    "$WINE" wineboot -i </dev/null >>"$LOG" 2>&1
-    "$WINESERVER" -w
+    wine_cmd wineboot -i
+    "$WINESERVER" -w 9>&-
     # A virtual desktop with a taskbar: tray icons and balloons show there.
-    "$WINE" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d shell /f </dev/null >>"$LOG" 2>&1
-    "$WINE" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v shell /d 1024x768 /f </dev/null >>"$LOG" 2>&1
+    wine_cmd reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d shell /f
+    wine_cmd reg add 'HKCU\Software\Wine\Explorer\Desktops' /v shell /d 1024x768 /f
     touch "$WINEPREFIX/.wendlock-ready"
 }
 
@@ -82,7 +85,7 @@ register_standin() {
     local stamp="$WINEPREFIX/.standin-registered"
     local id; id="$exe $(stat -c %Y "$exe")"
     if [ ! -f "$stamp" ] || [ "$(cat "$stamp")" != "$id" ]; then
-        "$WINE" "$exe" /regserver </dev/null >>"$LOG" 2>&1
+        wine_cmd "$exe" /regserver
         echo "$id" >"$stamp"
         rm -f "$WINEPREFIX/.standin-registered.tmp"
     fi
