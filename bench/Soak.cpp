@@ -22,7 +22,7 @@ using Clock = std::chrono::steady_clock;
 namespace {
 
 struct Sample {
-    DWORD handles = 0, gdi = 0, user = 0, windows = 0;
+    DWORD handles = 0, gdi = 0, user = 0, windows = 0, items = 0;
     SIZE_T privateKb = 0, residentKb = 0;
 };
 
@@ -44,6 +44,7 @@ Sample Measure(HWND main)
     s.privateKb = figure(3);
     s.windows = static_cast<DWORD>(figure(4));
     s.residentKb = figure(5);
+    s.items = static_cast<DWORD>(figure(6));
     return s;
 }
 
@@ -101,8 +102,9 @@ void PrintRow(double minutes, const Sample& s, int reminders, int kills)
 {
     // sinks: 1 while the program is connected to the Outlook now running.
     std::string sinks = standin::ReplyValue(Command("state"), "sinks");
-    std::printf("| %5.1f | %7lu | %5lu | %5lu | %7lu | %9zu | %9zu | %9d | %5d | %5s |\n", minutes, s.handles, s.gdi,
-                s.user, s.windows, s.privateKb, s.residentKb, reminders, kills, sinks.empty() ? "-" : sinks.c_str());
+    std::printf("| %5.1f | %7lu | %5lu | %5lu | %7lu | %9zu | %9zu | %5lu | %9d | %5d | %5s |\n", minutes, s.handles,
+                s.gdi, s.user, s.windows, s.privateKb, s.residentKb, s.items, reminders, kills,
+                sinks.empty() ? "-" : sinks.c_str());
     std::fflush(stdout);
 }
 
@@ -112,6 +114,10 @@ int wmain(int argc, wchar_t** argv)
 {
     wl::ComApartment com(COINIT_APARTMENTTHREADED);
     const double minutes = argc > 1 ? std::wcstod(argv[1], nullptr) : 10.0;
+    // "reminders": only the reminders, to tell apart where a change comes from.
+    const std::wstring mode = argc > 2 ? argv[2] : L"";
+    const bool remindersOnly = mode == L"reminders";
+    const bool noKills = remindersOnly || mode == L"nokill";
     const fs::path bin = fs::path(standin::StandIn::DefaultExePath()).parent_path();
 
     // A program folder of its own.
@@ -147,8 +153,9 @@ int wmain(int argc, wchar_t** argv)
         return 2;
     }
 
-    std::printf("| minute | handles | GDI | USER | windows | private KB | resident KB | reminders | kills | sinks |\n");
-    std::printf("| ---: | ---: | ---: | ---: | ---: | ---: | ---: | ---: | ---: | ---: |\n");
+    std::printf("| minute | handles | GDI | USER | windows | private KB | resident KB | items | reminders | kills | "
+                "sinks |\n");
+    std::printf("| ---: | ---: | ---: | ---: | ---: | ---: | ---: | ---: | ---: | ---: | ---: |\n");
     Pump(std::chrono::seconds(20));  // settled: connected, first scan, first alerts
     const Sample first = Measure(main);
     PrintRow(0, first, 0, 0);
@@ -167,7 +174,7 @@ int wmain(int argc, wchar_t** argv)
         if (mail.empty()) mail = AddMail(10);
         if (!mail.empty() && standin::ReplyOk(Command("fire-reminder " + mail[random() % mail.size()])))
             ++reminders;
-        if (tick % 3 == 0) {  // a new overdue task, and an older one done
+        if (!remindersOnly && tick % 3 == 0) {  // a new overdue task, and an older one done
             std::string reply = Command("add folder=Tasks \"subject=Soak added " + std::to_string(tick) +
                                         "\" due=today-1d complete=0");
             if (standin::ReplyOk(reply)) tasks.push_back(standin::ReplyStatus(reply).substr(3));
@@ -177,7 +184,7 @@ int wmain(int argc, wchar_t** argv)
             }
         }
         double elapsed = std::chrono::duration<double, std::ratio<60>>(Clock::now() - start).count();
-        if (kills < 2 && elapsed >= minutes * (kills + 1) / 3) {
+        if (!noKills && kills < 2 && elapsed >= minutes * (kills + 1) / 3) {
             // Outlook crashes; the program must notice and start it again.
             Command("kill");
             ++kills;

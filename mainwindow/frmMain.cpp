@@ -36,7 +36,8 @@ void NotifyServerGone() noexcept
 #ifdef WENDLOCK_SOAK_MINUTE_MS
 // The soak run asks for the process's own figures, which Wine reports only to
 // the process itself, and some not at all: 0 handles, 1 GDI objects, 2 USER
-// objects, 3 private KB, 4 windows of the process, 5 resident KB (Linux).
+// objects, 3 private KB, 4 windows of the process, 5 resident KB (Linux),
+// 6 items held by the alert windows.
 constexpr UINT WM_APP_SOAK_FIGURE = WM_APP + 50;
 
 INT_PTR SoakFigure(WPARAM which)
@@ -434,7 +435,12 @@ bool frmMain::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& res
         return true;
 #ifdef WENDLOCK_SOAK_MINUTE_MS
     case WM_APP_SOAK_FIGURE:
-        result = SoakFigure(wParam);
+        if (wParam == 6) {  // the items the alert windows hold
+            result = static_cast<INT_PTR>((m_frmReminders ? m_frmReminders->ItemCount() : 0) +
+                                          (m_frmOverdueTasks ? m_frmOverdueTasks->ItemCount() : 0));
+        } else {
+            result = SoakFigure(wParam);
+        }
         return true;
 #endif
     case WM_TIMER:
