@@ -6,6 +6,8 @@
 // unit, lone surrogates and NUL included. FC-FF is followed by three bytes: a
 // character above FFFF (with a 16-bit wchar_t, its surrogate pair). An escape
 // cut short by the end of the input is dropped.
+#include "FuzzText.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>

@@ -1,6 +1,7 @@
 // The links file: the item count and the command a link starts.
 // The input's first line is the command, the rest the Outlook path (a path
 // with blanks when there is no second line).
+#include "FuzzText.h"
 #include "core/Conversions.h"
 #include "mainwindow/LinkCommand.h"
 
@@ -9,17 +10,6 @@
 #include <string>
 #include <string_view>
 
-namespace fuzz {  // FuzzText.cpp
-std::wstring DecodeText(const std::uint8_t* data, std::size_t size);
-void Show(int slot, const char* label, std::wstring_view text);
-void ClearShown();
-[[noreturn]] void Fail(const char* check, const char* file, int line);
-}  // namespace fuzz
-
-#define CHECK(cond) \
-    do { \
-        if (!(cond)) fuzz::Fail(#cond, __FILE__, __LINE__); \
-    } while (0)
 
 using namespace wl;
 

@@ -1,5 +1,6 @@
 // The numbers of the settings file: NumberOfText, RoundToInt16/32, the
 // settings readers built on them, and the texts written back for them.
+#include "FuzzText.h"
 #include "core/Conversions.h"
 #include "core/SettingsRules.h"
 
@@ -14,17 +15,6 @@
 #include <string>
 #include <string_view>
 
-namespace fuzz {  // FuzzText.cpp
-std::wstring DecodeText(const std::uint8_t* data, std::size_t size);
-void Show(int slot, const char* label, std::wstring_view text);
-void ClearShown();
-[[noreturn]] void Fail(const char* check, const char* file, int line);
-}  // namespace fuzz
-
-#define CHECK(cond) \
-    do { \
-        if (!(cond)) fuzz::Fail(#cond, __FILE__, __LINE__); \
-    } while (0)
 
 using namespace wl;
 

@@ -1,5 +1,6 @@
 // Texts cut and trimmed to fit (FitString, CutText, TrimAtNull, TrimSpaces),
 // the Options dialog's delay box (DelayMsFromSecondsText) and DoubleText.
+#include "FuzzText.h"
 #include "core/Conversions.h"
 #include "core/SettingsRules.h"
 
@@ -10,17 +11,6 @@
 #include <string_view>
 #include <vector>
 
-namespace fuzz {  // FuzzText.cpp
-std::wstring DecodeText(const std::uint8_t* data, std::size_t size);
-void Show(int slot, const char* label, std::wstring_view text);
-void ClearShown();
-[[noreturn]] void Fail(const char* check, const char* file, int line);
-}  // namespace fuzz
-
-#define CHECK(cond) \
-    do { \
-        if (!(cond)) fuzz::Fail(#cond, __FILE__, __LINE__); \
-    } while (0)
 
 using namespace wl;
 

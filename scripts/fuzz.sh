@@ -1,6 +1,6 @@
 #!/bin/bash
 # Builds the libFuzzer targets (clang, ASan, UBSan) in build/fuzz and runs
-# each in turn for the given seconds, on a scratch copy of its seed corpus so
+# each in turn for the given seconds, on a scratch copy of its starting corpus so
 # the committed corpus stays as it is. Fails when a target finds a crash or a
 # failed check; its input is kept in build/fuzz/findings/<target>/.
 # Usage: scripts/fuzz.sh [seconds per target, default 180]
@@ -17,11 +17,11 @@ cmake --build "$BUILD"
 SCRATCH=$(mktemp -d)
 trap 'rm -rf "$SCRATCH"' EXIT
 failed=()
-for seeds in fuzz/corpus/*/; do
-    name=$(basename "$seeds")
+for start in fuzz/corpus/*/; do
+    name=$(basename "$start")
     findings="$BUILD/findings/$name"
     mkdir -p "$SCRATCH/$name" "$findings"
-    cp "$seeds"* "$SCRATCH/$name/"
+    cp "$start"* "$SCRATCH/$name/"
     echo "== fuzz_$name, ${DURATION}s"
     status=0
     "$BUILD/fuzz/fuzz_$name" -max_total_time="$DURATION" -print_final_stats=1 \
