@@ -4,7 +4,7 @@
 // USER object counts and private memory along the way, and checks at the end
 // that it still answers and saves its settings. Run with scripts/soak.sh.
 #include "core/win32.h"
-#include "resources/resource.h"
+#include "tests/win/TestSupport.h"
 #include "standin/client/StandInClient.h"
 
 #include <chrono>
@@ -46,40 +46,6 @@ Sample Measure(HWND main)
     s.residentKb = figure(5);
     s.items = static_cast<DWORD>(figure(6));
     return s;
-}
-
-HWND MainWindowOf(DWORD pid)
-{
-    struct Search {
-        DWORD pid;
-        HWND found = nullptr;
-    } search{pid};
-    ::EnumWindows(
-        [](HWND hwnd, LPARAM param) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(param);
-            DWORD owner = 0;
-            ::GetWindowThreadProcessId(hwnd, &owner);
-            // The main window: the one with the start-folder list (the alert
-            // windows have a tray box of their own too).
-            if (owner == s->pid && ::FindWindowExW(hwnd, nullptr, L"WendlockTrayBox", nullptr) &&
-                ::GetDlgItem(hwnd, IDC_CMBSTARTIN)) {
-                s->found = hwnd;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
-void Pump(std::chrono::milliseconds duration)
-{
-    auto end = Clock::now() + duration;
-    while (Clock::now() < end) {
-        MSG msg;
-        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&msg);
-        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-    }
 }
 
 std::string Command(const std::string& command)
@@ -147,7 +113,8 @@ int wmain(int argc, wchar_t** argv)
     wl::UniqueHandle process(info.hProcess), thread(info.hThread);
 
     HWND main = nullptr;
-    for (int i = 0; i < 200 && !(main = MainWindowOf(info.dwProcessId)); ++i) Pump(std::chrono::milliseconds(100));
+    for (int i = 0; i < 200 && !(main = test::FindMainWindow(info.dwProcessId)); ++i)
+        test::Pump(std::chrono::milliseconds(100));
     if (!main) {
         std::printf("the program shows no window\n");
         return 2;
@@ -156,7 +123,7 @@ int wmain(int argc, wchar_t** argv)
     std::printf("| minute | handles | GDI | USER | windows | private KB | resident KB | items | reminders | kills | "
                 "sinks |\n");
     std::printf("| ---: | ---: | ---: | ---: | ---: | ---: | ---: | ---: | ---: | ---: | ---: |\n");
-    Pump(std::chrono::seconds(20));  // settled: connected, first scan, first alerts
+    test::Pump(std::chrono::seconds(20));  // settled: connected, first scan, first alerts
     const Sample first = Measure(main);
     PrintRow(0, first, 0, 0);
 
@@ -168,7 +135,7 @@ int wmain(int argc, wchar_t** argv)
     int reminders = 0, kills = 0, tick = 0;
     std::vector<std::string> tasks;
     while (Clock::now() < end) {
-        Pump(std::chrono::seconds(2));
+        test::Pump(std::chrono::seconds(2));
         ++tick;
         // After a kill the program starts a new Outlook; its mail is added anew.
         if (mail.empty()) mail = AddMail(10);
@@ -188,7 +155,7 @@ int wmain(int argc, wchar_t** argv)
             // Outlook crashes; the program must notice and start it again.
             Command("kill");
             ++kills;
-            Pump(std::chrono::seconds(10));
+            test::Pump(std::chrono::seconds(10));
             mail.clear();
             tasks.clear();
         }

@@ -1,7 +1,5 @@
 #include "ProgramFixture.h"
 
-#include "resources/resource.h"
-
 namespace test {
 
 RunningProgram::~RunningProgram()
@@ -26,29 +24,7 @@ DWORD RunningProgram::ExitCode() const
     return code;
 }
 
-HWND RunningProgram::MainWindow() const
-{
-    struct Search {
-        DWORD pid;
-        HWND found = nullptr;
-    } search{m_pid};
-    ::EnumWindows(
-        [](HWND hwnd, LPARAM param) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(param);
-            DWORD owner = 0;
-            ::GetWindowThreadProcessId(hwnd, &owner);
-            // The main window: the one with the start-folder list (the alert
-            // windows have a tray box of their own too).
-            if (owner == s->pid && ::FindWindowExW(hwnd, nullptr, L"WendlockTrayBox", nullptr) &&
-                ::GetDlgItem(hwnd, IDC_CMBSTARTIN)) {
-                s->found = hwnd;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
+HWND RunningProgram::MainWindow() const { return FindMainWindow(m_pid); }
 
 HWND RunningProgram::TrayBox() const
 {

@@ -2,6 +2,7 @@
 
 #include "core/basINI.h"
 #include "core/basMain.h"
+#include "resources/resource.h"
 
 #include <shellapi.h>
 
@@ -94,6 +95,34 @@ bool PumpUntil(const std::function<bool()>& condition, std::chrono::milliseconds
 
 namespace {
 
+// The first top-level window of the process that passes the test, or null.
+HWND FindTopLevel(DWORD pid, const std::function<bool(HWND)>& test)
+{
+    struct Search {
+        DWORD pid;
+        const std::function<bool(HWND)>& test;
+        HWND found = nullptr;
+    } search{pid, test};
+    ::EnumWindows(
+        [](HWND hwnd, LPARAM param) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(param);
+            DWORD owner = 0;
+            ::GetWindowThreadProcessId(hwnd, &owner);
+            if (owner != s->pid || !s->test(hwnd)) return TRUE;
+            s->found = hwnd;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+bool HasClass(HWND hwnd, std::wstring_view name)
+{
+    wchar_t cls[64] = {};
+    ::GetClassNameW(hwnd, cls, 64);
+    return name == cls;
+}
+
 std::map<UINT_PTR, std::function<void()>>& PendingActions()
 {
     static std::map<UINT_PTR, std::function<void()>> actions;
@@ -120,24 +149,10 @@ void RunLater(std::chrono::milliseconds delay, std::function<void()> action)
 
 HWND OpenPopupMenu()
 {
-    struct Search {
-        DWORD thread;
-        HWND found = nullptr;
-    } search{::GetCurrentThreadId()};
-    ::EnumWindows(
-        [](HWND hwnd, LPARAM param) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(param);
-            wchar_t cls[16] = {};
-            ::GetClassNameW(hwnd, cls, 16);
-            if (std::wstring_view(cls) == L"#32768" && ::IsWindowVisible(hwnd) &&
-                ::GetWindowThreadProcessId(hwnd, nullptr) == s->thread) {
-                s->found = hwnd;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    const DWORD thread = ::GetCurrentThreadId();
+    return FindTopLevel(::GetCurrentProcessId(), [&](HWND hwnd) {
+        return HasClass(hwnd, L"#32768") && ::IsWindowVisible(hwnd) && ::GetWindowThreadProcessId(hwnd, nullptr) == thread;
+    });
 }
 
 MessageBoxWatcher::MessageBoxWatcher() : m_thread([this] { Run(); }) {}
@@ -158,40 +173,31 @@ void MessageBoxWatcher::Run()
 {
     const DWORD pid = ::GetCurrentProcessId();
     while (!m_stop) {
-        struct Search {
-            DWORD pid;
-            HWND found = nullptr;
-        } search{pid};
-        ::EnumWindows(
-            [](HWND hwnd, LPARAM param) -> BOOL {
-                auto* s = reinterpret_cast<Search*>(param);
-                DWORD owner = 0;
-                ::GetWindowThreadProcessId(hwnd, &owner);
-                wchar_t cls[16] = {};
-                ::GetClassNameW(hwnd, cls, 16);
-                // A message box: a dialog with the static text control 0xFFFF.
-                if (owner == s->pid && std::wstring_view(cls) == L"#32770" && ::IsWindowVisible(hwnd) &&
-                    ::GetDlgItem(hwnd, 0xFFFF)) {
-                    s->found = hwnd;
-                    return FALSE;
-                }
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&search));
-        if (search.found) {
+        // A message box: a dialog with the static text control 0xFFFF.
+        HWND box = FindTopLevel(pid, [](HWND hwnd) {
+            return HasClass(hwnd, L"#32770") && ::IsWindowVisible(hwnd) && ::GetDlgItem(hwnd, 0xFFFF);
+        });
+        if (box) {
             wchar_t text[4096] = {};
-            ::GetDlgItemTextW(search.found, 0xFFFF, text, 4096);
+            ::GetDlgItemTextW(box, 0xFFFF, text, 4096);
             {
                 std::lock_guard<std::mutex> lock(m_mutex);
                 m_texts.emplace_back(text);
             }
             // The default button (OK) closes it.
-            ::PostMessageW(search.found, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-            for (int i = 0; i < 200 && ::IsWindow(search.found) && ::IsWindowVisible(search.found); ++i)
+            ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+            for (int i = 0; i < 200 && ::IsWindow(box) && ::IsWindowVisible(box); ++i)
                 std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
+}
+
+HWND FindMainWindow(DWORD pid)
+{
+    return FindTopLevel(pid, [](HWND hwnd) {
+        return ::FindWindowExW(hwnd, nullptr, L"WendlockTrayBox", nullptr) && ::GetDlgItem(hwnd, IDC_CMBSTARTIN);
+    });
 }
 
 bool ShellHasIcon(HWND owner)

@@ -77,6 +77,11 @@ private:
     std::thread m_thread;
 };
 
+// The hidden main window of a running copy of the program, or null. (The
+// alert windows have a tray box of their own too; the main window is the one
+// with the start-folder list.)
+HWND FindMainWindow(DWORD pid);
+
 // Whether the shell shows an icon for (owner, 1): only an existing icon can be modified.
 bool ShellHasIcon(HWND owner);
 
