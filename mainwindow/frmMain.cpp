@@ -222,15 +222,7 @@ void frmMain::Form_QueryUnload(std::int16_t& cancel, std::int16_t unloadMode)
     UnloadRemindersWindow();
     UnloadOverdueTasksWindow();
     RemoveTrayIcon(TrayBox());
-    try {
-        UnloadOutlook();
-    } catch (const wl::ComError&) {
-        // Word may already be gone; the references are dropped in any case.
-        m_objWord.Reset();
-        m_objInbox.Reset();
-        m_objOutlook.Reset();
-        m_blnOutlookLoaded = false;
-    }
+    DropConnection();  // UnloadOutlook; the references go even when a step fails
 }
 
 void frmMain::SaveSettings()
