@@ -332,8 +332,18 @@ StandIn StandIn::Start(const std::wstring& scenarioText, const StartOptions& opt
         si.hStdInput = si.hStdOutput = si.hStdError = nul.get();
     }
     PROCESS_INFORMATION pi{};
-    if (!::CreateProcessW(s.m_exe.c_str(), command.data(), nullptr, nullptr, nul ? TRUE : FALSE, 0, nullptr,
-                          folder.c_str(), &si, &pi))
+    auto launch = [&] {
+        return ::CreateProcessW(s.m_exe.c_str(), command.data(), nullptr, nullptr, nul ? TRUE : FALSE, 0, nullptr,
+                                folder.c_str(), &si, &pi) != FALSE;
+    };
+    // Wine now and then fails a launch with ERROR_INTERNAL_ERROR; a second
+    // try a moment later goes through.
+    bool started = launch();
+    if (!started && ::GetLastError() == ERROR_INTERNAL_ERROR) {
+        ::Sleep(200);
+        started = launch();
+    }
+    if (!started)
         throw std::runtime_error("cannot start outlook-standin.exe, error " + std::to_string(::GetLastError()));
     ::CloseHandle(pi.hThread);
     s.m_process = pi.hProcess;
