@@ -10,15 +10,7 @@ IniValue::IniValue(double value) : m_text(wl::DoubleText(value)) {}
 
 std::wstring SettingsFileName()
 {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        DWORD n = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (n < path.size()) {
-            path.resize(n);
-            break;
-        }
-        path.resize(path.size() * 2);
-    }
+    std::wstring path = wl::ExecutablePath();
     auto slash = path.find_last_of(L"\\/");
     std::wstring name = slash == std::wstring::npos ? path : path.substr(slash + 1);
     auto dot = name.find_last_of(L'.');

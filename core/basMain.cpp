@@ -30,19 +30,6 @@ bool AnotherInstanceRuns()
     return false;
 }
 
-std::wstring ExecutablePath()
-{
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        DWORD n = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (n < path.size()) {
-            path.resize(n);
-            return path;
-        }
-        path.resize(path.size() * 2);
-    }
-}
-
 }  // namespace
 
 std::wstring AppPathOf(std::wstring_view exePath)
@@ -69,7 +56,7 @@ bool Main()
     // A second copy ends here, before it reads, shows or touches anything.
     if (AnotherInstanceRuns()) return false;
 
-    g_strAppPath = AppPathOf(ExecutablePath());
+    g_strAppPath = AppPathOf(wl::ExecutablePath());
     g_strOutlookPath = ReadRegistryString(HKEY_LOCAL_MACHINE,
                                           L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\OUTLOOK.EXE", L"");
     ReadStartupSettings();

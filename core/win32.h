@@ -239,4 +239,18 @@ std::wstring FromUtf8(std::string_view text);
 // A string from the resource string table.
 std::wstring LoadStr(UINT id);
 
+// The full path of the running executable, however long.
+inline std::wstring ExecutablePath()
+{
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        DWORD n = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (n < path.size()) {
+            path.resize(n);
+            return path;
+        }
+        path.resize(path.size() * 2);
+    }
+}
+
 }  // namespace wl

@@ -33,21 +33,11 @@ LONG SetDefault(const std::wstring& keyPath, const std::wstring& value, const wc
                             static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
 }
 
-std::wstring ExePath()
-{
-    std::wstring buf(MAX_PATH, L'\0');
-    for (;;) {
-        DWORD n = ::GetModuleFileNameW(nullptr, buf.data(), static_cast<DWORD>(buf.size()));
-        if (n < buf.size()) return buf.substr(0, n);
-        buf.resize(buf.size() * 2);
-    }
-}
-
 }  // namespace
 
 HRESULT RegisterServer()
 {
-    std::wstring exe = ExePath();
+    std::wstring exe = wl::ExecutablePath();
     // Quoted only when needed: COM appends " -Embedding" to this command line.
     std::wstring command = exe.find(L' ') != std::wstring::npos ? L"\"" + exe + L"\"" : exe;
     for (const ClassEntry& c : kClasses) {

@@ -1,5 +1,7 @@
 #include "Text.h"
 
+#include "core/win32.h"
+
 #include <oleauto.h>
 
 #include <cstdio>
@@ -271,15 +273,7 @@ std::wstring WindowsPath(const std::wstring& path, const std::wstring& baseDir)
 
 std::wstring ExeFolder()
 {
-    std::wstring buf(MAX_PATH, L'\0');
-    for (;;) {
-        DWORD n = ::GetModuleFileNameW(nullptr, buf.data(), static_cast<DWORD>(buf.size()));
-        if (n < buf.size()) {
-            buf.resize(n);
-            break;
-        }
-        buf.resize(buf.size() * 2);
-    }
+    std::wstring buf = wl::ExecutablePath();
     size_t slash = buf.find_last_of(L"\\/");
     return slash == std::wstring::npos ? std::wstring() : buf.substr(0, slash + 1);
 }
