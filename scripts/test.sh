@@ -4,6 +4,8 @@
 #   2. the native build of the Windows-free rules with ASan and UBSan (clang),
 #   3. the Windows build with mingw-w64, its tests under Wine and Xvfb.
 # Usage: scripts/test.sh [ctest arguments, e.g. -R Tray]
+# WENDLOCK_DISPLAY: the Xvfb display of the Windows tests (default :97), so
+# that two checkouts can run their tests side by side.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$PWD
@@ -19,11 +21,12 @@ cmake --build build/native -j "$JOBS"
 ctest --test-dir build/native --output-on-failure -j "$JOBS" "$@"
 
 echo "== Windows build (mingw-w64), tests under Wine"
+DISPLAY_NUMBER=${WENDLOCK_DISPLAY:-:97}
 cmake -S . -B build/win -G Ninja -DCMAKE_BUILD_TYPE=Release \
-      -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" >/dev/null
+      -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" -DWENDLOCK_WINE_DISPLAY="$DISPLAY_NUMBER" >/dev/null
 cmake --build build/win -j "$JOBS"
 # One prefix, display and desktop for the whole run; ended however the run ends.
-RIG_ENV=(WINEPREFIX="$ROOT/build/win/wineprefix" DISPLAY=:97 WENDLOCK_BIN="$ROOT/build/win/bin")
+RIG_ENV=(WINEPREFIX="$ROOT/build/win/wineprefix" DISPLAY="$DISPLAY_NUMBER" WENDLOCK_BIN="$ROOT/build/win/bin")
 trap 'env "${RIG_ENV[@]}" tests/wine/wine-rig.sh stop' EXIT
 env "${RIG_ENV[@]}" tests/wine/wine-rig.sh ensure
 ctest --test-dir build/win --output-on-failure "$@"
