@@ -16,9 +16,7 @@
 namespace wl {
 
 // Which kind of item an alert window holds.
-using AlertMode = std::int16_t;
-inline constexpr AlertMode ModeReminders = 0;
-inline constexpr AlertMode ModeOverdueTasks = 1;
+enum AlertMode : std::int16_t { ModeReminders = 0, ModeOverdueTasks = 1 };
 
 // One Outlook item as the list reads it. Every read may fail: std::nullopt.
 class AlertItem {

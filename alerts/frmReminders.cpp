@@ -1,9 +1,8 @@
 #include "frmReminders.h"
 
 #include "core/OutlookWork.h"
-#include "core/basMain.h"
+#include "core/Settings.h"
 #include "core/basTimer.h"
-#include "resources/resource.h"
 
 #include <windowsx.h>
 
@@ -12,12 +11,10 @@
 namespace {
 
 constexpr UINT WM_APP_TIMER_RETRY = WM_APP + 20;
-constexpr long kRepeatMinutes = 30;
-constexpr long kBalloonTimeoutMs = 10000;
-
-constexpr long kTrayLeftUp = WM_LBUTTONUP;         // 514
-constexpr long kTrayRightUp = WM_RBUTTONUP;        // 517
-constexpr long kTrayBalloonClick = WM_USER + 5;    // 1029, NIN_BALLOONUSERCLICK
+constexpr std::int32_t kRepeatMinutes = 30;
+constexpr UINT kBalloonTimeoutMs = 10000;
+constexpr long kTrayBalloonClick = WM_USER + 5;  // NIN_BALLOONUSERCLICK
+constexpr UINT kRemindersIconId = 2;             // the main icon is 1
 
 // An Outlook item of the list, read by member name; a failed read is std::nullopt.
 class OutlookAlertItem final : public wl::AlertItem {
@@ -67,12 +64,10 @@ void frmReminders::Load()
     RegisterTimerOwner(shared_from_this());
 }
 
-bool frmReminders::Unload(std::int16_t unloadMode)
+bool frmReminders::Unload(UnloadMode unloadMode)
 {
     HandlerScope scope(*this);
-    std::int16_t cancel = 0;
-    Form_QueryUnload(cancel, unloadMode);
-    if (cancel) return false;
+    if (Form_QueryUnload(unloadMode)) return false;
     UnregisterTimerOwner(this);
     // Outlook's items are released with the window, unless a handler of the
     // window is still at work on them (they then go with the object).
@@ -88,22 +83,25 @@ void frmReminders::Form_Load()
     CentreOnScreen();
 }
 
-void frmReminders::Form_QueryUnload(std::int16_t& cancel, std::int16_t unloadMode)
+bool frmReminders::Form_QueryUnload(UnloadMode unloadMode)
 {
-    if (unloadMode == 0) {
+    if (unloadMode == UnloadMode::FormControlMenu) {
         // The close box only hides: the list, the icon and the timer stay.
-        cancel = 1;
         ::ShowWindow(Hwnd(), SW_HIDE);
-        return;
+        return true;
     }
     if (m_lngTimerID != 0) {
         StopTimer(m_lngTimerID);
         m_lngTimerID = 0;
     }
     RemoveTrayIcon(TrayBox());
+    return false;
 }
 
-HWND frmReminders::TrayBox() const noexcept { return Control(IDC_PICTRAYBOX2); }
+TrayIcon frmReminders::TrayBox() const noexcept
+{
+    return {Hwnd(), m_intMode == wl::ModeOverdueTasks ? kRemindersIconId + 1 : kRemindersIconId};
+}
 
 // The list model
 
@@ -165,10 +163,8 @@ void frmReminders::Mode(wl::AlertMode iNewValue)
     if (m_tmnuFile) {
         std::wstring show = wl::LoadStr(IDS_MENU_SHOW_TASKS);
         std::wstring refresh = wl::LoadStr(IDS_MENU_REFRESH);
-        ::ModifyMenuW(m_tmnuFile, IDM_ALERT_FILE_FIRST + 10, MF_BYCOMMAND | MF_STRING, IDM_ALERT_FILE_FIRST + 10,
-                      show.c_str());
-        ::ModifyMenuW(m_tmnuFile, IDM_ALERT_FILE_FIRST + 20, MF_BYCOMMAND | MF_STRING, IDM_ALERT_FILE_FIRST + 20,
-                      refresh.c_str());
+        ::ModifyMenuW(m_tmnuFile, IDM_ALERT_SHOW, MF_BYCOMMAND | MF_STRING, IDM_ALERT_SHOW, show.c_str());
+        ::ModifyMenuW(m_tmnuFile, IDM_ALERT_CLEAR, MF_BYCOMMAND | MF_STRING, IDM_ALERT_CLEAR, refresh.c_str());
     }
 }
 
@@ -276,10 +272,10 @@ void frmReminders::ShowWindowModeless()
     ::SetForegroundWindow(Hwnd());
 }
 
-void frmReminders::mnuFile_Click(std::int16_t index)
+void frmReminders::mnuFile_Click(FileMenu index)
 {
-    if (index == 10) ShowWindowModeless();
-    else if (index == 20) cmdClearAll_Click();
+    if (index == FileMenu::ShowWindow) ShowWindowModeless();
+    else if (index == FileMenu::ClearAll) cmdClearAll_Click();
 }
 
 void frmReminders::picTrayBox_MouseMove(long trayMessage)
@@ -288,20 +284,13 @@ void frmReminders::picTrayBox_MouseMove(long trayMessage)
     if (m_blnInTrayEvent) return;
     FlagScope busy(m_blnInTrayEvent);
     switch (m_lngTrayMsg) {
-    case kTrayLeftUp:
+    case WM_LBUTTONUP:
         UpdateTrayAlert();
         break;
-    case kTrayRightUp: {
-        // Foreground first, or the menu stays open when the user clicks elsewhere.
-        ::SetForegroundWindow(Hwnd());
-        ::SetMenuDefaultItem(m_tmnuFile, IDM_ALERT_FILE_FIRST + 10, FALSE);
-        POINT at{};
-        ::GetCursorPos(&at);
-        UINT chosen = static_cast<UINT>(::TrackPopupMenuEx(
-            m_tmnuFile, TPM_LEFTALIGN | TPM_LEFTBUTTON | TPM_RETURNCMD | TPM_NONOTIFY, at.x, at.y, Hwnd(), nullptr));
-        ::PostMessageW(Hwnd(), WM_NULL, 0, 0);
-        if (chosen >= IDM_ALERT_FILE_FIRST && chosen <= IDM_ALERT_FILE_FIRST + 20)
-            mnuFile_Click(static_cast<std::int16_t>(chosen - IDM_ALERT_FILE_FIRST));
+    case WM_RBUTTONUP: {
+        UINT chosen = TrackTrayPopup(Hwnd(), m_tmnuFile, IDM_ALERT_SHOW);
+        if (chosen == IDM_ALERT_SHOW || chosen == IDM_ALERT_CLEAR)
+            mnuFile_Click(static_cast<FileMenu>(chosen - IDM_ALERT_FILE_FIRST));
         break;
     }
     case kTrayBalloonClick:
@@ -317,15 +306,10 @@ void frmReminders::picTrayBox_MouseMove(long trayMessage)
 
 std::int16_t frmReminders::TimersCount() { return 1; }
 
-std::int32_t frmReminders::TimerID(std::int16_t& index)
-{
-    (void)index;
-    return m_lngTimerID;
-}
+std::int32_t frmReminders::TimerID(std::int16_t) { return m_lngTimerID; }
 
-void frmReminders::TimerFired(std::int32_t& timerId)
+void frmReminders::TimerFired(std::int32_t)
 {
-    (void)timerId;
     HandlerScope scope(*this);
     if (OutlookWork::InProgress()) {
         // A tick during a call into Outlook waits until the call is done.
@@ -352,7 +336,7 @@ void frmReminders::Raise(const std::function<void()>& event)
 
 // Messages
 
-bool frmReminders::OnMessage(UINT message, WPARAM wParam, LPARAM, INT_PTR& result)
+bool frmReminders::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result)
 {
     switch (message) {
     case WM_INITDIALOG: {
@@ -363,21 +347,19 @@ bool frmReminders::OnMessage(UINT message, WPARAM wParam, LPARAM, INT_PTR& resul
         result = TRUE;
         return true;
     }
-    case WM_APP_TRAY:
+    case kTrayCallbackMessage:
         // A click while a call into Outlook waits is dropped, as while busy.
-        if (OutlookWork::InProgress()) m_lngTrayMsg = static_cast<long>(wParam);
-        else picTrayBox_MouseMove(static_cast<long>(wParam));
+        if (OutlookWork::InProgress()) m_lngTrayMsg = static_cast<long>(LOWORD(lParam));
+        else picTrayBox_MouseMove(static_cast<long>(LOWORD(lParam)));
         return true;
-    case WM_APP_TIMER_RETRY: {
-        std::int32_t id = m_lngTimerID;
-        TimerFired(id);
+    case WM_APP_TIMER_RETRY:
+        TimerFired(m_lngTimerID);
         return true;
-    }
     case WM_COMMAND:
         if (!OutlookWork::InProgress()) OnCommand(LOWORD(wParam), HIWORD(wParam));
         return true;
     case WM_CLOSE:
-        (void)Unload(0);
+        (void)Unload(UnloadMode::FormControlMenu);
         return true;
     default:
         return false;

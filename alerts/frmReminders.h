@@ -6,7 +6,9 @@
 #include "alerts/AlertList.h"
 #include "core/Dispatch.h"
 #include "core/IFormWithTimer.h"
+#include "core/TrayIcons.h"
 #include "core/Window.h"
+#include "resources/resource.h"
 
 #include <cstdint>
 #include <functional>
@@ -18,6 +20,12 @@ class frmReminders final : public DialogWindow,
                            public IFormWithTimer,
                            public std::enable_shared_from_this<frmReminders> {
 public:
+    // The items of the tray popup, by their mnuFile index.
+    enum class FileMenu : std::int16_t {
+        ShowWindow = IDM_ALERT_SHOW - IDM_ALERT_FILE_FIRST,
+        ClearAll = IDM_ALERT_CLEAR - IDM_ALERT_FILE_FIRST,
+    };
+
     // Alert windows are shared: a handler of the window keeps it alive while
     // its owner drops it.
     static std::shared_ptr<frmReminders> Create();
@@ -27,7 +35,7 @@ public:
     void Load();
     // Runs Form_QueryUnload; unless cancelled, stops the timer, removes the
     // icon and destroys the window. Returns whether it unloaded.
-    bool Unload(std::int16_t unloadMode = 1);
+    bool Unload(UnloadMode unloadMode = UnloadMode::FormCode);
 
     // The item list
     void AddReminder(const wl::Dispatch& oItem);
@@ -43,7 +51,7 @@ public:
 
     // Handlers
     void Form_Load();
-    void Form_QueryUnload(std::int16_t& cancel, std::int16_t unloadMode);
+    bool Form_QueryUnload(UnloadMode unloadMode);  // true: cancel the unload
     void UpdateTrayAlert();
     void cmdDisplay_Click();
     void cmdClear_Click();
@@ -51,19 +59,20 @@ public:
     void cmdOutlook_Click();
     void cmdClose_Click();
     void lstReminders_DblClick();
-    void mnuFile_Click(std::int16_t index);
+    void mnuFile_Click(FileMenu index);
     void picTrayBox_MouseMove(long trayMessage);
 
     // IFormWithTimer
     std::int16_t TimersCount() override;
-    std::int32_t TimerID(std::int16_t& index) override;
-    void TimerFired(std::int32_t& timerId) override;
+    std::int32_t TimerID(std::int16_t index) override;
+    void TimerFired(std::int32_t timerId) override;
 
     // State, for tests
     std::vector<std::wstring> Lines() const;
     std::size_t ItemCount() const noexcept { return m_colItems.Count(); }
     std::int32_t CurrentTimerID() const noexcept { return m_lngTimerID; }
-    HWND TrayBox() const noexcept;
+    // The window's icon; each kind of alert has an identifier of its own.
+    TrayIcon TrayBox() const noexcept;
     HMENU TrayMenu() const noexcept { return m_tmnuFile; }
     const std::wstring& LastBalloonText() const noexcept { return m_lastBalloon; }
     bool InTrayEvent() const noexcept { return m_blnInTrayEvent; }

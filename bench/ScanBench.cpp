@@ -2,7 +2,7 @@
 // stand-in counts them) and the wall time, for folders of 100 to 10,000 tasks
 // of which 10% are overdue. Run under Wine:
 //   build/win/wine-run.sh build/win/bin/wendlock_bench.exe [largest]
-#include "core/basMain.h"
+#include "core/Settings.h"
 #include "core/win32.h"
 #include "mainwindow/frmMain.h"
 #include "standin/client/StandInClient.h"
@@ -54,7 +54,7 @@ void Measure(int n, bool restrictMissing)
 
     auto window = std::make_shared<frmMain>();
     window->Load();  // connects; overdue tracking is off in the settings file
-    g_blnTrackOverdueTasks = wl::kOn;
+    g_blnTrackOverdueTasks = true;
 
     for (int pass = 1; pass <= 2; ++pass) {
         standin.Command("stats-reset");
@@ -68,7 +68,7 @@ void Measure(int n, bool restrictMissing)
                     static_cast<double>(c.Calls()) / n, seconds, found ? "" : " (none found)");
         std::fflush(stdout);
     }
-    window->Unload(frmMain::vbFormCode);
+    window->Unload(UnloadMode::FormCode);
     standin.Stop();
 }
 

@@ -3,6 +3,7 @@
 // killed twice, for the given minutes. Prints the program's handle, GDI and
 // USER object counts and private memory along the way, and checks at the end
 // that it still answers and saves its settings. Run with scripts/soak.sh.
+#include "bench/SoakFigures.h"
 #include "core/win32.h"
 #include "tests/win/TestSupport.h"
 #include "standin/client/StandInClient.h"
@@ -26,25 +27,43 @@ struct Sample {
     SIZE_T privateKb = 0, residentKb = 0;
 };
 
-// Wine answers these questions only to the process itself: the soak build
-// of the program reports its own figures.
-constexpr UINT WM_APP_SOAK_FIGURE = WM_APP + 50;
-
-Sample Measure(HWND main)
+// The soak build's window that answers for its process.
+HWND FigureWindow(DWORD pid)
 {
-    auto figure = [&](WPARAM which) {
+    struct Search {
+        DWORD pid;
+        HWND found = nullptr;
+    } search{pid};
+    ::EnumWindows(
+        [](HWND hwnd, LPARAM param) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(param);
+            DWORD owner = 0;
+            ::GetWindowThreadProcessId(hwnd, &owner);
+            wchar_t cls[64] = {};
+            ::GetClassNameW(hwnd, cls, 64);
+            if (owner != s->pid || std::wstring(cls) != kSoakWindowClass) return TRUE;
+            s->found = hwnd;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+Sample Measure(HWND figures)
+{
+    auto figure = [&](SoakFigure which) {
         DWORD_PTR value = 0;
-        ::SendMessageTimeoutW(main, WM_APP_SOAK_FIGURE, which, 0, SMTO_NORMAL, 10000, &value);
+        ::SendMessageTimeoutW(figures, kSoakFigureMessage, static_cast<WPARAM>(which), 0, SMTO_NORMAL, 10000, &value);
         return value;
     };
     Sample s;
-    s.handles = static_cast<DWORD>(figure(0));
-    s.gdi = static_cast<DWORD>(figure(1));
-    s.user = static_cast<DWORD>(figure(2));
-    s.privateKb = figure(3);
-    s.windows = static_cast<DWORD>(figure(4));
-    s.residentKb = figure(5);
-    s.items = static_cast<DWORD>(figure(6));
+    s.handles = static_cast<DWORD>(figure(SoakFigure::Handles));
+    s.gdi = static_cast<DWORD>(figure(SoakFigure::GdiObjects));
+    s.user = static_cast<DWORD>(figure(SoakFigure::UserObjects));
+    s.privateKb = figure(SoakFigure::PrivateKb);
+    s.windows = static_cast<DWORD>(figure(SoakFigure::Windows));
+    s.residentKb = figure(SoakFigure::ResidentKb);
+    s.items = static_cast<DWORD>(figure(SoakFigure::AlertItems));
     return s;
 }
 
@@ -112,10 +131,11 @@ int wmain(int argc, wchar_t** argv)
     }
     wl::UniqueHandle process(info.hProcess), thread(info.hThread);
 
-    HWND main = nullptr;
+    HWND main = nullptr, figures = nullptr;
     for (int i = 0; i < 200 && !(main = test::FindMainWindow(info.dwProcessId)); ++i)
         test::Pump(std::chrono::milliseconds(100));
-    if (!main) {
+    figures = FigureWindow(info.dwProcessId);
+    if (!main || !figures) {
         std::printf("the program shows no window\n");
         return 2;
     }
@@ -124,7 +144,7 @@ int wmain(int argc, wchar_t** argv)
                 "sinks |\n");
     std::printf("| ---: | ---: | ---: | ---: | ---: | ---: | ---: | ---: | ---: | ---: | ---: |\n");
     test::Pump(std::chrono::seconds(20));  // settled: connected, first scan, first alerts
-    const Sample first = Measure(main);
+    const Sample first = Measure(figures);
     PrintRow(0, first, 0, 0);
 
     std::mt19937 random(12345);
@@ -160,12 +180,12 @@ int wmain(int argc, wchar_t** argv)
             tasks.clear();
         }
         if (Clock::now() >= nextRow) {
-            PrintRow(elapsed, Measure(main), reminders, kills);
+            PrintRow(elapsed, Measure(figures), reminders, kills);
             nextRow += std::chrono::seconds(60);
         }
     }
 
-    const Sample last = Measure(main);
+    const Sample last = Measure(figures);
     PrintRow(minutes, last, reminders, kills);
 
     // Still responsive, and a logoff still saves the settings.

@@ -27,35 +27,41 @@ elseif(MSVC)
     target_compile_options(wendlock_win_defs INTERFACE /EHsc)
 endif()
 target_link_libraries(wendlock_win_defs INTERFACE
-    ole32 oleaut32 uuid shell32 comctl32 user32 gdi32 advapi32 shlwapi version psapi)
+    ole32 oleaut32 uuid shell32 comctl32 user32 gdi32 advapi32)
 
 configure_file(resources/version.h.in ${CMAKE_BINARY_DIR}/generated/version.h @ONLY)
 configure_file(resources/wendlock.manifest.in ${CMAKE_BINARY_DIR}/generated/wendlock.manifest @ONLY)
 
-# Everything of the program but its entry point, so the tests link the real code.
-set(WENDLOCK_APP_SOURCES
+# Everything of the program but start-up, so the tests link the real code.
+add_library(wendlock_app STATIC
     core/win32.cpp
     core/Dispatch.cpp
-    core/basMain.cpp
-    core/basMain_Tray.cpp
+    core/Settings.cpp
+    core/Registry.cpp
     core/basINI.cpp
     core/basTimer.cpp
+    core/TrayIcons.cpp
     core/Window.cpp
     core/OutlookWork.cpp
     mainwindow/frmMain.cpp
     mainwindow/frmMain_Outlook.cpp
     mainwindow/frmMain_Tray.cpp
     mainwindow/frmMain_Options.cpp
+    mainwindow/OutlookConnection.cpp
     mainwindow/OutlookEvents.cpp
     alerts/frmReminders.cpp
 )
-add_library(wendlock_app STATIC ${WENDLOCK_APP_SOURCES})
 target_include_directories(wendlock_app PUBLIC ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR}/generated)
 target_link_libraries(wendlock_app PUBLIC wendlock_rules wendlock_win_defs)
 
-add_executable(wendlock WIN32 core/WinMain.cpp resources/wendlock.rc)
-target_include_directories(wendlock PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/resources ${CMAKE_BINARY_DIR}/generated)
-target_link_libraries(wendlock PRIVATE wendlock_app)
+# Start-up, above everything else; the program's entry point and the soak
+# build's each call it.
+add_library(wendlock_main STATIC app/basMain.cpp)
+target_link_libraries(wendlock_main PUBLIC wendlock_app)
+
+add_executable(wendlock WIN32 app/WinMain.cpp resources/wendlock.rc)
+target_include_directories(wendlock PRIVATE ${CMAKE_SOURCE_DIR}/resources ${CMAKE_BINARY_DIR}/generated)
+target_link_libraries(wendlock PRIVATE wendlock_main)
 
 # The release is the exe plus the files it finds beside itself.
 set(WENDLOCK_BESIDE_EXE
@@ -67,15 +73,6 @@ endforeach()
 
 add_subdirectory(standin)
 add_subdirectory(bench)
-
-# The soak build: the same program whose timer minutes last 100 ms (built on request).
-add_library(wendlock_app_soak STATIC EXCLUDE_FROM_ALL ${WENDLOCK_APP_SOURCES})
-target_compile_definitions(wendlock_app_soak PUBLIC WENDLOCK_SOAK_MINUTE_MS=100)
-target_include_directories(wendlock_app_soak PUBLIC ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR}/generated)
-target_link_libraries(wendlock_app_soak PUBLIC wendlock_rules wendlock_win_defs)
-add_executable(wendlock_soak WIN32 EXCLUDE_FROM_ALL core/WinMain.cpp resources/wendlock.rc)
-target_include_directories(wendlock_soak PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/resources ${CMAKE_BINARY_DIR}/generated)
-target_link_libraries(wendlock_soak PRIVATE wendlock_app_soak)
 
 if(WENDLOCK_TESTS)
     add_subdirectory(tests/unit)

@@ -186,12 +186,4 @@ std::wstring CutText(std::wstring_view text, std::size_t maxLen)
     return std::wstring(text.substr(0, n));
 }
 
-std::wstring FitString(std::wstring_view text, long maxLen, bool pad)
-{
-    std::size_t max = maxLen > 0 ? static_cast<std::size_t>(maxLen) : 0;
-    std::wstring result = CutText(text, max);
-    if (pad || result.size() < text.size()) result.resize(max, L'\0');
-    return result;
-}
-
 }  // namespace wl

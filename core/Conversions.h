@@ -37,11 +37,6 @@ std::wstring TrimAtNull(std::wstring_view text);
 // Removes leading and trailing spaces (only the space character).
 std::wstring TrimSpaces(std::wstring_view text);
 
-// Text cut to maxLen characters; or, when shorter and pad is set, filled up
-// to maxLen with NUL characters. A cut never splits a UTF-16 surrogate pair:
-// it then keeps one character less (and pads that place with NUL).
-std::wstring FitString(std::wstring_view text, long maxLen, bool pad);
-
 // Cut to at most maxLen characters without splitting a surrogate pair.
 std::wstring CutText(std::wstring_view text, std::size_t maxLen);
 

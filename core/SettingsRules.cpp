@@ -4,18 +4,18 @@
 
 namespace wl {
 
-Flag FlagFromInverseKey(std::wstring_view stored)
+bool FlagFromInverseKey(std::wstring_view stored)
 {
     auto number = NumberOfText(stored);
     auto rounded = number ? RoundToInt32(*number) : std::nullopt;
-    if (!rounded) return kOn;
-    return ~*rounded != 0 ? kOn : kOff;
+    if (!rounded) return true;
+    return ~*rounded != 0;
 }
 
-Flag FlagFromKey(std::wstring_view stored)
+bool FlagFromKey(std::wstring_view stored)
 {
     auto number = NumberOfText(stored);
-    return number && *number != 0.0 ? kOn : kOff;
+    return number && *number != 0.0;
 }
 
 std::int16_t StartFolderFromKey(std::wstring_view stored)
@@ -44,8 +44,8 @@ std::optional<double> DelayMsFromSecondsText(std::wstring_view text)
     return ms == 0.0 ? 0.0 : ms;
 }
 
-std::wstring FlagText(Flag value) { return IntegerText(value); }
+std::wstring FlagText(bool on) { return on ? L"-1" : L"0"; }
 
-std::wstring InverseFlagText(Flag value) { return IntegerText(static_cast<Flag>(~value)); }
+std::wstring InverseFlagText(bool on) { return FlagText(!on); }
 
 }  // namespace wl

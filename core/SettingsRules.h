@@ -9,19 +9,16 @@
 
 namespace wl {
 
-// A flag: -1 for on, 0 for off, as the settings file stores it.
-using Flag = std::int16_t;
-inline constexpr Flag kOn = -1;
-inline constexpr Flag kOff = 0;
+// Flags are stored as -1 (on) and 0 (off); in memory they are bool.
 
 // "DontKeepOlLoaded", "DontTrackReminders", "DontTrackOverdueTasks": the
 // feature is on unless the stored number rounds to exactly -1. A number too
 // large for 32 bits reads as absent, which leaves the feature on.
-Flag FlagFromInverseKey(std::wstring_view stored);
+bool FlagFromInverseKey(std::wstring_view stored);
 
 // "KeepWordLoaded", "DisplayOutlookAtStart": on when the number is not 0
 // (no rounding: 0.3 is on). A number that does not fit a double reads as absent.
-Flag FlagFromKey(std::wstring_view stored);
+bool FlagFromKey(std::wstring_view stored);
 
 // "StartOutlookIn": the number rounded to 16 bits; out of range reads as absent (0).
 std::int16_t StartFolderFromKey(std::wstring_view stored);
@@ -39,7 +36,7 @@ std::wstring DelaySecondsText(std::int32_t delayMs);
 std::optional<double> DelayMsFromSecondsText(std::wstring_view text);
 
 // The text written for a flag, and for the complement of a flag (the "Dont" keys).
-std::wstring FlagText(Flag value);
-std::wstring InverseFlagText(Flag value);
+std::wstring FlagText(bool on);
+std::wstring InverseFlagText(bool on);
 
 }  // namespace wl

@@ -1,22 +1,7 @@
 #include "Window.h"
 
-#include "core/basMain.h"
-
+#include <string_view>
 #include <utility>
-
-namespace {
-
-LRESULT CALLBACK TrayBoxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message == kTrayCallbackMessage) {
-        // The icon's mouse message arrives in lParam (the first tray interface).
-        ::SendMessageW(::GetParent(hwnd), WM_APP_TRAY, static_cast<WPARAM>(lParam), 0);
-        return 0;
-    }
-    return ::DefWindowProcW(hwnd, message, wParam, lParam);
-}
-
-}  // namespace
 
 DialogWindow::~DialogWindow()
 {
@@ -34,7 +19,6 @@ void DialogWindow::DestroyHwnd() noexcept
 
 bool DialogWindow::CreateFromTemplate(UINT templateId, HWND parent)
 {
-    RegisterTrayBoxClass();
     HWND hwnd = ::CreateDialogParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(templateId), parent, &Thunk,
                                      reinterpret_cast<LPARAM>(this));
     return hwnd != nullptr;
@@ -86,19 +70,6 @@ void DialogWindow::CentreOnScreen() noexcept
     int left = screen.left + (screen.right - screen.left) / 2 - width / 2;
     int top = screen.top + (screen.bottom - screen.top) / 2 - height / 2;
     ::SetWindowPos(m_hwnd, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
-void RegisterTrayBoxClass()
-{
-    static const bool registered = [] {
-        WNDCLASSEXW cls{};
-        cls.cbSize = sizeof cls;
-        cls.lpfnWndProc = &TrayBoxProc;
-        cls.hInstance = ::GetModuleHandleW(nullptr);
-        cls.lpszClassName = L"WendlockTrayBox";
-        return ::RegisterClassExW(&cls) != 0;
-    }();
-    (void)registered;
 }
 
 bool IsDialogMessageForAny(MSG& message)

@@ -6,7 +6,16 @@
 #include "core/Lifetime.h"
 #include "core/win32.h"
 
+#include <cstdint>
 #include <memory>
+
+// How an unload was asked for.
+enum class UnloadMode : std::int16_t {
+    FormControlMenu = 0,  // the close box, the system menu or Alt+F4: only hides
+    FormCode = 1,         // the program's own code
+    AppWindows = 2,       // Windows ends the session
+    AppTaskManager = 3,
+};
 
 class DialogWindow : public wl::HandlerCounted {
 public:
@@ -66,11 +75,6 @@ private:
     wl::UniqueIcon m_bigIcon, m_smallIcon;  // declared first: freed after the window
     HWND m_hwnd = nullptr;
 };
-
-// The small hidden child that receives a tray icon's messages and hands them
-// to its dialog as WM_APP_TRAY (wParam: the tray message).
-inline constexpr UINT WM_APP_TRAY = WM_APP + 1;
-void RegisterTrayBoxClass();
 
 // Whether a message belongs to one of the program's dialogs; used by the
 // message loops so Tab, Enter and Esc work in them.

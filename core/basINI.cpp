@@ -1,12 +1,25 @@
 #include "basINI.h"
 
 #include "core/Conversions.h"
-#include "core/basMain.h"
 #include "core/win32.h"
 
 IniValue::IniValue(std::int16_t value) : m_text(wl::IntegerText(value)) {}
 IniValue::IniValue(int value) : m_text(wl::IntegerText(value)) {}
 IniValue::IniValue(double value) : m_text(wl::DoubleText(value)) {}
+
+namespace {
+
+std::wstring& Folder()
+{
+    static std::wstring folder;
+    return folder;
+}
+
+}  // namespace
+
+const std::wstring& SettingsFolder() { return Folder(); }
+
+void SetSettingsFolder(std::wstring folder) { Folder() = std::move(folder); }
 
 std::wstring SettingsFileName()
 {
@@ -18,35 +31,23 @@ std::wstring SettingsFileName()
     return name + L".ini";
 }
 
-namespace {
-
-struct ResolvedPlace {
-    std::string section;
-    std::string path;
-};
-
-ResolvedPlace Resolve(const IniPlace& place)
-{
-    std::wstring folder = place.Folder ? *place.Folder : g_strAppPath;
-    std::wstring file = place.FileName ? *place.FileName : SettingsFileName();
-    return {wl::ToAnsi(place.Section ? *place.Section : L"settings"), wl::ToAnsi(folder + file)};
-}
-
-}  // namespace
+IniPlace SettingsPlace() { return IniPlace{L"settings", SettingsFolder(), SettingsFileName()}; }
 
 std::wstring ReadIniSetting(const IniValue& key, const IniPlace& place)
 {
-    ResolvedPlace where = Resolve(place);
+    std::string section = wl::ToAnsi(place.Section);
+    std::string path = wl::ToAnsi(place.Folder + place.FileName);
     std::string buffer(512, ' ');
-    DWORD n = ::GetPrivateProfileStringA(where.section.c_str(), wl::ToAnsi(key.Text()).c_str(), "", buffer.data(),
-                                         static_cast<DWORD>(buffer.size()), where.path.c_str());
+    DWORD n = ::GetPrivateProfileStringA(section.c_str(), wl::ToAnsi(key.Text()).c_str(), "", buffer.data(),
+                                         static_cast<DWORD>(buffer.size()), path.c_str());
     buffer.resize(n);
     return wl::FromAnsi(buffer);
 }
 
 void WriteIniSetting(const IniValue& key, const IniValue& value, const IniPlace& place)
 {
-    ResolvedPlace where = Resolve(place);
-    (void)::WritePrivateProfileStringA(where.section.c_str(), wl::ToAnsi(key.Text()).c_str(),
-                                       wl::ToAnsi(value.Text()).c_str(), where.path.c_str());
+    std::string section = wl::ToAnsi(place.Section);
+    std::string path = wl::ToAnsi(place.Folder + place.FileName);
+    (void)::WritePrivateProfileStringA(section.c_str(), wl::ToAnsi(key.Text()).c_str(),
+                                       wl::ToAnsi(value.Text()).c_str(), path.c_str());
 }

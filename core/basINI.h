@@ -1,10 +1,9 @@
-// Access to the program's INI files: the settings file beside the executable
-// and, with explicit arguments, the links file. The 8-bit profile functions
-// are used on purpose, so files written by earlier versions read the same.
+// Access to the program's INI files: the settings file and, with an explicit
+// place, the links file. The 8-bit profile functions are used on purpose, so
+// files written by earlier versions read the same.
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -24,16 +23,22 @@ private:
     std::wstring m_text;
 };
 
-// Missing optional arguments take their defaults at each call: section
-// "settings", folder g_strAppPath, file the executable's name with ".ini".
+// A section of an INI file: the folder (ending in a backslash) followed
+// directly by the file name.
 struct IniPlace {
-    std::optional<std::wstring> Section;
-    std::optional<std::wstring> Folder;
-    std::optional<std::wstring> FileName;
+    std::wstring Section;
+    std::wstring Folder;
+    std::wstring FileName;
 };
 
-std::wstring ReadIniSetting(const IniValue& key, const IniPlace& place = {});
-void WriteIniSetting(const IniValue& key, const IniValue& value, const IniPlace& place = {});
-
+// Where the settings file lives. Start-up sets the folder once; until then
+// it is empty, and the file name follows the executable's name.
+const std::wstring& SettingsFolder();
+void SetSettingsFolder(std::wstring folder);
 // The executable's file name without its extension, followed by ".ini".
 std::wstring SettingsFileName();
+// Section "settings" of the settings file, as it is at the time of the call.
+IniPlace SettingsPlace();
+
+std::wstring ReadIniSetting(const IniValue& key, const IniPlace& place = SettingsPlace());
+void WriteIniSetting(const IniValue& key, const IniValue& value, const IniPlace& place = SettingsPlace());

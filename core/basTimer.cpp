@@ -6,6 +6,8 @@
 
 namespace {
 
+UINT g_minuteMs = 60'000;
+
 std::vector<std::weak_ptr<IFormWithTimer>>& Owners()
 {
     static std::vector<std::weak_ptr<IFormWithTimer>> owners;
@@ -33,14 +35,13 @@ std::int32_t StartTimer(std::int32_t minutes)
 {
     auto interval = TimerIntervalMs(minutes);
     if (!interval) throw std::overflow_error("timer interval overflow");
-#ifdef WENDLOCK_SOAK_MINUTE_MS
-    // The soak build runs its minutes fast, so hours of repeats pass in minutes.
-    interval = *interval / 60'000 * WENDLOCK_SOAK_MINUTE_MS;
-#endif
-    return static_cast<std::int32_t>(::SetTimer(nullptr, 0, static_cast<UINT>(*interval), &TimerProc));
+    UINT ms = static_cast<UINT>(*interval) / 60'000 * g_minuteMs;
+    return static_cast<std::int32_t>(::SetTimer(nullptr, 0, ms, &TimerProc));
 }
 
-void StopTimer(const std::int32_t& timerId) { (void)::KillTimer(nullptr, static_cast<UINT_PTR>(timerId)); }
+void StopTimer(std::int32_t timerId) { (void)::KillTimer(nullptr, static_cast<UINT_PTR>(timerId)); }
+
+void SetTimerMinuteMs(UINT milliseconds) { g_minuteMs = milliseconds; }
 
 void CALLBACK TimerProc(HWND, UINT, UINT_PTR idEvent, DWORD)
 {
@@ -55,8 +56,7 @@ void CALLBACK TimerProc(HWND, UINT, UINT_PTR idEvent, DWORD)
             std::int16_t count = window->TimersCount();
             for (std::int16_t index = 1; index <= count && index > 0; ++index) {
                 if (window->TimerID(index) == id) {
-                    std::int32_t fired = id;
-                    window->TimerFired(fired);
+                    window->TimerFired(id);
                     return;  // each tick reaches one window only
                 }
             }

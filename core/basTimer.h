@@ -17,7 +17,11 @@ std::optional<std::int32_t> TimerIntervalMs(std::int32_t minutes);
 // failure. Throws std::overflow_error, creating nothing, when the interval
 // does not fit.
 std::int32_t StartTimer(std::int32_t minutes);
-void StopTimer(const std::int32_t& timerId);
+void StopTimer(std::int32_t timerId);
+
+// How long a timer's minute lasts: 60,000 ms. A soak run makes the minutes
+// short, so hours of repeats pass in minutes.
+void SetTimerMinuteMs(UINT milliseconds);
 
 // The system's timer callback: routes the tick to the one loaded window that
 // reports the identifier.

@@ -52,7 +52,6 @@ using UniqueHandle = UniqueAny<HANDLE, &::CloseHandle>;
 using UniqueIcon = UniqueAny<HICON, &::DestroyIcon>;
 using UniqueMenu = UniqueAny<HMENU, &::DestroyMenu>;
 using UniqueHkey = UniqueAny<HKEY, &::RegCloseKey>;
-using UniqueGdiObject = UniqueAny<HGDIOBJ, &::DeleteObject>;
 using UniqueWindow = UniqueAny<HWND, &::DestroyWindow>;
 
 // A file handle, whose "none" value is INVALID_HANDLE_VALUE.

@@ -2,17 +2,14 @@
 #include "frmMain.h"
 
 #include "core/Conversions.h"
+#include "core/Settings.h"
+#include "core/SettingsRules.h"
 #include "core/basINI.h"
-#include "core/basMain.h"
 
 void frmMain::UpdateSettingsView()
 {
     // Filling the controls is not the user clicking them.
-    m_fillingView = true;
-    struct Done {
-        bool& flag;
-        ~Done() { flag = false; }
-    } done{m_fillingView};
+    FlagScope filling(m_fillingView);
 
     HWND list = Control(IDC_CMBSTARTIN);
     int n = static_cast<int>(::SendMessageW(list, CB_GETCOUNT, 0, 0));
@@ -22,11 +19,11 @@ void frmMain::UpdateSettingsView()
             break;
         }
     }
-    SetChecked(IDC_CHKKEEPLOADED, g_blnKeepOutlookLoaded != wl::kOff);
-    SetChecked(IDC_CHKKEEPWORDLOADED, g_blnKeepWordLoaded != wl::kOff);
-    SetChecked(IDC_CHKDISPLAYOUTLOOK, wl::FlagFromKey(ReadIniSetting(L"DisplayOutlookAtStart")) != wl::kOff);
-    SetChecked(IDC_CHKREMINDERS, g_blnTrackReminders != wl::kOff);
-    SetChecked(IDC_CHKOVERDUETASKS, g_blnTrackOverdueTasks != wl::kOff);
+    SetChecked(IDC_CHKKEEPLOADED, g_blnKeepOutlookLoaded);
+    SetChecked(IDC_CHKKEEPWORDLOADED, g_blnKeepWordLoaded);
+    SetChecked(IDC_CHKDISPLAYOUTLOOK, wl::FlagFromKey(ReadIniSetting(L"DisplayOutlookAtStart")));
+    SetChecked(IDC_CHKREMINDERS, g_blnTrackReminders);
+    SetChecked(IDC_CHKOVERDUETASKS, g_blnTrackOverdueTasks);
     // The delay as start-up would use it, in seconds, with a full stop.
     std::wstring seconds = wl::DelaySecondsText(wl::LoadDelayFromKey(ReadIniSetting(L"LoadDelay")));
     ::SetWindowTextW(Control(IDC_TXTLOADDELAY), seconds.c_str());
@@ -58,14 +55,14 @@ void frmMain::cmdOK_Click()
     auto selected = ::SendMessageW(Control(IDC_CMBSTARTIN), CB_GETCURSEL, 0, 0);
     if (selected != CB_ERR) g_intStartOutlookIn = StartFolderData(static_cast<int>(selected));
 
-    g_blnKeepWordLoaded = Checked(IDC_CHKKEEPWORDLOADED) ? wl::kOn : wl::kOff;
+    g_blnKeepWordLoaded = Checked(IDC_CHKKEEPWORDLOADED);
 
     try {
         if (Checked(IDC_CHKKEEPLOADED)) {
-            g_blnKeepOutlookLoaded = wl::kOn;
+            g_blnKeepOutlookLoaded = true;
             LoadOutlook();
         } else {
-            g_blnKeepOutlookLoaded = wl::kOff;
+            g_blnKeepOutlookLoaded = false;
             UnloadOutlook();
         }
     } catch (const wl::ComError&) {
@@ -75,17 +72,17 @@ void frmMain::cmdOK_Click()
     }
 
     if (Checked(IDC_CHKREMINDERS)) {
-        g_blnTrackReminders = wl::kOn;
+        g_blnTrackReminders = true;
     } else {
-        g_blnTrackReminders = wl::kOff;
+        g_blnTrackReminders = false;
         UnloadRemindersWindow();
     }
 
     if (Checked(IDC_CHKOVERDUETASKS)) {
-        g_blnTrackOverdueTasks = wl::kOn;
+        g_blnTrackOverdueTasks = true;
         (void)ScanForOverdueTasks();
     } else {
-        g_blnTrackOverdueTasks = wl::kOff;
+        g_blnTrackOverdueTasks = false;
         UnloadOverdueTasksWindow();
     }
 

@@ -1,19 +1,13 @@
-// The main window's Outlook side: the connection, showing Outlook windows,
+// The main window's Outlook side: connecting, showing Outlook windows,
 // reminders and the overdue task scan.
 #include "frmMain.h"
 
 #include "core/Conversions.h"
 #include "core/OleDate.h"
 #include "core/OutlookWork.h"
-#include "core/basMain.h"
+#include "core/Settings.h"
 
 namespace {
-
-constexpr int kInbox = 6;
-constexpr int kTasks = 13;
-constexpr std::int16_t kStartFolder = -99;   // the configured start folder
-constexpr std::int16_t kFrontWindow = -100;  // the open window as it is, else the start folder
-constexpr std::int16_t kOutlookToday = 0;
 
 double Now()
 {
@@ -24,52 +18,30 @@ double Now()
     return date;
 }
 
-// Word is only ever told to quit on the way out: one that is already gone
-// must not keep Outlook from being connected or released.
-void QuitWord(wl::Dispatch word) noexcept
-{
-    try {
-        (void)word.Call(L"Quit");
-    } catch (const wl::ComError&) {
-    }
-}
-
 }  // namespace
 
 // Connection
 
 void frmMain::LoadOutlook()
 {
-    OutlookWork work;
-    if (g_blnKeepWordLoaded) {
-        if (!m_objWord) m_objWord = wl::Dispatch::Create(L"Word.Application");
-    } else if (m_objWord) {
-        QuitWord(std::move(m_objWord));
-        m_objWord.Reset();
-    }
-
-    wl::Dispatch application = wl::Dispatch::Create(L"Outlook.Application");
-    ++m_generation;  // events of the previous object are stale from here on
-    m_objOutlook.Set(std::move(application), this);
-    m_objInbox = m_objOutlook->Call(L"GetNamespace", L"MAPI").Call(L"GetDefaultFolder", kInbox).Object();
-    m_blnOutlookLoaded = true;
-    ShowTrayIcon(TrayBox(), g_strAppPath + L"olico.ico", wl::LoadStr(IDS_TIP_OUTLOOK), true);
+    m_connection.Open(g_blnKeepWordLoaded);
+    ShowTrayConnected(true);
 }
 
-void frmMain::UnloadOutlook()
+void frmMain::UnloadOutlook() noexcept
 {
     OutlookWork work;
     UnloadRemindersWindow();
     UnloadOverdueTasksWindow();
-    if (m_objWord) QuitWord(std::move(m_objWord));
-    m_objWord.Reset();
-    m_objInbox.Reset();
-    m_objOutlook.Reset();  // disconnects the events, then releases Outlook without telling it to quit
-    m_blnOutlookLoaded = false;
-    ShowTrayIcon(TrayBox(), g_strAppPath + L"olicod.ico", wl::LoadStr(IDS_TIP_OUTLOOK), true);
+    m_connection.Close();
+    try {
+        ShowTrayConnected(false);
+    } catch (...) {
+        // Out of memory for the tip: the icon keeps its look, the connection is gone all the same.
+    }
 }
 
-void frmMain::UnloadRemindersWindow()
+void frmMain::UnloadRemindersWindow() noexcept
 {
     if (auto window = std::move(m_frmReminders)) {
         m_frmReminders.reset();
@@ -77,7 +49,7 @@ void frmMain::UnloadRemindersWindow()
     }
 }
 
-void frmMain::UnloadOverdueTasksWindow()
+void frmMain::UnloadOverdueTasksWindow() noexcept
 {
     if (auto window = std::move(m_frmOverdueTasks)) {
         m_frmOverdueTasks.reset();
@@ -87,41 +59,43 @@ void frmMain::UnloadOverdueTasksWindow()
 
 // Showing Outlook
 
-void frmMain::DisplayOutlook(std::int16_t& iStartOutlookIn, std::int16_t& bFindDelay)
+void frmMain::DisplayOutlook(StartFolder iStartOutlookIn)
 {
-    (void)bFindDelay;
-    if (iStartOutlookIn == kStartFolder) iStartOutlookIn = g_intStartOutlookIn;
-    if (!m_blnOutlookLoaded) LoadOutlook();  // a failure here is the caller's
+    const auto configured = static_cast<StartFolder>(g_intStartOutlookIn);
+    if (iStartOutlookIn == StartFolder::Configured) iStartOutlookIn = configured;
+    if (!OutlookLoaded()) LoadOutlook();  // a failure here is the caller's
 
     OutlookWork work;
     for (bool retried = false;; retried = true) {
         try {
-            auto chooseFolder = [&](std::int16_t selector) {
-                wl::Value ns = m_objOutlook->Call(L"GetNamespace", L"MAPI");
-                if (selector == kOutlookToday)
-                    return ns.Call(L"GetDefaultFolder", kInbox).Call(L"Parent").Object();
-                return ns.Call(L"GetDefaultFolder", static_cast<int>(selector)).Object();
+            const wl::Dispatch& outlook = m_connection.Outlook();
+            auto chooseFolder = [&](StartFolder folder) {
+                wl::Value ns = outlook.Call(L"GetNamespace", L"MAPI");
+                if (folder == StartFolder::OutlookToday)
+                    return ns.Call(L"GetDefaultFolder", static_cast<int>(StartFolder::Inbox)).Call(L"Parent").Object();
+                return ns.Call(L"GetDefaultFolder", static_cast<int>(folder)).Object();
             };
 
-            wl::Value active = m_objOutlook->Get(L"ActiveExplorer");
+            wl::Value active = outlook.Get(L"ActiveExplorer");
             if (active.IsEmpty()) {
-                if (iStartOutlookIn == kFrontWindow) iStartOutlookIn = g_intStartOutlookIn;
+                if (iStartOutlookIn == StartFolder::FrontWindow) iStartOutlookIn = configured;
                 wl::Dispatch folder = chooseFolder(iStartOutlookIn);
-                wl::Dispatch explorer = m_objOutlook->Get(L"Explorers").Call(L"Add", folder, 0).Object();
+                wl::Dispatch explorer = outlook.Get(L"Explorers").Call(L"Add", folder, 0).Object();
                 (void)explorer.Call(L"Display");
             } else {
                 wl::Dispatch explorer = active.Object();
                 (void)explorer.Call(L"Activate");
-                if (iStartOutlookIn != kFrontWindow) explorer.Put(L"CurrentFolder", chooseFolder(iStartOutlookIn));
+                if (iStartOutlookIn != StartFolder::FrontWindow)
+                    explorer.Put(L"CurrentFolder", chooseFolder(iStartOutlookIn));
             }
 
-            if (!g_blnKeepOutlookLoaded && m_blnOutlookLoaded) UnloadOutlook();
+            if (!g_blnKeepOutlookLoaded && OutlookLoaded()) UnloadOutlook();
             return;
         } catch (const wl::ComError& error) {
             if (error.ServerGone() && !retried) {
                 // Outlook ended or crashed since the program connected: connect
                 // afresh, once. A failure to connect is the caller's, as above.
-                DropConnection();
+                UnloadOutlook();
                 LoadOutlook();
                 continue;
             }
@@ -167,21 +141,21 @@ void frmMain::m_objOutlook_Reminder(const wl::Dispatch& item)
 
 void frmMain::m_frmReminders_RemindersClear() { UnloadRemindersWindow(); }
 
-void frmMain::m_frmReminders_ShowOutlook()
-{
-    std::int16_t selector = kOutlookToday, findDelay = 0;
-    DisplayOutlook(selector, findDelay);
-}
+void frmMain::m_frmReminders_ShowOutlook() { DisplayOutlook(StartFolder::OutlookToday); }
 
 // Overdue tasks
 
 bool frmMain::ScanForOverdueTasks()
 {
     OutlookWork work;
+    const wl::Dispatch& outlook = m_connection.Outlook();
     wl::Dispatch items;
     try {
-        if (!m_objOutlook) return false;
-        items = m_objOutlook->Call(L"GetNamespace", L"MAPI").Call(L"GetDefaultFolder", kTasks).Call(L"Items").Object();
+        if (!outlook) return false;
+        items = outlook.Call(L"GetNamespace", L"MAPI")
+                    .Call(L"GetDefaultFolder", static_cast<int>(StartFolder::Tasks))
+                    .Call(L"Items")
+                    .Object();
     } catch (const wl::ComError&) {
         return false;
     }
@@ -193,6 +167,7 @@ bool frmMain::ScanForOverdueTasks()
         items = items.Call(L"Restrict", L"[Complete] = False").Object();
         restricted = true;
     } catch (const wl::ComError&) {
+        // An Outlook without Restrict: every task is read, and the complete ones passed over here.
     }
 
     const double now = Now();
@@ -209,11 +184,8 @@ bool frmMain::ScanForOverdueTasks()
                 return true;  // a task that cannot be read is passed over
             }
             if (!wl::IsOverdue(due, now)) return true;
-            try {
-                if (!m_frmOverdueTasks) m_frmOverdueTasks = NewAlertWindow(wl::ModeOverdueTasks);
-                m_frmOverdueTasks->AddReminder(task);
-            } catch (...) {
-            }
+            if (!m_frmOverdueTasks) m_frmOverdueTasks = NewAlertWindow(wl::ModeOverdueTasks);
+            m_frmOverdueTasks->AddReminder(task);
             found = true;
             return true;
         });
@@ -222,11 +194,8 @@ bool frmMain::ScanForOverdueTasks()
     }
 
     if (found && m_frmOverdueTasks) {
-        try {
-            std::shared_ptr<frmReminders> window = m_frmOverdueTasks;
-            window->RefreshList();
-        } catch (...) {
-        }
+        std::shared_ptr<frmReminders> window = m_frmOverdueTasks;
+        window->RefreshList();
     }
     return found;
 }
@@ -235,8 +204,4 @@ void frmMain::m_frmOverdueTasks_RefreshTimerFired() { (void)ScanForOverdueTasks(
 
 void frmMain::m_frmOverdueTasks_RemindersClear() { UnloadOverdueTasksWindow(); }
 
-void frmMain::m_frmOverdueTasks_ShowOutlook()
-{
-    std::int16_t selector = kTasks, findDelay = 0;
-    DisplayOutlook(selector, findDelay);
-}
+void frmMain::m_frmOverdueTasks_ShowOutlook() { DisplayOutlook(StartFolder::Tasks); }

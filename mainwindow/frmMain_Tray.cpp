@@ -3,24 +3,13 @@
 #include "frmMain.h"
 
 #include "core/Conversions.h"
+#include "core/Settings.h"
 #include "core/basINI.h"
-#include "core/basMain.h"
 #include "mainwindow/LinkCommand.h"
-
-#include <vector>
+#include "version.h"
 
 namespace {
 
-constexpr long kTrayLeftUp = WM_LBUTTONUP;           // 514
-constexpr long kTrayLeftDoubleClick = WM_LBUTTONDBLCLK;  // 515
-constexpr long kTrayRightUp = WM_RBUTTONUP;          // 517
-
-constexpr std::int16_t kShowOutlook = 0;
-constexpr std::int16_t kKeepLoaded = 1;
-constexpr std::int16_t kCleanUp = 2;
-constexpr std::int16_t kOptions = 3;
-constexpr std::int16_t kAbout = 15;
-constexpr std::int16_t kExit = 20;
 constexpr DWORD kCleanUpPauseMs = 6000;
 
 // Runs one step of a handler whose failures are ignored step by step.
@@ -30,28 +19,18 @@ void Step(F step) noexcept
     try {
         step();
     } catch (...) {
+        // The menu reports nothing: the handler goes on with its next step.
     }
 }
 
 // The links file, beside the executable.
 IniPlace LinksFile() { return IniPlace{L"settings", g_strAppPath, L"newlnks.ini"}; }
 
+// The version the build gives every part of the program (major.minor.patch).
 std::wstring VersionText()
 {
-    HMODULE module = ::GetModuleHandleW(nullptr);
-    HRSRC resource = ::FindResourceW(module, MAKEINTRESOURCEW(VS_VERSION_INFO), MAKEINTRESOURCEW(16));
-    if (!resource) return L"0.0.0";
-    DWORD size = ::SizeofResource(module, resource);
-    const void* data = ::LockResource(::LoadResource(module, resource));
-    if (!data || size == 0) return L"0.0.0";
-    // VerQueryValue wants a copy it may write to.
-    std::vector<char> copy(static_cast<const char*>(data), static_cast<const char*>(data) + size);
-    VS_FIXEDFILEINFO* info = nullptr;
-    UINT length = 0;
-    if (!::VerQueryValueW(copy.data(), L"\\", reinterpret_cast<void**>(&info), &length) || !info)
-        return L"0.0.0";
-    return wl::IntegerText(HIWORD(info->dwFileVersionMS)) + L"." + wl::IntegerText(LOWORD(info->dwFileVersionMS)) +
-           L"." + wl::IntegerText(HIWORD(info->dwFileVersionLS));
+    return wl::IntegerText(WENDLOCK_VERSION_MAJOR) + L"." + wl::IntegerText(WENDLOCK_VERSION_MINOR) + L"." +
+           wl::IntegerText(WENDLOCK_VERSION_PATCH);
 }
 
 // The full path of a program named without a folder, looked up on the
@@ -82,26 +61,19 @@ void frmMain::picTrayBox_MouseMove(long trayMessage)
     FlagScope busy(m_blnInTrayEvent);
 
     switch (m_lngTrayMsg) {
-    case kTrayLeftUp:
-    case kTrayLeftDoubleClick:
-        mnuFile_Click(kShowOutlook);
+    case WM_LBUTTONUP:
+    case WM_LBUTTONDBLCLK:
+        mnuFile_Click(FileMenu::ShowOutlook);
         break;
-    case kTrayRightUp: {
+    case WM_RBUTTONUP: {
         tmnuFile_Click();
-        ::SetMenuDefaultItem(m_tmnuFile, IDM_FILE_FIRST + kShowOutlook, FALSE);
-        // Foreground first, or the menu stays open when the user clicks elsewhere.
-        ::SetForegroundWindow(Hwnd());
-        POINT at{};
-        ::GetCursorPos(&at);
-        UINT chosen = static_cast<UINT>(::TrackPopupMenuEx(
-            m_tmnuFile, TPM_LEFTALIGN | TPM_LEFTBUTTON | TPM_RETURNCMD | TPM_NONOTIFY, at.x, at.y, Hwnd(), nullptr));
-        ::PostMessageW(Hwnd(), WM_NULL, 0, 0);  // lets the next menu open properly
+        UINT chosen = TrackTrayPopup(Hwnd(), m_tmnuFile, IDM_FILE_SHOWOUTLOOK);
         if (chosen >= IDM_VIEW_FIRST && chosen < IDM_VIEW_FIRST + static_cast<UINT>(m_viewCount))
             mnuView_Click(static_cast<std::int16_t>(chosen - IDM_VIEW_FIRST));
         else if (chosen >= IDM_LINK_FIRST && chosen < IDM_LINK_FIRST + static_cast<UINT>(m_linkCount))
             mnuNewLink_Click(static_cast<std::int16_t>(chosen - IDM_LINK_FIRST));
-        else if (chosen >= IDM_FILE_FIRST && chosen <= IDM_FILE_FIRST + kExit)
-            mnuFile_Click(static_cast<std::int16_t>(chosen - IDM_FILE_FIRST));
+        else if (chosen >= IDM_FILE_FIRST && chosen <= IDM_FILE_EXIT)
+            mnuFile_Click(static_cast<FileMenu>(chosen - IDM_FILE_FIRST));
         break;
     }
     default:
@@ -111,49 +83,46 @@ void frmMain::picTrayBox_MouseMove(long trayMessage)
 
 void frmMain::tmnuFile_Click()
 {
-    ::CheckMenuItem(m_tmnuFile, IDM_FILE_FIRST + kKeepLoaded,
+    ::CheckMenuItem(m_tmnuFile, IDM_FILE_KEEPLOADED,
                     MF_BYCOMMAND | (g_blnKeepOutlookLoaded ? MF_CHECKED : MF_UNCHECKED));
 }
 
-void frmMain::mnuFile_Click(std::int16_t index)
+void frmMain::mnuFile_Click(FileMenu index)
 {
     switch (index) {
-    case kShowOutlook:
-        Step([&] {
-            std::int16_t selector = -100, findDelay = 0;
-            DisplayOutlook(selector, findDelay);
-        });
+    case FileMenu::ShowOutlook:
+        Step([&] { DisplayOutlook(StartFolder::FrontWindow); });
         break;
-    case kKeepLoaded:
+    case FileMenu::KeepOutlookLoaded:
         if (g_blnKeepOutlookLoaded) {
-            g_blnKeepOutlookLoaded = wl::kOff;
-            Step([&] { UnloadOutlook(); });
+            g_blnKeepOutlookLoaded = false;
+            UnloadOutlook();
         } else {
-            g_blnKeepOutlookLoaded = wl::kOn;
+            g_blnKeepOutlookLoaded = true;
             Step([&] { LoadOutlook(); });
         }
         break;
-    case kCleanUp: {
+    case FileMenu::CleanUp: {
         // Outlook's Quit event that follows is the program's own doing.
-        FlagScope cleaning(m_blnCleaningUp);
-        Step([&] { (void)m_objOutlook->Call(L"Quit"); });
-        m_pendingQuit = false;
-        if (m_blnOutlookLoaded) {
-            Step([&] { UnloadOutlook(); });
+        m_connection.SetQuitting(true);
+        Step([&] { (void)m_connection.Outlook().Call(L"Quit"); });
+        if (OutlookLoaded()) {
+            UnloadOutlook();
             ::Sleep(kCleanUpPauseMs);  // Outlook needs the time to end before it is started again
         }
+        m_connection.SetQuitting(false);
         if (g_blnKeepOutlookLoaded) Step([&] { LoadOutlook(); });
         break;
     }
-    case kOptions:
+    case FileMenu::Options:
         Step([&] { UpdateSettingsView(); });
         ShowModal();
         break;
-    case kAbout:
+    case FileMenu::About:
         MessageBox(AboutText(), MB_OK);
         break;
-    case kExit:
-        (void)Unload(vbFormCode);
+    case FileMenu::Exit:
+        (void)Unload(UnloadMode::FormCode);
         break;
     default:
         break;  // the separator and anything else
@@ -164,7 +133,7 @@ std::wstring frmMain::AboutText()
 {
     long explorers = 0;
     try {
-        explorers = m_objOutlook->Get(L"Explorers").Call(L"Count").Long();
+        explorers = m_connection.Outlook().Get(L"Explorers").Call(L"Count").Long();
     } catch (const wl::ComError&) {
         // Not connected: no explorers to count.
     }
@@ -175,9 +144,8 @@ std::wstring frmMain::AboutText()
 
 void frmMain::mnuView_Click(std::int16_t index)
 {
-    std::int16_t selector = StartFolderData(index), findDelay = 0;
     try {
-        DisplayOutlook(selector, findDelay);
+        DisplayOutlook(static_cast<StartFolder>(StartFolderData(index)));
     } catch (const wl::ComError&) {
         // Outlook could not be started at all; DisplayOutlook reports only what happens after.
         MessageBox(wl::LoadStr(IDS_OUTLOOK_START_FAILED), MB_OK | MB_ICONEXCLAMATION);

@@ -10,7 +10,6 @@
 #define IDD_REMINDERS           101
 
 // Controls of the main window
-#define IDC_PICTRAYBOX          1000
 #define IDC_LBLSTARTIN          1001
 #define IDC_CMBSTARTIN          1002
 #define IDC_CHKKEEPLOADED       1003
@@ -30,7 +29,6 @@
 #define IDC_CMDOUTLOOK          1104
 #define IDC_CMDCLOSE            1105
 #define IDC_LINEDIV             1106
-#define IDC_PICTRAYBOX2         1107
 
 // Menus: the tray popups. Menu-array items carry a base plus their index.
 #define IDM_MAIN_TRAY           200
@@ -38,7 +36,15 @@
 #define IDM_VIEW_FIRST          3000  // mnuView(0..)
 #define IDM_LINK_FIRST          3200  // mnuNewLink(0..)
 #define IDM_FILE_FIRST          3400  // mnuFile(Index) of the main window
+#define IDM_FILE_SHOWOUTLOOK    (IDM_FILE_FIRST + 0)
+#define IDM_FILE_KEEPLOADED     (IDM_FILE_FIRST + 1)
+#define IDM_FILE_CLEANUP        (IDM_FILE_FIRST + 2)
+#define IDM_FILE_OPTIONS        (IDM_FILE_FIRST + 3)
+#define IDM_FILE_ABOUT          (IDM_FILE_FIRST + 15)
+#define IDM_FILE_EXIT           (IDM_FILE_FIRST + 20)
 #define IDM_ALERT_FILE_FIRST    3600  // mnuFile(Index) of the alert window
+#define IDM_ALERT_SHOW          (IDM_ALERT_FILE_FIRST + 10)
+#define IDM_ALERT_CLEAR         (IDM_ALERT_FILE_FIRST + 20)
 
 // Strings
 #define IDS_APP_TITLE           1

@@ -159,38 +159,21 @@ TEST(TrimAtNull, CutsAtTheFirstNul)
     EXPECT_EQ(TrimAtNull(L""), L"");
 }
 
-TEST(FitString, CutsOrPadsToTheField)
+TEST(CutText, BalloonAndTipLimits)
 {
-    EXPECT_EQ(FitString(L"abc", 5, true), std::wstring(L"abc\0\0", 5));
-    EXPECT_EQ(FitString(L"abc", 5, false), L"abc");
-    EXPECT_EQ(FitString(L"abc", 2, true), L"ab");
-    EXPECT_EQ(FitString(L"abc", 2, false), L"ab");
-    EXPECT_EQ(FitString(L"abc", 0, true), L"");
-    EXPECT_EQ(FitString(L"abc", -4, true), L"");
+    EXPECT_EQ(CutText(std::wstring(300, L'x'), 255), std::wstring(255, L'x'));
+    EXPECT_EQ(CutText(std::wstring(255, L'y'), 255), std::wstring(255, L'y'));
+    EXPECT_EQ(CutText(std::wstring(254, L'z'), 255), std::wstring(254, L'z'));
+    EXPECT_EQ(CutText(std::wstring(70, L't'), 63), std::wstring(63, L't'));
+    EXPECT_EQ(CutText(L"abc", 0), L"");
 }
 
-TEST(FitString, BalloonAndTipLimits)
-{
-    std::wstring text300(300, L'x');
-    EXPECT_EQ(FitString(text300, 255, true), std::wstring(255, L'x'));
-    EXPECT_EQ(FitString(std::wstring(255, L'y'), 255, true), std::wstring(255, L'y'));
-    std::wstring fit254 = FitString(std::wstring(254, L'z'), 255, true);
-    EXPECT_EQ(fit254.size(), 255u);
-    EXPECT_EQ(fit254.back(), L'\0');
-    EXPECT_EQ(FitString(std::wstring(70, L't'), 63, true), std::wstring(63, L't'));
-    EXPECT_EQ(CutText(std::wstring(64, L't'), 63).size(), 63u);
-}
-
-TEST(FitString, NeverSplitsASurrogatePair)
+TEST(CutText, NeverSplitsASurrogatePair)
 {
     if (sizeof(wchar_t) != 2) GTEST_SKIP() << "UTF-16 only where wchar_t is 16 bits";
     // 62 letters and an emoji (two UTF-16 units) do not fit 63 units whole.
     std::wstring text = std::wstring(62, L'a') + L"\xD83D\xDE00";
-    std::wstring cut = CutText(text, 63);
-    EXPECT_EQ(cut, std::wstring(62, L'a'));
-    std::wstring fitted = FitString(text, 63, true);
-    EXPECT_EQ(fitted.size(), 63u);
-    EXPECT_EQ(fitted[62], L'\0');
+    EXPECT_EQ(CutText(text, 63), std::wstring(62, L'a'));
     EXPECT_EQ(CutText(text, 64), text);
 }
 

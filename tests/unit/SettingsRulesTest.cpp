@@ -6,30 +6,30 @@ using namespace wl;
 
 TEST(InverseFlagKeys, OffOnlyWhenTheNumberRoundsToMinusOne)
 {
-    EXPECT_EQ(FlagFromInverseKey(L"-1"), kOff);
-    EXPECT_EQ(FlagFromInverseKey(L"-1.4"), kOff);
-    EXPECT_EQ(FlagFromInverseKey(L"&HFFFF"), kOff);
-    EXPECT_EQ(FlagFromInverseKey(L" -1 "), kOff);
+    EXPECT_EQ(FlagFromInverseKey(L"-1"), false);
+    EXPECT_EQ(FlagFromInverseKey(L"-1.4"), false);
+    EXPECT_EQ(FlagFromInverseKey(L"&HFFFF"), false);
+    EXPECT_EQ(FlagFromInverseKey(L" -1 "), false);
     for (const wchar_t* on : {L"", L"0", L"1", L"5", L"True", L"-0.5", L"-1.5", L"abc", L"-2"})
-        EXPECT_EQ(FlagFromInverseKey(on), kOn) << "text: " << testing::PrintToString(std::wstring(on));
+        EXPECT_EQ(FlagFromInverseKey(on), true) << "text: " << testing::PrintToString(std::wstring(on));
 }
 
 TEST(InverseFlagKeys, NumbersOutOfRangeReadAsAbsent)
 {
     for (const wchar_t* text : {L"1e300", L"-1e300", L"&HFFFFFFFFFF", L"1e400", L"4294967295"})
-        EXPECT_EQ(FlagFromInverseKey(text), kOn);
+        EXPECT_EQ(FlagFromInverseKey(text), true);
 }
 
 TEST(FlagKeys, OnWhenTheNumberIsNotZero)
 {
-    EXPECT_EQ(FlagFromKey(L"-1"), kOn);
-    EXPECT_EQ(FlagFromKey(L"2"), kOn);
-    EXPECT_EQ(FlagFromKey(L"0.3"), kOn);
-    EXPECT_EQ(FlagFromKey(L"1e300"), kOn);
-    EXPECT_EQ(FlagFromKey(L"0"), kOff);
-    EXPECT_EQ(FlagFromKey(L""), kOff);
-    EXPECT_EQ(FlagFromKey(L"No"), kOff);
-    EXPECT_EQ(FlagFromKey(L"1e400"), kOff);  // does not fit: absent
+    EXPECT_EQ(FlagFromKey(L"-1"), true);
+    EXPECT_EQ(FlagFromKey(L"2"), true);
+    EXPECT_EQ(FlagFromKey(L"0.3"), true);
+    EXPECT_EQ(FlagFromKey(L"1e300"), true);
+    EXPECT_EQ(FlagFromKey(L"0"), false);
+    EXPECT_EQ(FlagFromKey(L""), false);
+    EXPECT_EQ(FlagFromKey(L"No"), false);
+    EXPECT_EQ(FlagFromKey(L"1e400"), false);  // does not fit: absent
 }
 
 TEST(StartFolderKey, RoundsTo16BitsAndFallsBackToZero)
@@ -84,10 +84,10 @@ TEST(DelayBox, RefusesWhatStartUpWouldNotWait)
 
 TEST(FlagTexts, WriteWhatTheReadersExpect)
 {
-    EXPECT_EQ(FlagText(kOn), L"-1");
-    EXPECT_EQ(FlagText(kOff), L"0");
-    EXPECT_EQ(InverseFlagText(kOn), L"0");
-    EXPECT_EQ(InverseFlagText(kOff), L"-1");
-    EXPECT_EQ(FlagFromInverseKey(InverseFlagText(kOn)), kOn);
-    EXPECT_EQ(FlagFromInverseKey(InverseFlagText(kOff)), kOff);
+    EXPECT_EQ(FlagText(true), L"-1");
+    EXPECT_EQ(FlagText(false), L"0");
+    EXPECT_EQ(InverseFlagText(true), L"0");
+    EXPECT_EQ(InverseFlagText(false), L"-1");
+    EXPECT_EQ(FlagFromInverseKey(InverseFlagText(true)), true);
+    EXPECT_EQ(FlagFromInverseKey(InverseFlagText(false)), false);
 }

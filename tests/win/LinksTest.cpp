@@ -82,7 +82,7 @@ TEST_F(Links, CountsRoundHalvesToEvenAndAreCapped)
         } else {
             EXPECT_EQ(LinkCaptions().size(), c.items) << c.count;
         }
-        window->Unload(frmMain::vbFormCode);
+        window->Unload(UnloadMode::FormCode);
     }
 }
 

@@ -6,7 +6,7 @@ void MainWindowFixture::TearDown()
 {
     if (window && window->Loaded()) {
         MessageBoxWatcher boxes;  // nothing may wait for a user at the end
-        window->Unload(frmMain::vbFormCode);
+        window->Unload(UnloadMode::FormCode);
     }
     window.reset();
     standin.Stop();

@@ -4,7 +4,7 @@
 
 #include "TestSupport.h"
 
-#include "core/basMain.h"
+#include "core/Settings.h"
 #include "mainwindow/frmMain.h"
 #include "standin/client/StandInClient.h"
 

@@ -13,16 +13,10 @@ using standin::InOrder;
 
 namespace {
 
-constexpr std::int16_t kStartFolder = -99, kFrontWindow = -100;
-
 struct StartUp : test::MainWindowFixture {};
 struct Connection : test::MainWindowFixture {};
 struct ShowOutlook : test::MainWindowFixture {
-    void Show(std::int16_t selector)
-    {
-        std::int16_t findDelay = 0;
-        window->DisplayOutlook(selector, findDelay);
-    }
+    void Show(StartFolder folder) { window->DisplayOutlook(folder); }
 };
 
 }  // namespace
@@ -113,11 +107,11 @@ TEST_F(StartUp, ExitWritesTheFiveKeysInOrderThenRemovesTheIconAndReleases)
     WriteSettings("[settings]\r\nLoadDelay=0\r\n");
     StartStandIn();
     LoadWindow();
-    g_blnKeepWordLoaded = wl::kOn;
+    g_blnKeepWordLoaded = true;
     g_intStartOutlookIn = 12;
-    g_blnTrackReminders = wl::kOff;
-    HWND box = window->TrayBox();
-    ASSERT_TRUE(window->Unload(frmMain::vbFormCode));
+    g_blnTrackReminders = false;
+    TrayIcon box = window->TrayBox();
+    ASSERT_TRUE(window->Unload(UnloadMode::FormCode));
     EXPECT_FALSE(test::ShellHasIcon(box));
 
     std::string file = test::ReadTextFile(folder.SettingsFile());
@@ -138,7 +132,7 @@ TEST_F(StartUp, SessionEndRunsTheSameCleanUp)
 {
     StartStandIn();
     LoadWindow();
-    HWND box = window->TrayBox();
+    TrayIcon box = window->TrayBox();
     ::SendMessageW(window->Hwnd(), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF);
     ::SendMessageW(window->Hwnd(), WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
     EXPECT_FALSE(window->Loaded());
@@ -188,7 +182,7 @@ TEST_F(Connection, WordSwitchedOffIsQuitBeforeOutlookIsReached)
     StartStandIn();
     LoadWindow();
     ASSERT_TRUE(window->WordLoaded());
-    g_blnKeepWordLoaded = wl::kOff;
+    g_blnKeepWordLoaded = false;
     standin.ClearJournal();
     window->LoadOutlook();
     EXPECT_TRUE(InOrder(standin.Journal(), {"Word.Quit() -> Empty", "CreateObject Outlook.Application"}));
@@ -201,7 +195,7 @@ TEST_F(Connection, ExitQuitsAKeptWordButNotOutlook)
     StartStandIn();
     LoadWindow();
     EXPECT_TRUE(InOrder(standin.Journal(), {"CreateObject Word.Application", "CreateObject Outlook.Application"}));
-    ASSERT_TRUE(window->Unload(frmMain::vbFormCode));
+    ASSERT_TRUE(window->Unload(UnloadMode::FormCode));
     auto journal = standin.Journal();
     EXPECT_TRUE(InOrder(journal, {"Word.Quit() -> Empty", "Release Application"}));
     EXPECT_FALSE(HasLine(journal, "Application.Quit"));
@@ -213,7 +207,7 @@ TEST_F(Connection, AWordThatIsGoneDoesNotStopTheConnection)
     StartStandIn();
     LoadWindow();
     ASSERT_TRUE(standin::ReplyOk(standin.Command("fail Word.Quit 0x80010108")));
-    g_blnKeepWordLoaded = wl::kOff;
+    g_blnKeepWordLoaded = false;
     EXPECT_NO_THROW(window->LoadOutlook());
     EXPECT_FALSE(window->WordLoaded());
     EXPECT_TRUE(window->OutlookLoaded());
@@ -224,7 +218,7 @@ TEST_F(ShowOutlook, NoWindowAndFrontWindowSelectorOpensTheStartFolder)
     WriteSettings("[settings]\r\nStartOutlookIn=13\r\n");
     StartStandIn();
     LoadWindow();
-    Show(kFrontWindow);
+    Show(StartFolder::FrontWindow);
     EXPECT_TRUE(InOrder(standin.Journal(), {"Application.ActiveExplorer() -> Nothing",
                                             "NameSpace.GetDefaultFolder(13) -> Folder:Tasks",
                                             "Explorers.Add(Folder:Tasks, 0) -> Explorer:1", "Explorer:1.Display()"}));
@@ -234,16 +228,16 @@ TEST_F(ShowOutlook, AnOpenWindowComesForwardOnItsFolderOrSwitches)
 {
     StartStandIn();
     LoadWindow();
-    Show(6);
+    Show(StartFolder::Inbox);
     standin.ClearJournal();
-    Show(kFrontWindow);
+    Show(StartFolder::FrontWindow);
     auto journal = standin.Journal();
     EXPECT_TRUE(HasLine(journal, "Explorer:1.Activate()"));
     EXPECT_FALSE(HasLine(journal, "CurrentFolder"));
     EXPECT_FALSE(HasLine(journal, "Explorers.Add"));
 
     standin.ClearJournal();
-    Show(9);
+    Show(StartFolder::Calendar);
     EXPECT_TRUE(InOrder(standin.Journal(), {"Explorer:1.Activate()", "Explorer:1.CurrentFolder = Folder:Calendar"}));
 }
 
@@ -251,13 +245,13 @@ TEST_F(ShowOutlook, OutlookTodayIsTheInboxParentOpenedOrSwitched)
 {
     StartStandIn("store \"Mailbox - Test User\"\n");
     LoadWindow();
-    Show(0);
+    Show(StartFolder::OutlookToday);
     EXPECT_TRUE(InOrder(standin.Journal(), {"NameSpace.GetDefaultFolder(6) -> Folder:Inbox",
                                             "Folder:Inbox.Parent() -> Folder:Mailbox - Test User",
                                             "Explorers.Add(Folder:Mailbox - Test User, 0)"}));
-    Show(13);
+    Show(StartFolder::Tasks);
     standin.ClearJournal();
-    Show(0);
+    Show(StartFolder::OutlookToday);
     EXPECT_TRUE(HasLine(standin.Journal(), "Explorer:1.CurrentFolder = Folder:Mailbox - Test User"));
 }
 
@@ -266,7 +260,7 @@ TEST_F(ShowOutlook, KeepLoadedOffDisconnectsAfterShowing)
     WriteSettings("[settings]\r\nDontKeepOlLoaded=-1\r\n");
     StartStandIn();
     LoadWindow();
-    Show(kStartFolder);
+    Show(StartFolder::Configured);
     EXPECT_TRUE(InOrder(standin.Journal(), {"CreateObject Outlook.Application", "Explorer:1.Display()", "Unadvise"}));
     EXPECT_FALSE(window->OutlookLoaded());
     EXPECT_EQ(TrayFile(), L"olicod.ico");
@@ -278,7 +272,7 @@ TEST_F(ShowOutlook, ARejectedFolderIsReportedWithNumberAndDescriptionAndStaysCon
     StartStandIn();
     LoadWindow();
     test::MessageBoxWatcher boxes;
-    Show(kStartFolder);
+    Show(StartFolder::Configured);
     ASSERT_EQ(boxes.Texts().size(), 1u);
     EXPECT_EQ(boxes.Texts()[0], L"There was an error opening an Outlook Explorer.\r\n-2147024809 Could not complete "
                                 L"the operation. One or more parameter values are not valid.");

@@ -41,7 +41,7 @@ struct Options : test::MainWindowFixture {
             shown = ::IsWindowVisible(window->Hwnd());
             action();
         });
-        window->mnuFile_Click(3);
+        window->mnuFile_Click(frmMain::FileMenu::Options);
     }
     void Key(WORD key)
     {
@@ -136,7 +136,7 @@ TEST_F(Options, UntickingKeepLoadedWarnsAndCancelChangesNothing)
     EXPECT_EQ(boxes.Texts().size(), 1u);  // ticking it again says nothing
     Click(IDC_CHKKEEPLOADED);
     Click(IDCANCEL);
-    EXPECT_EQ(g_blnKeepOutlookLoaded, wl::kOn);
+    EXPECT_TRUE(g_blnKeepOutlookLoaded);
     EXPECT_TRUE(window->OutlookLoaded());
 }
 
@@ -145,7 +145,7 @@ TEST_F(Options, FillingTheDialogNeverWarns)
     StartStandIn();
     LoadWindow();
     window->UpdateSettingsView();  // the box is ticked
-    window->mnuFile_Click(1);      // keep-loaded off from the menu
+    window->mnuFile_Click(frmMain::FileMenu::KeepOutlookLoaded);      // keep-loaded off from the menu
     test::MessageBoxWatcher boxes;
     window->UpdateSettingsView();
     EXPECT_FALSE(Checked(IDC_CHKKEEPLOADED));
@@ -162,8 +162,8 @@ TEST_F(Options, OkAppliesTheConnectionSettings)
     Click(IDC_CHKKEEPLOADED);
     Click(IDC_CHKKEEPWORDLOADED);
     Click(IDOK);
-    EXPECT_EQ(g_blnKeepOutlookLoaded, wl::kOff);
-    EXPECT_EQ(g_blnKeepWordLoaded, wl::kOn);
+    EXPECT_FALSE(g_blnKeepOutlookLoaded);
+    EXPECT_TRUE(g_blnKeepWordLoaded);
     EXPECT_FALSE(window->OutlookLoaded());
     EXPECT_EQ(TrayFile(), L"olicod.ico");
 
@@ -186,7 +186,7 @@ TEST_F(Options, OkWithRemindersUntickedClosesTheRemindersWindow)
     Click(IDC_CHKREMINDERS);
     Click(IDOK);
     EXPECT_EQ(window->RemindersWindow(), nullptr);
-    EXPECT_EQ(g_blnTrackReminders, wl::kOff);
+    EXPECT_FALSE(g_blnTrackReminders);
 }
 
 TEST_F(Options, OkWithOverdueTasksTickedRescans)
@@ -212,7 +212,7 @@ TEST_F(Options, OkWhenOutlookCannotStartSaysSoAndTakesTheSettings)
     SetDelay(L"2");
     Click(IDOK);
     EXPECT_EQ(boxes.Texts().size(), 1u);
-    EXPECT_EQ(g_blnKeepOutlookLoaded, wl::kOn);
+    EXPECT_TRUE(g_blnKeepOutlookLoaded);
     EXPECT_EQ(ReadIniSetting(L"LoadDelay"), L"2000");
     EXPECT_FALSE(::IsWindowVisible(window->Hwnd()));
 }

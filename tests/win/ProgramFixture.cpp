@@ -1,5 +1,7 @@
 #include "ProgramFixture.h"
 
+#include "mainwindow/frmMain.h"
+
 namespace test {
 
 RunningProgram::~RunningProgram()
@@ -26,18 +28,14 @@ DWORD RunningProgram::ExitCode() const
 
 HWND RunningProgram::MainWindow() const { return FindMainWindow(m_pid); }
 
-HWND RunningProgram::TrayBox() const
-{
-    HWND main = MainWindow();
-    return main ? ::FindWindowExW(main, nullptr, L"WendlockTrayBox", nullptr) : nullptr;
-}
+TrayIcon RunningProgram::TrayBox() const { return {MainWindow(), frmMain::kTrayIconId}; }
 
 bool RunningProgram::WaitForIcon(std::chrono::milliseconds timeout)
 {
     return PumpUntil(
         [&] {
-            HWND box = TrayBox();
-            return box && ShellHasIcon(box);
+            TrayIcon box = TrayBox();
+            return box.owner && ShellHasIcon(box);
         },
         timeout);
 }

@@ -22,9 +22,9 @@ public:
     bool Running() const;
     bool WaitForExit(std::chrono::milliseconds timeout);
     DWORD ExitCode() const;
-    // The hidden main window and the child that owns the main tray icon.
+    // The hidden main window and its tray icon.
     HWND MainWindow() const;
-    HWND TrayBox() const;
+    TrayIcon TrayBox() const;
     // Waits until the program shows its main tray icon.
     bool WaitForIcon(std::chrono::milliseconds timeout = std::chrono::seconds(10));
     // Windows ends the session: WM_QUERYENDSESSION, then WM_ENDSESSION.

@@ -27,9 +27,10 @@ TEST_F(Program, RunsConnectedAndSavesItsSettingsAtLogoff)
     EXPECT_TRUE(app.Running());
     EXPECT_FALSE(test::FileExists(Folder() + L"wendlock.ini"));
 
+    TrayIcon icon = app.TrayBox();
     app.EndSession();
     EXPECT_TRUE(app.WaitForExit(std::chrono::seconds(10)));
-    EXPECT_FALSE(test::ShellHasIcon(app.TrayBox()));
+    EXPECT_FALSE(test::ShellHasIcon(icon));
     std::string settings = test::ReadTextFile(Folder() + L"wendlock.ini");
     for (const char* key : {"DontKeepOlLoaded=0", "KeepWordLoaded=0", "StartOutlookIn=0", "DontTrackReminders=0",
                             "DontTrackOverdueTasks=0"})

@@ -37,7 +37,7 @@ TEST_F(Resilience, OutlooksQuitEventDropsTheConnectionAndItComesBack)
     StartStandIn(kOverdueTask);
     LoadWatchedWindow();
     ASSERT_NE(window->OverdueTasksWindow(), nullptr);
-    HWND taskBox = window->OverdueTasksWindow()->TrayBox();
+    TrayIcon taskBox = window->OverdueTasksWindow()->TrayBox();
 
     ASSERT_TRUE(standin::ReplyOk(standin.Command("fire-quit")));
     ASSERT_TRUE(test::PumpUntil([&] { return !window->OutlookLoaded(); }, 5s));
@@ -57,8 +57,8 @@ TEST_F(Resilience, WithKeepLoadedOffAQuitIsNotFollowedByAReconnect)
     WriteSettings("[settings]\r\nDontKeepOlLoaded=-1\r\n");
     StartStandIn();
     LoadWatchedWindow();
-    window->mnuFile_Click(1);  // on
-    window->mnuFile_Click(1);  // off again; nothing to reconnect
+    window->mnuFile_Click(frmMain::FileMenu::KeepOutlookLoaded);  // on
+    window->mnuFile_Click(frmMain::FileMenu::KeepOutlookLoaded);  // off again; nothing to reconnect
     window->LoadOutlook();     // as DisplayOutlook connects for a moment
     ASSERT_TRUE(standin::ReplyOk(standin.Command("fire-quit")));
     test::Pump(1500ms);
@@ -96,7 +96,7 @@ TEST_F(Resilience, ShowOutlookOnADeadConnectionReconnectsOnceInsteadOfFailing)
     ASSERT_TRUE(standin::ReplyOk(standin.Command("kill")));
     ASSERT_TRUE(standin.WaitForExit(5000));
     test::MessageBoxWatcher boxes;
-    window->mnuFile_Click(0);
+    window->mnuFile_Click(frmMain::FileMenu::ShowOutlook);
     EXPECT_TRUE(boxes.Texts().empty()) << test::Narrow(boxes.Texts().empty() ? L"" : boxes.Texts()[0]);
     EXPECT_TRUE(window->OutlookLoaded());
     EXPECT_TRUE(HasLine(standin.Journal(), "Explorer:1.Display()"));
@@ -125,7 +125,7 @@ TEST_F(Resilience, CleanUpsOwnQuitDoesNotTriggerAReconnect)
     StartStandIn();
     LoadWatchedWindow();
     standin.ClearJournal();
-    window->mnuFile_Click(2);
+    window->mnuFile_Click(frmMain::FileMenu::CleanUp);
     test::Pump(1500ms);
     EXPECT_EQ(CountLines(standin.Journal(), "CreateObject Outlook.Application"), 1u);
     EXPECT_TRUE(window->OutlookLoaded());
@@ -138,17 +138,17 @@ TEST_F(Resilience, TaskbarCreatedBringsBackEveryIconAsItWas)
     LoadWatchedWindow();
     ASSERT_TRUE(standin::ReplyOk(standin.Command("fire-reminder M1")));
     ASSERT_TRUE(test::PumpUntil([&] { return window->RemindersWindow() != nullptr; }));
-    HWND boxes[] = {window->TrayBox(), window->RemindersWindow()->TrayBox(), window->OverdueTasksWindow()->TrayBox()};
+    TrayIcon boxes[] = {window->TrayBox(), window->RemindersWindow()->TrayBox(), window->OverdueTasksWindow()->TrayBox()};
     // The shell forgets them, as a restarted Explorer does.
-    for (HWND box : boxes) {
+    for (TrayIcon box : boxes) {
         NOTIFYICONDATAW data{};
         data.cbSize = NOTIFYICONDATAW_V1_SIZE;
-        data.hWnd = box;
-        data.uID = 1;
+        data.hWnd = box.owner;
+        data.uID = box.id;
         ASSERT_TRUE(::Shell_NotifyIconW(NIM_DELETE, &data));
     }
     ::SendMessageW(window->Hwnd(), ::RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
-    for (HWND box : boxes) EXPECT_TRUE(test::ShellHasIcon(box));
+    for (TrayIcon box : boxes) EXPECT_TRUE(test::ShellHasIcon(box));
     EXPECT_EQ(TrayFile(), L"olico.ico");
     std::wstring file, tip;
     ASSERT_TRUE(TrayIconShown(boxes[1], &file, &tip));
@@ -159,12 +159,12 @@ TEST_F(Resilience, SessionEndWhileTheOptionsDialogIsOpenStillSaves)
 {
     StartStandIn();
     LoadWatchedWindow();
-    HWND box = window->TrayBox();
+    TrayIcon box = window->TrayBox();
     test::RunLater(300ms, [&] {
         ::SendMessageW(window->Hwnd(), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF);
         ::SendMessageW(window->Hwnd(), WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
     });
-    window->mnuFile_Click(3);
+    window->mnuFile_Click(frmMain::FileMenu::Options);
     EXPECT_FALSE(window->Loaded());
     EXPECT_FALSE(test::ShellHasIcon(box));
     EXPECT_NE(test::ReadTextFile(folder.SettingsFile()).find("DontTrackOverdueTasks=0"), std::string::npos);
@@ -174,7 +174,7 @@ TEST_F(Resilience, SessionEndWhileTheAboutBoxOrThePopupIsOpenStillSaves)
 {
     StartStandIn(kOverdueTask);
     LoadWatchedWindow();
-    HWND boxes[] = {window->TrayBox(), window->OverdueTasksWindow()->TrayBox()};
+    TrayIcon boxes[] = {window->TrayBox(), window->OverdueTasksWindow()->TrayBox()};
     auto endSession = [&] {
         ::SendMessageW(window->Hwnd(), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF);
         ::SendMessageW(window->Hwnd(), WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
@@ -183,9 +183,9 @@ TEST_F(Resilience, SessionEndWhileTheAboutBoxOrThePopupIsOpenStillSaves)
     test::RunLater(2000ms, [] {
         if (test::OpenPopupMenu()) ::EndMenu();
     });
-    ::SendMessageW(window->TrayBox(), WM_MOUSEMOVE, 0, WM_RBUTTONUP);  // the popup, open when the session ends
+    test::SendTrayMessage(window->TrayBox(), WM_RBUTTONUP);  // the popup, open when the session ends
     EXPECT_FALSE(window->Loaded());
-    for (HWND box : boxes) EXPECT_FALSE(test::ShellHasIcon(box));
+    for (TrayIcon box : boxes) EXPECT_FALSE(test::ShellHasIcon(box));
     EXPECT_NE(test::ReadTextFile(folder.SettingsFile()).find("DontKeepOlLoaded=0"), std::string::npos);
     test::Pump(2500ms);  // the late timer finds nothing to do
 
@@ -206,7 +206,7 @@ TEST_F(Resilience, SessionEndWhileTheAboutBoxOrThePopupIsOpenStillSaves)
         endSession();
         if (about) ::PostMessageW(about, WM_COMMAND, IDOK, 0);
     });
-    window->mnuFile_Click(15);
+    window->mnuFile_Click(frmMain::FileMenu::About);
     EXPECT_TRUE(boxOpen);
     EXPECT_FALSE(window->Loaded());
     EXPECT_TRUE(test::FileExists(folder.SettingsFile()));
@@ -222,7 +222,8 @@ TEST_F(Resilience, SessionEndDuringACallIntoOutlookWaitsForTheCall)
     StartStandIn(tasks);
     LoadWatchedWindow();
     ASSERT_TRUE(window->ScanForOverdueTasks());  // 300 listed; the next scan compares with them
-    HWND main = window->Hwnd(), box = window->TrayBox(), taskBox = window->OverdueTasksWindow()->TrayBox();
+    HWND main = window->Hwnd();
+    TrayIcon box = window->TrayBox(), taskBox = window->OverdueTasksWindow()->TrayBox();
 
     // Windows ends the session from another thread while the scan's calls wait.
     std::atomic<bool> sent{false};

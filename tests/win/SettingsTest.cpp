@@ -2,8 +2,9 @@
 // system's own profile and registry functions.
 #include "TestSupport.h"
 
+#include "core/Registry.h"
+#include "core/Settings.h"
 #include "core/basINI.h"
-#include "core/basMain.h"
 
 #include <gtest/gtest.h>
 
@@ -21,14 +22,15 @@ struct Settings : testing::Test {
 
 TEST_F(Settings, NoFileGivesTheDefaults)
 {
-    g_blnKeepOutlookLoaded = g_blnKeepWordLoaded = g_blnTrackReminders = g_blnTrackOverdueTasks = 7;
+    g_blnKeepOutlookLoaded = g_blnTrackReminders = g_blnTrackOverdueTasks = false;
+    g_blnKeepWordLoaded = true;
     g_intStartOutlookIn = 9;
     ReadStartupSettings();
-    EXPECT_EQ(g_blnKeepOutlookLoaded, wl::kOn);
-    EXPECT_EQ(g_blnKeepWordLoaded, wl::kOff);
+    EXPECT_TRUE(g_blnKeepOutlookLoaded);
+    EXPECT_FALSE(g_blnKeepWordLoaded);
     EXPECT_EQ(g_intStartOutlookIn, 0);
-    EXPECT_EQ(g_blnTrackReminders, wl::kOn);
-    EXPECT_EQ(g_blnTrackOverdueTasks, wl::kOn);
+    EXPECT_TRUE(g_blnTrackReminders);
+    EXPECT_TRUE(g_blnTrackOverdueTasks);
     EXPECT_EQ(ReadIniSetting(L"LoadDelay"), L"");
     EXPECT_FALSE(test::FileExists(folder.SettingsFile()));  // reading creates nothing
 }
@@ -38,25 +40,25 @@ TEST_F(Settings, ReadsEachKeyByItsRule)
     Write("[settings]\r\nDontKeepOlLoaded=-1\r\nKeepWordLoaded=0.3\r\nStartOutlookIn=  13  \r\n"
           "DontTrackReminders=1\r\nDontTrackOverdueTasks=-1.4\r\n");
     ReadStartupSettings();
-    EXPECT_EQ(g_blnKeepOutlookLoaded, wl::kOff);
-    EXPECT_EQ(g_blnKeepWordLoaded, wl::kOn);
+    EXPECT_FALSE(g_blnKeepOutlookLoaded);
+    EXPECT_TRUE(g_blnKeepWordLoaded);
     EXPECT_EQ(g_intStartOutlookIn, 13);            // the blanks are the system's to strip
-    EXPECT_EQ(g_blnTrackReminders, wl::kOn);       // the complement of 1 is not 0
-    EXPECT_EQ(g_blnTrackOverdueTasks, wl::kOff);   // -1.4 rounds to -1
+    EXPECT_TRUE(g_blnTrackReminders);       // the complement of 1 is not 0
+    EXPECT_FALSE(g_blnTrackOverdueTasks);   // -1.4 rounds to -1
 }
 
 TEST_F(Settings, FlagTextsAndNumbersAsWritten)
 {
     struct Case {
         const char* stored;
-        wl::Flag keepLoaded;
+        bool keepLoaded;
         std::int16_t startIn;
     };
-    for (const Case& c : {Case{"-1", wl::kOff, -1}, Case{"0", wl::kOn, 0}, Case{"1", wl::kOn, 1},
-                          Case{"True", wl::kOn, 0}, Case{"-0.5", wl::kOn, 0}, Case{"-1.5", wl::kOn, -2},
-                          Case{"2.5", wl::kOn, 2}, Case{"3.5", wl::kOn, 4}, Case{"&H10", wl::kOn, 16},
-                          Case{"1e3", wl::kOn, 1000}, Case{"1e300", wl::kOn, 0}, Case{"&HFFFFFFFFFF", wl::kOn, 0},
-                          Case{"40000", wl::kOn, 0}}) {
+    for (const Case& c : {Case{"-1", false, -1}, Case{"0", true, 0}, Case{"1", true, 1},
+                          Case{"True", true, 0}, Case{"-0.5", true, 0}, Case{"-1.5", true, -2},
+                          Case{"2.5", true, 2}, Case{"3.5", true, 4}, Case{"&H10", true, 16},
+                          Case{"1e3", true, 1000}, Case{"1e300", true, 0}, Case{"&HFFFFFFFFFF", true, 0},
+                          Case{"40000", true, 0}}) {
         Write(std::string("[settings]\r\nDontKeepOlLoaded=") + c.stored + "\r\nStartOutlookIn=" + c.stored + "\r\n");
         ReadStartupSettings();
         EXPECT_EQ(g_blnKeepOutlookLoaded, c.keepLoaded) << c.stored;
@@ -71,18 +73,6 @@ TEST_F(Settings, LongValuesAreCutTo511Characters)
     EXPECT_EQ(value, std::wstring(511, L'7'));
     ReadStartupSettings();
     EXPECT_EQ(g_intStartOutlookIn, 0);  // far beyond 16 bits: absent
-}
-
-TEST_F(Settings, ExitWritesTheFiveKeysInOrder)
-{
-    WriteIniSetting(L"DontKeepOlLoaded", wl::InverseFlagText(wl::kOn));
-    WriteIniSetting(L"KeepWordLoaded", wl::FlagText(wl::kOff));
-    WriteIniSetting(L"StartOutlookIn", std::int16_t{0});
-    WriteIniSetting(L"DontTrackReminders", wl::InverseFlagText(wl::kOn));
-    WriteIniSetting(L"DontTrackOverdueTasks", wl::InverseFlagText(wl::kOn));
-    EXPECT_EQ(FileContent(),
-              "[settings]\r\nDontKeepOlLoaded=0\r\nKeepWordLoaded=0\r\nStartOutlookIn=0\r\n"
-              "DontTrackReminders=0\r\nDontTrackOverdueTasks=0\r\n");
 }
 
 TEST_F(Settings, DoublesAreWrittenWithAFullStopWhateverTheLocale)
@@ -102,9 +92,11 @@ TEST_F(Settings, ExplicitSectionFolderAndFile)
 {
     test::TempFolder other;
     WriteIniSetting(L"count", L"2", IniPlace{L"settings", other.Path(), L"newlnks.ini"});
-    WriteIniSetting(L"key", L"value", IniPlace{L"other", std::nullopt, std::nullopt});
+    IniPlace otherSection = SettingsPlace();
+    otherSection.Section = L"other";
+    WriteIniSetting(L"key", L"value", otherSection);
     EXPECT_EQ(test::ReadTextFile(other.Path() + L"newlnks.ini"), "[settings]\r\ncount=2\r\n");
-    EXPECT_EQ(ReadIniSetting(L"key", IniPlace{L"other", std::nullopt, std::nullopt}), L"value");
+    EXPECT_EQ(ReadIniSetting(L"key", otherSection), L"value");
     EXPECT_EQ(ReadIniSetting(L"key"), L"");  // another section
 }
 
@@ -112,11 +104,11 @@ TEST_F(Settings, DefaultsAreTakenAtEachCall)
 {
     WriteIniSetting(L"Where", L"first");
     test::TempFolder second;
-    g_strAppPath = second.Path();
+    SetSettingsFolder(second.Path());
     EXPECT_EQ(ReadIniSetting(L"Where"), L"");
     WriteIniSetting(L"Where", L"second");
     EXPECT_TRUE(test::FileExists(second.Path() + SettingsFileName()));
-    g_strAppPath = folder.Path();
+    SetSettingsFolder(folder.Path());
     EXPECT_EQ(ReadIniSetting(L"Where"), L"first");
 }
 
@@ -134,14 +126,14 @@ TEST(AppPath, OneBackslashAfterEveryFolder)
 
 TEST(AppPath, DriveRootSettingsLandInTheRoot)
 {
-    std::wstring previous = g_strAppPath;
-    g_strAppPath = L"C:\\";
+    std::wstring previous = SettingsFolder();
+    SetSettingsFolder(AppPathOf(L"C:\\wendlock.exe"));
     WriteIniSetting(L"Probe", L"1");
     std::wstring file = L"C:\\" + SettingsFileName();
     EXPECT_TRUE(test::FileExists(file));
     EXPECT_EQ(ReadIniSetting(L"Probe"), L"1");
     ::DeleteFileW(file.c_str());
-    g_strAppPath = previous;
+    SetSettingsFolder(previous);
 }
 
 namespace {

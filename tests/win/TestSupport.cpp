@@ -1,7 +1,7 @@
 #include "TestSupport.h"
 
+#include "core/Settings.h"
 #include "core/basINI.h"
-#include "core/basMain.h"
 #include "resources/resource.h"
 
 #include <shellapi.h>
@@ -15,10 +15,8 @@ namespace test {
 
 std::wstring BinFolder()
 {
-    wchar_t path[MAX_PATH] = {};
-    ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring p(path);
-    return p.substr(0, p.find_last_of(L'\\') + 1);
+    std::wstring path = wl::ExecutablePath();
+    return path.substr(0, path.find_last_of(L'\\') + 1);
 }
 
 TempFolder::TempFolder()
@@ -46,16 +44,21 @@ TempFolder::~TempFolder()
     ::SHFileOperationW(&op);
 }
 
-ProgramFolder::ProgramFolder() : m_previous(g_strAppPath)
+ProgramFolder::ProgramFolder() : m_previousAppPath(g_strAppPath), m_previousSettings(SettingsFolder())
 {
     for (const wchar_t* icon : {L"olico.ico", L"olicod.ico", L"bell.ico", L"task.ico"})
         ::CopyFileW((BinFolder() + icon).c_str(), (Path() + icon).c_str(), FALSE);
     g_strAppPath = Path();
+    SetSettingsFolder(Path());
 }
 
-ProgramFolder::~ProgramFolder() { g_strAppPath = m_previous; }
+ProgramFolder::~ProgramFolder()
+{
+    g_strAppPath = m_previousAppPath;
+    SetSettingsFolder(m_previousSettings);
+}
 
-std::wstring ProgramFolder::SettingsFile() const { return Path() + SettingsFileName(); }
+std::wstring ProgramFolder::SettingsFile() const { return SettingsFolder() + SettingsFileName(); }
 
 void WriteTextFile(const std::wstring& path, const std::string& bytes)
 {
@@ -195,18 +198,21 @@ void MessageBoxWatcher::Run()
 
 HWND FindMainWindow(DWORD pid)
 {
-    return FindTopLevel(pid, [](HWND hwnd) {
-        return ::FindWindowExW(hwnd, nullptr, L"WendlockTrayBox", nullptr) && ::GetDlgItem(hwnd, IDC_CMBSTARTIN);
-    });
+    return FindTopLevel(pid, [](HWND hwnd) { return HasClass(hwnd, L"#32770") && ::GetDlgItem(hwnd, IDC_CMBSTARTIN); });
 }
 
-bool ShellHasIcon(HWND owner)
+bool ShellHasIcon(TrayIcon icon)
 {
     NOTIFYICONDATAW data{};
     data.cbSize = NOTIFYICONDATAW_V1_SIZE;
-    data.hWnd = owner;
-    data.uID = kTrayIconId;
+    data.hWnd = icon.owner;
+    data.uID = icon.id;
     return ::Shell_NotifyIconW(NIM_MODIFY, &data) != FALSE;
+}
+
+void SendTrayMessage(TrayIcon icon, long mouseMessage)
+{
+    ::SendMessageW(icon.owner, kTrayCallbackMessage, icon.id, mouseMessage);
 }
 
 std::string Narrow(const std::wstring& text) { return wl::ToUtf8(text); }

@@ -1,6 +1,7 @@
 // Helpers of the tests that run against the real Windows API.
 #pragma once
 
+#include "core/TrayIcons.h"
 #include "core/win32.h"
 
 #include <atomic>
@@ -31,7 +32,8 @@ private:
 };
 
 // The program folder of the code under test, for the life of the object:
-// a temporary folder holding the icon files, with g_strAppPath pointing at it.
+// a temporary folder holding the icon files, which is also the folder of the
+// settings file (g_strAppPath and the settings folder point at it).
 class ProgramFolder {
 public:
     ProgramFolder();
@@ -41,7 +43,8 @@ public:
 
 private:
     TempFolder m_folder;
-    std::wstring m_previous;
+    std::wstring m_previousAppPath;
+    std::wstring m_previousSettings;
 };
 
 void WriteTextFile(const std::wstring& path, const std::string& bytes);
@@ -77,13 +80,15 @@ private:
     std::thread m_thread;
 };
 
-// The hidden main window of a running copy of the program, or null. (The
-// alert windows have a tray box of their own too; the main window is the one
-// with the start-folder list.)
+// The hidden main window of a running copy of the program (the dialog with
+// the start-folder list), or null.
 HWND FindMainWindow(DWORD pid);
 
-// Whether the shell shows an icon for (owner, 1): only an existing icon can be modified.
-bool ShellHasIcon(HWND owner);
+// Whether the shell shows the icon: only an existing icon can be modified.
+bool ShellHasIcon(TrayIcon icon);
+
+// What the shell sends the icon's owner for a mouse message on the icon.
+void SendTrayMessage(TrayIcon icon, long mouseMessage);
 
 std::string Narrow(const std::wstring& text);
 

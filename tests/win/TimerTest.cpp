@@ -15,13 +15,13 @@ class TimerWindow : public IFormWithTimer {
 public:
     explicit TimerWindow(std::vector<std::int32_t> ids) : m_ids(std::move(ids)) {}
     std::int16_t TimersCount() override { return static_cast<std::int16_t>(m_ids.size()); }
-    std::int32_t TimerID(std::int16_t& index) override
+    std::int32_t TimerID(std::int16_t index) override
     {
         asked.push_back(index);
         if (failing) throw std::runtime_error("cannot answer");
         return m_ids.at(static_cast<size_t>(index) - 1);
     }
-    void TimerFired(std::int32_t& id) override { fired.push_back(id); }
+    void TimerFired(std::int32_t id) override { fired.push_back(id); }
 
     std::vector<std::int16_t> asked;
     std::vector<std::int32_t> fired;

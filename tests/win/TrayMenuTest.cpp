@@ -16,11 +16,11 @@ using standin::InOrder;
 
 namespace {
 
-constexpr UINT kShowOutlook = IDM_FILE_FIRST + 0, kKeepLoaded = IDM_FILE_FIRST + 1;
+constexpr UINT kShowOutlook = IDM_FILE_SHOWOUTLOOK, kKeepLoaded = IDM_FILE_KEEPLOADED;
 
 struct TrayMenu : test::MainWindowFixture {
     // What the shell sends for a mouse message on the icon.
-    void TrayMessage(long message) { ::SendMessageW(window->TrayBox(), WM_MOUSEMOVE, 0, message); }
+    void TrayMessage(long message) { test::SendTrayMessage(window->TrayBox(), message); }
 
     // Opens the popup with a right click; while it is open, runs the probe,
     // then presses the keys (none: the menu is dismissed).
@@ -67,7 +67,6 @@ TEST_F(TrayMenu, OneLeftClickShowsOutlookOnce)
     EXPECT_EQ(CountLines(journal, "Explorers.Add"), 1u);
     EXPECT_EQ(CountLines(journal, "Display()"), 1u);
     EXPECT_FALSE(window->InTrayEvent());
-    EXPECT_EQ(window->LastTrayMessage(), WM_LBUTTONUP);
 }
 
 TEST_F(TrayMenu, ADoubleClickBringsTheSameWindowForward)
@@ -106,7 +105,6 @@ TEST_F(TrayMenu, RightClickOpensThePopupAndDismissingRunsNothing)
     EXPECT_TRUE(menuWasOpen);
     EXPECT_TRUE(guardWhileOpen);
     EXPECT_FALSE(window->InTrayEvent());
-    EXPECT_EQ(window->LastTrayMessage(), WM_LBUTTONUP);  // recorded even when dropped
     EXPECT_TRUE(standin.Journal().empty());
     EXPECT_EQ(::GetMenuDefaultItem(window->TrayMenu(), FALSE, 0), kShowOutlook);
     EXPECT_TRUE(Checked(kKeepLoaded));
@@ -141,8 +139,8 @@ TEST_F(TrayMenu, KeepLoadedTogglesTheConnectionIconAndCheckMark)
     RightClick([&] { checkedAtFirst = Checked(kKeepLoaded); });
     EXPECT_FALSE(checkedAtFirst);
 
-    window->mnuFile_Click(1);
-    EXPECT_EQ(g_blnKeepOutlookLoaded, wl::kOn);
+    window->mnuFile_Click(frmMain::FileMenu::KeepOutlookLoaded);
+    EXPECT_TRUE(g_blnKeepOutlookLoaded);
     EXPECT_TRUE(window->OutlookLoaded());
     EXPECT_EQ(TrayFile(), L"olico.ico");
     EXPECT_EQ(ReadIniSetting(L"DontKeepOlLoaded"), L"-1");  // written only at exit
@@ -150,8 +148,8 @@ TEST_F(TrayMenu, KeepLoadedTogglesTheConnectionIconAndCheckMark)
     RightClick([&] { checkedAfter = Checked(kKeepLoaded); });
     EXPECT_TRUE(checkedAfter);
 
-    window->mnuFile_Click(1);
-    EXPECT_EQ(g_blnKeepOutlookLoaded, wl::kOff);
+    window->mnuFile_Click(frmMain::FileMenu::KeepOutlookLoaded);
+    EXPECT_FALSE(g_blnKeepOutlookLoaded);
     EXPECT_FALSE(window->OutlookLoaded());
     EXPECT_EQ(TrayFile(), L"olicod.ico");
 }
@@ -162,8 +160,8 @@ TEST_F(TrayMenu, KeepLoadedOnWhileOutlookCannotStartStaysOnWithoutAConnection)
     LoadWindow();
     RefuseOutlook refuse;
     test::MessageBoxWatcher boxes;
-    window->mnuFile_Click(1);
-    EXPECT_EQ(g_blnKeepOutlookLoaded, wl::kOn);
+    window->mnuFile_Click(frmMain::FileMenu::KeepOutlookLoaded);
+    EXPECT_TRUE(g_blnKeepOutlookLoaded);
     EXPECT_FALSE(window->OutlookLoaded());
     EXPECT_TRUE(boxes.Texts().empty());  // the menu reports nothing
 }
@@ -174,7 +172,7 @@ TEST_F(TrayMenu, CleanUpQuitsWaitsAndReconnects)
     LoadWindow();
     standin.ClearJournal();
     auto started = std::chrono::steady_clock::now();
-    window->mnuFile_Click(2);
+    window->mnuFile_Click(frmMain::FileMenu::CleanUp);
     EXPECT_GE(std::chrono::steady_clock::now() - started, 6s);
     auto journal = standin.Journal();
     EXPECT_TRUE(InOrder(journal, {"Application.Quit()", "Server exit (quit)"}));
@@ -190,7 +188,7 @@ TEST_F(TrayMenu, CleanUpWithKeepLoadedOffStaysDisconnected)
     LoadWindow();
     standin.ClearJournal();
     auto started = std::chrono::steady_clock::now();
-    window->mnuFile_Click(2);
+    window->mnuFile_Click(frmMain::FileMenu::CleanUp);
     EXPECT_LT(std::chrono::steady_clock::now() - started, 3s);  // not connected: no wait
     EXPECT_FALSE(HasLine(standin.Journal(), "CreateObject"));
     EXPECT_FALSE(window->OutlookLoaded());
@@ -200,9 +198,9 @@ TEST_F(TrayMenu, AboutShowsSixLinesWithVersionAndExplorerCount)
 {
     StartStandIn();
     LoadWindow();
-    window->mnuFile_Click(0);  // one explorer open
+    window->mnuFile_Click(frmMain::FileMenu::ShowOutlook);  // one explorer open
     test::MessageBoxWatcher boxes;
-    window->mnuFile_Click(15);
+    window->mnuFile_Click(frmMain::FileMenu::About);
     ASSERT_EQ(boxes.Texts().size(), 1u);
     std::wstring text = boxes.Texts()[0];
     std::vector<std::wstring> lines;
@@ -262,8 +260,8 @@ TEST_F(TrayMenu, ExitSavesAndUnloads)
 {
     StartStandIn();
     LoadWindow();
-    HWND box = window->TrayBox();
-    window->mnuFile_Click(20);
+    TrayIcon box = window->TrayBox();
+    window->mnuFile_Click(frmMain::FileMenu::Exit);
     EXPECT_FALSE(window->Loaded());
     EXPECT_FALSE(test::ShellHasIcon(box));
     EXPECT_NE(test::ReadTextFile(folder.SettingsFile()).find("DontKeepOlLoaded=0"), std::string::npos);

@@ -1,41 +1,45 @@
-// The tray icon service: one icon per owner window, identifier 1.
-#include "basMain.h"
+#include "TrayIcons.h"
 
 #include "core/Conversions.h"
 
 #include <shellapi.h>
 
 #include <map>
+#include <utility>
 
 namespace {
 
 bool g_trayClosed = false;  // the session is ending: no new icons
 
-// What the program shows for one owner, kept so the icon can be added again
+// What the program shows for one icon, kept so the icon can be added again
 // unchanged after the shell restarts, and so its image can be released.
 struct TrayEntry {
-    wl::UniqueIcon icon;
+    wl::UniqueIcon image;
     std::wstring iconFile;
     std::wstring tip;
     bool shown = false;  // false: the add failed and waits for the shell
 };
 
-std::map<HWND, TrayEntry>& Entries()
+using Key = std::pair<HWND, UINT>;
+
+std::map<Key, TrayEntry>& Entries()
 {
-    static std::map<HWND, TrayEntry> entries;
+    static std::map<Key, TrayEntry> entries;
     return entries;
 }
 
+Key KeyOf(TrayIcon icon) { return {icon.owner, icon.id}; }
+
 // The record of the first tray interface: image, tip and callback.
-NOTIFYICONDATAW IconRecord(HWND owner, HICON icon, const std::wstring& tip)
+NOTIFYICONDATAW IconRecord(TrayIcon icon, HICON image, const std::wstring& tip)
 {
     NOTIFYICONDATAW data{};
     data.cbSize = NOTIFYICONDATAW_V1_SIZE;
-    data.hWnd = owner;
-    data.uID = kTrayIconId;
+    data.hWnd = icon.owner;
+    data.uID = icon.id;
     data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     data.uCallbackMessage = kTrayCallbackMessage;
-    data.hIcon = icon;
+    data.hIcon = image;
     // 64 characters with the terminating NUL: a tip of up to 63 shows whole.
     std::wstring text = wl::CutText(tip, 63);
     text.copy(data.szTip, text.size());
@@ -46,42 +50,42 @@ bool Notify(DWORD message, NOTIFYICONDATAW& data) { return ::Shell_NotifyIconW(m
 
 }  // namespace
 
-bool ShowTrayIcon(HWND owner, const std::wstring& iconFile, const std::wstring& tip, bool modify)
+bool ShowTrayIcon(TrayIcon icon, const std::wstring& iconFile, const std::wstring& tip, bool modify)
 {
     if (g_trayClosed) return false;
-    wl::UniqueIcon icon(LoadIconFromFile(iconFile, 0, true));
-    NOTIFYICONDATAW data = IconRecord(owner, icon.get(), tip);
+    wl::UniqueIcon image(LoadIconFromFile(iconFile, 0, true));
+    NOTIFYICONDATAW data = IconRecord(icon, image.get(), tip);
     auto& entries = Entries();
-    auto found = entries.find(owner);
+    auto found = entries.find(KeyOf(icon));
 
     if (modify) {
         if (found == entries.end()) return false;  // no icon: nothing to change
         TrayEntry& entry = found->second;
         if (entry.shown && !Notify(NIM_MODIFY, data)) return false;
         // A pending add takes the new look when it is retried.
-        entry.icon = std::move(icon);
+        entry.image = std::move(image);
         entry.iconFile = iconFile;
         entry.tip = tip;
         return entry.shown;
     }
 
     if (found != entries.end() && found->second.shown) return false;  // adding twice changes nothing
-    TrayEntry& entry = entries[owner];
+    TrayEntry& entry = entries[KeyOf(icon)];
     entry.shown = Notify(NIM_ADD, data);
-    entry.icon = std::move(icon);
+    entry.image = std::move(image);
     entry.iconFile = iconFile;
     entry.tip = tip;
     return entry.shown;
 }
 
-bool RemoveTrayIcon(HWND owner)
+bool RemoveTrayIcon(TrayIcon icon)
 {
     NOTIFYICONDATAW data{};
     data.cbSize = NOTIFYICONDATAW_V1_SIZE;
-    data.hWnd = owner;
-    data.uID = kTrayIconId;
+    data.hWnd = icon.owner;
+    data.uID = icon.id;
     auto& entries = Entries();
-    auto found = entries.find(owner);
+    auto found = entries.find(KeyOf(icon));
     bool shown = found != entries.end() && found->second.shown;
     bool deleted = (shown || found == entries.end()) && Notify(NIM_DELETE, data);
     // The image goes once the shell no longer shows it.
@@ -89,28 +93,27 @@ bool RemoveTrayIcon(HWND owner)
     return deleted;
 }
 
-bool ShowTrayBalloon(HWND owner, const std::wstring& text, const std::wstring& title, long timeout)
+bool ShowTrayBalloon(TrayIcon icon, const std::wstring& text, const std::wstring& title, UINT timeoutMs)
 {
-    if (GetWindowsVersion() < 5.0) return false;
     NOTIFYICONDATAW data{};
     data.cbSize = NOTIFYICONDATAW_V2_SIZE;  // the layout that brought balloons
-    data.hWnd = owner;
-    data.uID = kTrayIconId;
+    data.hWnd = icon.owner;
+    data.uID = icon.id;
     data.uFlags = NIF_INFO;
     std::wstring info = wl::CutText(text, 255);
     info.copy(data.szInfo, info.size());
     std::wstring infoTitle = wl::CutText(title, 63);
     infoTitle.copy(data.szInfoTitle, infoTitle.size());
-    data.uTimeout = static_cast<UINT>(timeout);
+    data.uTimeout = timeoutMs;
     data.dwInfoFlags = NIIF_NONE;
     return Notify(NIM_MODIFY, data);
 }
 
 void RestoreTrayIcons()
 {
-    for (auto& [owner, entry] : Entries()) {
-        if (!::IsWindow(owner)) continue;
-        NOTIFYICONDATAW data = IconRecord(owner, entry.icon.get(), entry.tip);
+    for (auto& [key, entry] : Entries()) {
+        if (!::IsWindow(key.first)) continue;
+        NOTIFYICONDATAW data = IconRecord({key.first, key.second}, entry.image.get(), entry.tip);
         entry.shown = Notify(NIM_ADD, data) || Notify(NIM_MODIFY, data);
     }
 }
@@ -118,16 +121,16 @@ void RestoreTrayIcons()
 void RemoveAllTrayIcons()
 {
     auto& entries = Entries();
-    while (!entries.empty()) RemoveTrayIcon(entries.begin()->first);
+    while (!entries.empty()) RemoveTrayIcon({entries.begin()->first.first, entries.begin()->first.second});
     g_trayClosed = true;
 }
 
 void OpenTray() { g_trayClosed = false; }
 
-bool TrayIconShown(HWND owner, std::wstring* iconFile, std::wstring* tip)
+bool TrayIconShown(TrayIcon icon, std::wstring* iconFile, std::wstring* tip)
 {
     auto& entries = Entries();
-    auto found = entries.find(owner);
+    auto found = entries.find(KeyOf(icon));
     if (found == entries.end()) return false;
     if (iconFile) *iconFile = found->second.iconFile;
     if (tip) *tip = found->second.tip;
@@ -146,14 +149,21 @@ HICON LoadIconFromFile(const std::wstring& fileName, int iconIndex, bool small)
     return small ? keepSmall.release() : keepLarge.release();
 }
 
-double GetWindowsVersion()
+UINT TaskbarCreatedMessage()
 {
-    OSVERSIONINFOW info{};
-    info.dwOSVersionInfoSize = sizeof info;
-#if defined(_MSC_VER)
-#pragma warning(suppress : 4996)
-#endif
-    (void)::GetVersionExW(&info);
-    if (info.dwPlatformId != VER_PLATFORM_WIN32_NT) return 0.0;
-    return info.dwMajorVersion + info.dwMinorVersion / 100.0;
+    static const UINT message = ::RegisterWindowMessageW(L"TaskbarCreated");
+    return message;
+}
+
+UINT TrackTrayPopup(HWND owner, HMENU menu, UINT defaultCommand)
+{
+    ::SetMenuDefaultItem(menu, defaultCommand, FALSE);
+    ::SetForegroundWindow(owner);
+    POINT at{};
+    ::GetCursorPos(&at);
+    UINT align = ::GetSystemMetrics(SM_MENUDROPALIGNMENT) ? TPM_RIGHTALIGN : TPM_LEFTALIGN;
+    UINT chosen = static_cast<UINT>(
+        ::TrackPopupMenuEx(menu, align | TPM_LEFTBUTTON | TPM_RETURNCMD | TPM_NONOTIFY, at.x, at.y, owner, nullptr));
+    ::PostMessageW(owner, WM_NULL, 0, 0);
+    return chosen;
 }

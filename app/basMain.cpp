@@ -1,0 +1,79 @@
+#include "basMain.h"
+
+#include "core/Registry.h"
+#include "core/Settings.h"
+#include "core/basINI.h"
+#include "core/win32.h"
+#include "mainwindow/frmMain.h"
+
+#include <commctrl.h>
+
+namespace {
+
+// Held for the whole run: its existence tells a second copy to end.
+wl::UniqueHandle g_instanceMutex;
+constexpr wchar_t kInstanceMutexName[] = L"Local\\Wendlock.SingleInstance.{6B1E0C52-3F7A-4D8E-9C41-2A5D7E90B318}";
+
+bool AnotherInstanceRuns()
+{
+    g_instanceMutex.reset(::CreateMutexW(nullptr, FALSE, kInstanceMutexName));
+    DWORD error = ::GetLastError();
+    if (!g_instanceMutex) return error == ERROR_ACCESS_DENIED;  // held by a copy of another integrity level
+    if (error == ERROR_ALREADY_EXISTS) {
+        g_instanceMutex.reset();
+        return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+std::shared_ptr<frmMain> Main()
+{
+    // A second copy ends here, before it reads, shows or touches anything.
+    if (AnotherInstanceRuns()) return nullptr;
+
+    g_strAppPath = AppPathOf(wl::ExecutablePath());
+    SetSettingsFolder(g_strAppPath);
+    g_strOutlookPath = ReadRegistryString(HKEY_LOCAL_MACHINE,
+                                          L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\OUTLOOK.EXE", L"");
+    ReadStartupSettings();
+
+    auto window = std::make_shared<frmMain>();
+    window->SetQuitOnUnload(true);
+    window->Load();
+    return window;
+}
+
+int RunProgram()
+{
+    // First of all: never load a DLL planted beside the executable.
+    ::SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    ::SetDllDirectoryW(L"");
+
+    wl::ComApartment com(COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    if (FAILED(com.result())) return 1;
+
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
+    ::InitCommonControlsEx(&controls);
+
+    std::shared_ptr<frmMain> mainWindow;
+    try {
+        mainWindow = Main();
+    } catch (...) {
+        return 1;
+    }
+    if (!mainWindow) return 0;  // another copy runs
+
+    MSG msg{};
+    while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        if (IsDialogMessageForAny(msg)) continue;
+        ::TranslateMessage(&msg);
+        ::DispatchMessageW(&msg);
+    }
+
+    // The main window holds the alert windows, their Outlook items and the
+    // connection: all of it goes here, while COM is still initialised.
+    mainWindow.reset();
+    return static_cast<int>(msg.wParam);
+}

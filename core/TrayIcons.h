@@ -1,0 +1,52 @@
+// The tray icon service: the program's icons in the notification area, their
+// balloons, and the popup menu a right click opens.
+#pragma once
+
+#include "core/win32.h"
+
+#include <string>
+
+// An icon of the program: the window its mouse messages go to, and its
+// identifier among that window's icons.
+struct TrayIcon {
+    HWND owner = nullptr;
+    UINT id = 0;
+    friend bool operator==(const TrayIcon&, const TrayIcon&) = default;
+};
+
+// The icons' mouse messages reach their owner as this message: wParam the
+// identifier, lParam the mouse message (WM_RBUTTONUP, NIN_BALLOONUSERCLICK...).
+// A message of the program's own, never one of the input range, which COM's
+// wait loop and the menu loop may hold back or drop.
+inline constexpr UINT kTrayCallbackMessage = WM_APP + 1;
+
+// Each returns what the shell answered; the program itself does not look.
+// Adding an icon that exists changes nothing; changing one that does not
+// exist changes nothing either.
+bool ShowTrayIcon(TrayIcon icon, const std::wstring& iconFile, const std::wstring& tip, bool modify = false);
+bool RemoveTrayIcon(TrayIcon icon);
+bool ShowTrayBalloon(TrayIcon icon, const std::wstring& text, const std::wstring& title, UINT timeoutMs);
+
+// Adds again every icon the program shows, after the shell restarted, and
+// retries adds that failed because the shell was not ready.
+void RestoreTrayIcons();
+// Removes every icon of the program at once (session end); until OpenTray,
+// new icons are not shown, so work that finishes after the session end
+// cannot bring one back.
+void RemoveAllTrayIcons();
+void OpenTray();
+// Whether the program shows the icon, and with which file and tip.
+bool TrayIconShown(TrayIcon icon, std::wstring* iconFile = nullptr, std::wstring* tip = nullptr);
+
+// Returns a new icon handle, or nullptr; the caller owns it.
+HICON LoadIconFromFile(const std::wstring& fileName, int iconIndex, bool small = false);
+
+// The registered message the shell broadcasts when the taskbar is (re)created.
+UINT TaskbarCreatedMessage();
+
+// Opens a popup menu at the pointer for a click on an icon of the owner and
+// returns the command chosen, 0 for none. The owner comes to the foreground
+// first and a WM_NULL follows, or the menu would stay open when the user
+// clicks elsewhere, and the next one might not open. The menu drops the way
+// the user's menus drop (left or right handed).
+UINT TrackTrayPopup(HWND owner, HMENU menu, UINT defaultCommand);
