@@ -410,14 +410,17 @@ TEST_F(Alerts, TrayMessagesWhileThePopupIsOpenAreDropped)
     StartStandIn(kTasks);
     LoadWindow();
     std::int32_t timer = Tasks().CurrentTimerID();
-    bool guard = false;
+    test::WindowInFront front;
+    bool guard = false, inFront = false;
     test::RunLater(300ms, [&] {
         guard = Tasks().InTrayEvent();
+        inFront = ::GetForegroundWindow() == Tasks().Hwnd();
         test::SendTrayMessage(Tasks().TrayBox(), WM_LBUTTONUP);  // dropped
         ::EndMenu();
     });
     test::SendTrayMessage(Tasks().TrayBox(), WM_RBUTTONUP);
     EXPECT_TRUE(guard);
+    EXPECT_TRUE(inFront);
     EXPECT_EQ(Tasks().CurrentTimerID(), timer);
     EXPECT_FALSE(Tasks().InTrayEvent());
     EXPECT_EQ(::GetMenuDefaultItem(Tasks().TrayMenu(), FALSE, 0), static_cast<UINT>(IDM_ALERT_SHOW));

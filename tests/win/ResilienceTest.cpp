@@ -244,3 +244,26 @@ TEST_F(Resilience, SessionEndDuringACallIntoOutlookWaitsForTheCall)
     EXPECT_TRUE(test::PumpUntil([&] { return !window->Loaded(); }, 5s));
     EXPECT_EQ(window->OverdueTasksWindow(), nullptr);
 }
+
+TEST_F(Resilience, AReminderDuringACallIntoOutlookWaitsForTheCall)
+{
+    // A start folder Outlook rejects: DisplayOutlook's error box runs a message
+    // loop inside its work with Outlook, and the reminder arrives meanwhile.
+    WriteSettings("[settings]\r\nStartOutlookIn=1\r\nDontTrackOverdueTasks=-1\r\n");
+    StartStandIn("item folder=Inbox subject=Budget entryid=M1 reminder=now\n");
+    LoadWatchedWindow();
+    bool boxUp = false, windowWhileUp = true, delivered = false;
+    test::RunLater(300ms, [&] {
+        HWND box = test::FindMessageBox();
+        boxUp = box != nullptr;
+        delivered = standin::ReplyStatus(standin.Command("fire-reminder M1")) == "ok 1";
+        test::Pump(300ms);
+        windowWhileUp = window->RemindersWindow() != nullptr;
+        if (box) ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+    });
+    window->DisplayOutlook(StartFolder::Configured);
+    ASSERT_TRUE(boxUp);
+    ASSERT_TRUE(delivered);
+    EXPECT_FALSE(windowWhileUp);
+    EXPECT_TRUE(test::PumpUntil([&] { return window->RemindersWindow() != nullptr; }, 5s));
+}

@@ -172,15 +172,18 @@ std::vector<std::wstring> MessageBoxWatcher::Texts() const
     return m_texts;
 }
 
+HWND FindMessageBox()
+{
+    // A message box: a dialog with the static text control 0xFFFF.
+    return FindTopLevel(::GetCurrentProcessId(), [](HWND hwnd) {
+        return HasClass(hwnd, L"#32770") && ::IsWindowVisible(hwnd) && ::GetDlgItem(hwnd, 0xFFFF);
+    });
+}
+
 void MessageBoxWatcher::Run()
 {
-    const DWORD pid = ::GetCurrentProcessId();
     while (!m_stop) {
-        // A message box: a dialog with the static text control 0xFFFF.
-        HWND box = FindTopLevel(pid, [](HWND hwnd) {
-            return HasClass(hwnd, L"#32770") && ::IsWindowVisible(hwnd) && ::GetDlgItem(hwnd, 0xFFFF);
-        });
-        if (box) {
+        if (HWND box = FindMessageBox()) {
             wchar_t text[4096] = {};
             ::GetDlgItemTextW(box, 0xFFFF, text, 4096);
             {
@@ -195,6 +198,16 @@ void MessageBoxWatcher::Run()
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
 }
+
+WindowInFront::WindowInFront()
+{
+    m_hwnd = ::CreateWindowExW(WS_EX_TOPMOST, L"STATIC", L"other work", WS_POPUP | WS_VISIBLE | WS_BORDER, 100, 100, 300,
+                               200, nullptr, nullptr, ::GetModuleHandleW(nullptr), nullptr);
+    ::SetForegroundWindow(m_hwnd);
+    PumpUntil([&] { return ::GetForegroundWindow() == m_hwnd; }, std::chrono::seconds(2));
+}
+
+WindowInFront::~WindowInFront() { ::DestroyWindow(m_hwnd); }
 
 HWND FindMainWindow(DWORD pid)
 {

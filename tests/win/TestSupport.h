@@ -62,6 +62,9 @@ void RunLater(std::chrono::milliseconds delay, std::function<void()> action);
 // The visible popup menu window of this thread, or null.
 HWND OpenPopupMenu();
 
+// The message box of this process that is up now, or null.
+HWND FindMessageBox();
+
 // Answers the message boxes of this process from a second thread: records
 // each box's text and presses its default button.
 class MessageBoxWatcher {
@@ -78,6 +81,20 @@ private:
     mutable std::mutex m_mutex;
     std::vector<std::wstring> m_texts;
     std::thread m_thread;
+};
+
+// A visible window of the test's own, in front of everything, as the user's
+// other work is when they click the tray.
+class WindowInFront {
+public:
+    WindowInFront();
+    WindowInFront(const WindowInFront&) = delete;
+    WindowInFront& operator=(const WindowInFront&) = delete;
+    ~WindowInFront();
+    HWND Hwnd() const noexcept { return m_hwnd; }
+
+private:
+    HWND m_hwnd = nullptr;
 };
 
 // The hidden main window of a running copy of the program (the dialog with

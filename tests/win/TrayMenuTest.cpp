@@ -97,13 +97,16 @@ TEST_F(TrayMenu, RightClickOpensThePopupAndDismissingRunsNothing)
     StartStandIn();
     LoadWindow();
     standin.ClearJournal();
-    bool guardWhileOpen = false;
+    test::WindowInFront front;
+    bool guardWhileOpen = false, inFront = false;
     RightClick([&] {
         guardWhileOpen = window->InTrayEvent();
+        inFront = ::GetForegroundWindow() == window->Hwnd();
         TrayMessage(WM_LBUTTONUP);  // dropped: the popup is open
     });
     EXPECT_TRUE(menuWasOpen);
     EXPECT_TRUE(guardWhileOpen);
+    EXPECT_TRUE(inFront);
     EXPECT_FALSE(window->InTrayEvent());
     EXPECT_TRUE(standin.Journal().empty());
     EXPECT_EQ(::GetMenuDefaultItem(window->TrayMenu(), FALSE, 0), kShowOutlook);

@@ -111,3 +111,33 @@ TEST(IconFiles, LoadsSmallOrLargeAndNothingFromNonIcons)
     test::WriteTextFile(folder.Path() + L"not-an-icon.ico", "hello");
     EXPECT_EQ(LoadIconFromFile(folder.Path() + L"not-an-icon.ico", 0, true), nullptr);
 }
+
+TEST(TrayPopup, TheOwnerComesToTheFrontAndANullFollowsTheMenu)
+{
+    test::WindowInFront front;
+    ASSERT_EQ(::GetForegroundWindow(), front.Hwnd());
+    Owner owner;  // hidden, as the program's windows are
+    wl::UniqueMenu menu(::CreatePopupMenu());
+    ::AppendMenuW(menu.get(), MF_STRING, 100, L"First");
+    ::AppendMenuW(menu.get(), MF_STRING, 200, L"Second");
+
+    HWND foreground = nullptr;
+    UINT defaultItem = 0;
+    test::RunLater(std::chrono::milliseconds(300), [&] {
+        foreground = ::GetForegroundWindow();
+        defaultItem = ::GetMenuDefaultItem(menu.get(), FALSE, 0);
+        HWND popup = test::OpenPopupMenu();
+        for (WORD key : {VK_DOWN, VK_DOWN, VK_RETURN}) {
+            ::PostMessageW(popup, WM_KEYDOWN, key, 0);
+            ::PostMessageW(popup, WM_KEYUP, key, 0xC0000000);
+        }
+    });
+    UINT chosen = TrackTrayPopup(owner.hwnd, menu.get(), 200);
+
+    // Only a foreground owner's menu closes when the user clicks elsewhere.
+    EXPECT_EQ(foreground, owner.hwnd);
+    EXPECT_EQ(defaultItem, 200u);
+    EXPECT_EQ(chosen, 200u);
+    MSG msg{};
+    EXPECT_TRUE(::PeekMessageW(&msg, owner.hwnd, WM_NULL, WM_NULL, PM_REMOVE));
+}
