@@ -34,9 +34,8 @@ std::shared_ptr<frmMain> Main()
     if (AnotherInstanceRuns()) return nullptr;
 
     g_strAppPath = AppPathOf(wl::ExecutablePath());
-    SetSettingsFolder(g_strAppPath);
-    g_strOutlookPath = ReadRegistryString(HKEY_LOCAL_MACHINE,
-                                          L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\OUTLOOK.EXE", L"");
+    SetSettingsFolder(ChooseSettingsFolder(g_strAppPath));
+    g_strOutlookPath = ReadOutlookPath();
     ReadStartupSettings();
 
     auto window = std::make_shared<frmMain>();

@@ -53,7 +53,12 @@ void Measure(int n, bool restrictMissing)
     if (restrictMissing) standin.Command("fail Items.Restrict");
 
     auto window = std::make_shared<frmMain>();
-    window->Load();  // connects; overdue tracking is off in the settings file
+    window->Load();  // connects once the message loop runs; overdue tracking is off in the settings file
+    while (window->StartUpPending()) {
+        MSG msg;
+        if (::GetMessageW(&msg, nullptr, 0, 0) <= 0) break;
+        ::DispatchMessageW(&msg);
+    }
     g_blnTrackOverdueTasks = true;
 
     for (int pass = 1; pass <= 2; ++pass) {

@@ -38,6 +38,7 @@ add_library(wendlock_app STATIC
     core/Dispatch.cpp
     core/Settings.cpp
     core/Registry.cpp
+    core/Processes.cpp
     core/basINI.cpp
     core/basTimer.cpp
     core/TrayIcons.cpp

@@ -8,4 +8,10 @@
 
 // The text of a registry value (empty name: the key's default value), or empty
 // when the key cannot be opened or the value is missing.
-std::wstring ReadRegistryString(HKEY root, std::wstring_view keyPath, std::wstring_view valueName);
+// view: 0 for the caller's own, or KEY_WOW64_64KEY / KEY_WOW64_32KEY.
+std::wstring ReadRegistryString(HKEY root, std::wstring_view keyPath, std::wstring_view valueName, REGSAM view = 0);
+
+// The full path of OUTLOOK.EXE from its App Paths entry, in the 64-bit view
+// and then the 32-bit one (where a 32-bit Office registers it), without
+// quotes; empty when Outlook is not registered.
+std::wstring ReadOutlookPath();

@@ -2,6 +2,9 @@
 
 #include "core/SettingsRules.h"
 #include "core/basINI.h"
+#include "core/win32.h"
+
+#include <shlobj.h>
 
 std::wstring g_strAppPath;
 std::wstring g_strOutlookPath;
@@ -19,6 +22,41 @@ std::wstring AppPathOf(std::wstring_view exePath)
     if (folder.size() == 2 && folder[1] == L':') folder += L'\\';
     if (folder.size() > 3) folder += L'\\';
     return folder;
+}
+
+bool FolderIsWritable(const std::wstring& folder)
+{
+    std::wstring probe = folder + L"wendlock-" + std::to_wstring(::GetCurrentProcessId()) + L".tmp";
+    wl::UniqueFile file(::CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                      FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+    return static_cast<bool>(file);
+}
+
+std::wstring PerUserFolder()
+{
+    PWSTR roaming = nullptr;
+    std::wstring folder;
+    if (SUCCEEDED(::SHGetKnownFolderPath(FOLDERID_RoamingAppData, KF_FLAG_DEFAULT, nullptr, &roaming)))
+        folder = std::wstring(roaming) + L"\\Wendlock\\";
+    ::CoTaskMemFree(roaming);
+    return folder;
+}
+
+std::wstring ChooseSettingsFolder(const std::wstring& programFolder)
+{
+    if (FolderIsWritable(programFolder)) return programFolder;
+    std::wstring perUser = PerUserFolder();
+    if (perUser.empty()) return programFolder;  // nowhere better: as before
+    (void)::CreateDirectoryW(perUser.c_str(), nullptr);  // exists already, or is made now
+    return perUser;
+}
+
+std::wstring LinksFolder()
+{
+    const std::wstring& settings = SettingsFolder();
+    if (settings != g_strAppPath && ::GetFileAttributesW((settings + L"newlnks.ini").c_str()) != INVALID_FILE_ATTRIBUTES)
+        return settings;
+    return g_strAppPath;
 }
 
 void ReadStartupSettings()

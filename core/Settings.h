@@ -23,6 +23,21 @@ extern bool g_blnTrackOverdueTasks;
 // keeps its one backslash, any other folder gets one appended.
 std::wstring AppPathOf(std::wstring_view exePath);
 
+// Where the settings file belongs: the program folder when the user may write
+// there (a portable copy), else the per-user folder %APPDATA%\Wendlock\,
+// created when it is chosen. A standard user cannot write beside a program in
+// Program Files, and nothing redirects the write (the manifest turns UAC's
+// file virtualization off), so settings kept there would be lost.
+std::wstring ChooseSettingsFolder(const std::wstring& programFolder);
+// Whether the user may create files in the folder: found by creating one,
+// since access rights count, not the read-only attribute.
+bool FolderIsWritable(const std::wstring& folder);
+// The per-user folder of the program's files, ending in a backslash.
+std::wstring PerUserFolder();
+// Where newlnks.ini is read from: the settings folder when it holds one, else
+// the program folder (the example that came with the program).
+std::wstring LinksFolder();
+
 // Reads the five settings from the settings file into the globals.
 void ReadStartupSettings();
 // Writes them back, in the order the file has always had them.

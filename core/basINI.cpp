@@ -35,19 +35,17 @@ IniPlace SettingsPlace() { return IniPlace{L"settings", SettingsFolder(), Settin
 
 std::wstring ReadIniSetting(const IniValue& key, const IniPlace& place)
 {
-    std::string section = wl::ToAnsi(place.Section);
-    std::string path = wl::ToAnsi(place.Folder + place.FileName);
-    std::string buffer(512, ' ');
-    DWORD n = ::GetPrivateProfileStringA(section.c_str(), wl::ToAnsi(key.Text()).c_str(), "", buffer.data(),
+    std::wstring path = place.Folder + place.FileName;
+    std::wstring buffer(512, L' ');
+    DWORD n = ::GetPrivateProfileStringW(place.Section.c_str(), key.Text().c_str(), L"", buffer.data(),
                                          static_cast<DWORD>(buffer.size()), path.c_str());
     buffer.resize(n);
-    return wl::FromAnsi(buffer);
+    return buffer;
 }
 
-void WriteIniSetting(const IniValue& key, const IniValue& value, const IniPlace& place)
+bool WriteIniSetting(const IniValue& key, const IniValue& value, const IniPlace& place)
 {
-    std::string section = wl::ToAnsi(place.Section);
-    std::string path = wl::ToAnsi(place.Folder + place.FileName);
-    (void)::WritePrivateProfileStringA(section.c_str(), wl::ToAnsi(key.Text()).c_str(),
-                                       wl::ToAnsi(value.Text()).c_str(), path.c_str());
+    std::wstring path = place.Folder + place.FileName;
+    return ::WritePrivateProfileStringW(place.Section.c_str(), key.Text().c_str(), value.Text().c_str(),
+                                        path.c_str()) != FALSE;
 }

@@ -1,6 +1,7 @@
 // Access to the program's INI files: the settings file and, with an explicit
-// place, the links file. The 8-bit profile functions are used on purpose, so
-// files written by earlier versions read the same.
+// place, the links file. The wide profile functions take any path; they read
+// files written in the system's code page as the 8-bit ones did, and files
+// saved as UTF-16 with a byte-order mark as Unicode.
 #pragma once
 
 #include <cstdint>
@@ -41,4 +42,5 @@ std::wstring SettingsFileName();
 IniPlace SettingsPlace();
 
 std::wstring ReadIniSetting(const IniValue& key, const IniPlace& place = SettingsPlace());
-void WriteIniSetting(const IniValue& key, const IniValue& value, const IniPlace& place = SettingsPlace());
+// Whether the system wrote the value.
+bool WriteIniSetting(const IniValue& key, const IniValue& value, const IniPlace& place = SettingsPlace());

@@ -27,8 +27,6 @@ std::wstring Widen(std::string_view text, UINT codePage)
 
 }  // namespace
 
-std::string ToAnsi(std::wstring_view text) { return Narrow(text, CP_ACP); }
-std::wstring FromAnsi(std::string_view text) { return Widen(text, CP_ACP); }
 std::string ToUtf8(std::wstring_view text) { return Narrow(text, CP_UTF8); }
 std::wstring FromUtf8(std::string_view text) { return Widen(text, CP_UTF8); }
 

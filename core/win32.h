@@ -228,10 +228,7 @@ private:
     VARIANT m_v;
 };
 
-// Text conversions between the program's UTF-16 strings and the system's
-// 8-bit code page, which the INI and registry functions use.
-std::string ToAnsi(std::wstring_view text);
-std::wstring FromAnsi(std::string_view text);
+// Text conversions between the program's UTF-16 strings and UTF-8.
 std::string ToUtf8(std::wstring_view text);
 std::wstring FromUtf8(std::string_view text);
 

@@ -1,6 +1,8 @@
 #include "OutlookConnection.h"
 
 #include "core/OutlookWork.h"
+#include "core/Processes.h"
+#include "core/Registry.h"
 #include "core/Settings.h"
 
 #include <algorithm>
@@ -31,6 +33,20 @@ void QuitWord(wl::Dispatch word) noexcept
 
 }  // namespace
 
+// Told on a thread of the pool when Outlook's process ends; posts to the
+// window, with the connection it belongs to.
+struct OutlookConnection::ProcessWait {
+    HWND window;
+    unsigned generation;
+    HANDLE wait = nullptr;
+
+    static void CALLBACK Signalled(PVOID context, BOOLEAN)
+    {
+        auto* self = static_cast<ProcessWait*>(context);
+        ::PostMessageW(self->window, kProcessEndedMessage, self->generation, 0);
+    }
+};
+
 OutlookConnection::OutlookConnection(Owner& owner) : m_owner(owner) {}
 
 OutlookConnection::~OutlookConnection()
@@ -44,15 +60,21 @@ void OutlookConnection::Attach(HWND window)
     m_window = window;
     g_watchWindow = window;
     wl::SetServerGoneObserver(&NotifyServerGone);
-    ::SetTimer(m_window, kProbeTimer, m_probeMs, nullptr);
+}
+
+void OutlookConnection::Watch()
+{
+    m_watching = m_window != nullptr;
+    UpdateProbe();
 }
 
 void OutlookConnection::Detach() noexcept
 {
     if (!m_window) return;
+    StopWatchingServerProcess();
     ::KillTimer(m_window, kProbeTimer);
     ::KillTimer(m_window, kReconnectTimer);
-    m_reconnectPending = false;
+    m_probing = m_watching = m_reconnectPending = false;
     if (g_watchWindow == m_window) g_watchWindow = nullptr;
     m_window = nullptr;
 }
@@ -62,6 +84,10 @@ bool OutlookConnection::OnMessage(UINT message, WPARAM wParam)
     switch (message) {
     case kQuitMessage: OnQuit(); return true;
     case kGoneMessage: CheckConnection(); return true;
+    case kProcessEndedMessage:
+        if (m_process && wParam == m_generation) m_serverEnded = true;
+        OnServerEnded();
+        return true;
     case WM_TIMER:
         if (wParam == kProbeTimer) {
             CheckConnection();
@@ -79,6 +105,10 @@ bool OutlookConnection::OnMessage(UINT message, WPARAM wParam)
 void OutlookConnection::Open(bool keepWord)
 {
     OutlookWork work;
+    struct Finally {
+        OutlookConnection& self;
+        ~Finally() { self.UpdateProbe(); }
+    } probeAsNeeded{*this};
     if (keepWord) {
         if (!m_objWord) m_objWord = wl::Dispatch::Create(L"Word.Application");
     } else if (m_objWord) {
@@ -86,11 +116,20 @@ void OutlookConnection::Open(bool keepWord)
         m_objWord.Reset();
     }
 
-    wl::Dispatch application = wl::Dispatch::Create(L"Outlook.Application");
+    wl::Dispatch application;
+    try {
+        application = wl::Dispatch::Create(L"Outlook.Application");
+    } catch (const wl::ComError& error) {
+        m_outlookMissing = IsNotInstalled(error.Code());
+        throw;
+    }
+    m_outlookMissing = false;
+    StopWatchingServerProcess();
     ++m_generation;  // events of the previous object are stale from here on
     m_objOutlook.Set(std::move(application), this);
     m_objInbox = m_objOutlook->Call(L"GetNamespace", L"MAPI").Call(L"GetDefaultFolder", kInbox).Object();
     m_blnOutlookLoaded = true;
+    WatchServerProcess();
 }
 
 void OutlookConnection::Close() noexcept
@@ -102,9 +141,65 @@ void OutlookConnection::Close() noexcept
 
 void OutlookConnection::Reset() noexcept
 {
+    StopWatchingServerProcess();
     m_objInbox.Reset();
     m_objOutlook.Reset();  // disconnects the events, then releases Outlook without telling it to quit
     m_blnOutlookLoaded = false;
+    UpdateProbe();
+}
+
+wl::UniqueHandle OutlookConnection::ServerProcess() const
+{
+    HANDLE copy = nullptr;
+    if (m_process)
+        (void)::DuplicateHandle(::GetCurrentProcess(), m_process.get(), ::GetCurrentProcess(), &copy, SYNCHRONIZE,
+                                FALSE, 0);
+    return wl::UniqueHandle(copy);
+}
+
+void OutlookConnection::WatchServerProcess()
+{
+    // Outlook runs once in a session: the process of that name is the one
+    // that serves the connection. Its end is noticed at once, without a call.
+    std::wstring outlook = ReadOutlookPath();
+    m_process = FindProgramProcess(outlook.empty() ? std::wstring(L"OUTLOOK.EXE") : outlook);
+    if (!m_process || !m_window) return;
+    auto wait = std::make_unique<ProcessWait>(ProcessWait{m_window, m_generation});
+    if (!::RegisterWaitForSingleObject(&wait->wait, m_process.get(), &ProcessWait::Signalled, wait.get(), INFINITE,
+                                       WT_EXECUTEONLYONCE)) {
+        m_process.reset();  // no wait: the probe takes over
+        return;
+    }
+    m_processWait = std::move(wait);
+}
+
+void OutlookConnection::StopWatchingServerProcess() noexcept
+{
+    if (m_processWait) {
+        // Waits for a callback that is running: the context goes after it.
+        (void)::UnregisterWaitEx(m_processWait->wait, INVALID_HANDLE_VALUE);
+        m_processWait.reset();
+    }
+    m_process.reset();
+    m_serverEnded = false;
+}
+
+void OutlookConnection::UpdateProbe() noexcept
+{
+    // Asked now and then only while connected without knowing the process,
+    // or while a connection is wanted and not there.
+    bool probe = m_watching && m_window &&
+                 (m_blnOutlookLoaded ? !m_process : g_blnKeepOutlookLoaded && !m_outlookMissing);
+    if (probe == m_probing) return;
+    m_probing = probe;
+    if (probe) ::SetTimer(m_window, kProbeTimer, m_probeMs, nullptr);
+    else ::KillTimer(m_window, kProbeTimer);
+}
+
+bool OutlookConnection::IsNotInstalled(HRESULT hr) noexcept
+{
+    // No class by that name, or a name without a class behind it.
+    return hr == CO_E_CLASSSTRING || hr == REGDB_E_CLASSNOTREG;
 }
 
 void OutlookConnection::SetQuitting(bool quitting) noexcept
@@ -118,7 +213,7 @@ void OutlookConnection::SetWatch(UINT probeMs, UINT firstPauseMs, UINT longestPa
     m_probeMs = probeMs;
     m_firstPauseMs = m_reconnectPauseMs = firstPauseMs;
     m_longestPauseMs = longestPauseMs;
-    if (m_window) ::SetTimer(m_window, kProbeTimer, m_probeMs, nullptr);
+    if (m_probing) ::SetTimer(m_window, kProbeTimer, m_probeMs, nullptr);
 }
 
 // Events arrive while a call into Outlook may still wait for its answer:
@@ -146,6 +241,16 @@ void OutlookConnection::OnQuit()
     if (quit && m_quitGeneration == m_generation && m_blnOutlookLoaded && !m_quitting && m_window) Lost();
 }
 
+void OutlookConnection::OnServerEnded()
+{
+    if (!m_serverEnded || !m_window || m_quitting) return;
+    if (OutlookWork::InProgress()) {
+        OutlookWork::Defer(m_window, kProcessEndedMessage);
+        return;
+    }
+    if (m_blnOutlookLoaded) Lost();
+}
+
 void OutlookConnection::CheckConnection()
 {
     if (!m_window || m_quitting || OutlookWork::InProgress()) return;  // the next tick looks again
@@ -168,7 +273,7 @@ void OutlookConnection::Lost()
 
 void OutlookConnection::ScheduleReconnect()
 {
-    if (!g_blnKeepOutlookLoaded || !m_window) return;
+    if (!g_blnKeepOutlookLoaded || !m_window || m_outlookMissing) return;
     m_reconnectPending = ::SetTimer(m_window, kReconnectTimer, m_reconnectPauseMs, nullptr) != 0;
 }
 

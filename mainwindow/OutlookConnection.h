@@ -1,13 +1,17 @@
 // What the program holds of Outlook: its Application with its events, the
 // default Inbox, and a kept Word. And the watch over it: Outlook may quit,
 // crash or be ended while the program holds it; the connection notices (the
-// Quit event, a call that finds the process gone, a probe now and then) and
-// tells its owner, then connects again after pauses that grow while Outlook
-// cannot be started.
+// Quit event, the end of Outlook's process, a call that finds the process
+// gone) and tells its owner, then connects again after pauses that grow while
+// Outlook cannot be started. Only where Outlook's process cannot be found is
+// it asked now and then whether it is still there; otherwise nothing is done
+// while nothing happens.
 #pragma once
 
 #include "core/Dispatch.h"
 #include "mainwindow/OutlookEvents.h"
+
+#include <memory>
 
 class OutlookConnection final : private IOutlookEventHandler {
 public:
@@ -30,6 +34,7 @@ public:
     // hands them to OnMessage.
     static constexpr UINT kQuitMessage = WM_APP + 11;
     static constexpr UINT kGoneMessage = WM_APP + 12;
+    static constexpr UINT kProcessEndedMessage = WM_APP + 14;
     static constexpr UINT_PTR kProbeTimer = 1;
     static constexpr UINT_PTR kReconnectTimer = 2;
 
@@ -39,8 +44,10 @@ public:
     // Lets go of everything quietly: Word is not told to quit.
     ~OutlookConnection();
 
-    // The watch runs on the window from Attach until Detach.
+    // Messages and timers go to the window from Attach until Detach; the
+    // watch runs from Watch (the end of start-up) until Detach.
     void Attach(HWND window);
+    void Watch();
     void Detach() noexcept;
     // Whether the message or timer was the connection's (and is now handled).
     bool OnMessage(UINT message, WPARAM wParam);
@@ -60,6 +67,18 @@ public:
     const wl::Dispatch& Outlook() const noexcept { return m_objOutlook.Get(); }
     bool EventsConnected() const noexcept { return m_objOutlook.EventsConnected(); }
     bool WordLoaded() const noexcept { return static_cast<bool>(m_objWord); }
+    // The process of the connected Outlook, to wait for its end; none when it
+    // could not be found. Whether the connection waits for it, and whether it
+    // asks Outlook now and then instead.
+    wl::UniqueHandle ServerProcess() const;
+    bool WatchingServerProcess() const noexcept { return static_cast<bool>(m_process); }
+    bool Probing() const noexcept { return m_probing; }
+
+    // Classic Outlook is not installed (only the new Outlook, which no other
+    // program can drive, or none): found by the last Open. Nothing retries
+    // on its own then; the user's own requests still try.
+    bool OutlookMissing() const noexcept { return m_outlookMissing; }
+    static bool IsNotInstalled(HRESULT hr) noexcept;
 
     // While Outlook is quit on purpose (Clean Up), its Quit event and a dead
     // connection start no reconnect; a Quit event still on its way when this
@@ -79,6 +98,10 @@ private:
     void OnOutlookReminder(const wl::Dispatch& item) override;
     void OnOutlookQuit() override;
     void OnQuit();
+    void OnServerEnded();
+    void WatchServerProcess();
+    void StopWatchingServerProcess() noexcept;
+    void UpdateProbe() noexcept;
     void CheckConnection();
     void Lost();
     void OnReconnectTimer();
@@ -91,6 +114,15 @@ private:
     wl::Dispatch m_objWord;
     bool m_blnOutlookLoaded = false;
 
+    // Outlook's process and the thread pool's wait for its end.
+    struct ProcessWait;
+    wl::UniqueHandle m_process;
+    std::unique_ptr<ProcessWait> m_processWait;
+    bool m_serverEnded = false;
+
+    bool m_outlookMissing = false;
+    bool m_watching = false;
+    bool m_probing = false;
     unsigned m_generation = 0;  // counts the connections made, to tell a stale Quit event
     bool m_pendingQuit = false;
     unsigned m_quitGeneration = 0;

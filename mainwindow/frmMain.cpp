@@ -62,25 +62,37 @@ void frmMain::Form_Load()
     BuildStartFolderMenu();
     BuildLinkMenu();
 
+    // The icon comes first, disconnected, and the delay runs on a timer: the
+    // user sees the program at once, and it answers Windows meanwhile.
+    ShowTrayIcon(TrayBox(), g_strAppPath + L"olicod.ico", wl::LoadStr(IDS_TIP_OUTLOOK));
+    m_displayAtStart = wl::FlagFromKey(ReadIniSetting(L"DisplayOutlookAtStart"));
+    UINT delayMs = 0;
+    if (m_displayAtStart || g_blnKeepOutlookLoaded)
+        delayMs = static_cast<UINT>(wl::LoadDelayFromKey(ReadIniSetting(L"LoadDelay")));
+    m_startUpPending = true;
+    ::SetTimer(Hwnd(), kStartUpTimer, delayMs, nullptr);
+}
+
+void frmMain::OnStartUpTimer()
+{
+    ::KillTimer(Hwnd(), kStartUpTimer);
+    if (!m_startUpPending) return;
+    if (OutlookWork::InProgress()) {
+        ::SetTimer(Hwnd(), kStartUpTimer, USER_TIMER_MINIMUM, nullptr);  // after the call in progress
+        return;
+    }
+    m_startUpPending = false;
     try {
-        if (wl::FlagFromKey(ReadIniSetting(L"DisplayOutlookAtStart"))) {
-            ::Sleep(static_cast<DWORD>(wl::LoadDelayFromKey(ReadIniSetting(L"LoadDelay"))));
-            DisplayOutlook(StartFolder::Configured);
-        } else if (g_blnKeepOutlookLoaded) {
-            ::Sleep(static_cast<DWORD>(wl::LoadDelayFromKey(ReadIniSetting(L"LoadDelay"))));
-            LoadOutlook();
-        }
-    } catch (const wl::ComError&) {
+        if (m_displayAtStart) DisplayOutlook(StartFolder::Configured);
+        else if (g_blnKeepOutlookLoaded && !OutlookLoaded()) LoadOutlook();
+    } catch (const wl::ComError& error) {
         // Outlook could not be started: say so once, and run on disconnected.
-        // The tray icon, added below, shows the disconnected look.
-        MessageBox(wl::LoadStr(IDS_OUTLOOK_START_FAILED), MB_OK | MB_ICONEXCLAMATION);
         m_connection.Reset();
+        MessageBox(ConnectFailedText(error), MB_OK | MB_ICONEXCLAMATION);
+        if (m_unloaded) return;
         m_connection.ScheduleReconnect();
     }
-
-    ShowTrayIcon(TrayBox(), g_strAppPath + (g_blnKeepOutlookLoaded && OutlookLoaded() ? L"olico.ico" : L"olicod.ico"),
-                 wl::LoadStr(IDS_TIP_OUTLOOK));
-
+    m_connection.Watch();
     if (g_blnTrackOverdueTasks) (void)ScanForOverdueTasks();
 }
 
@@ -179,8 +191,8 @@ int frmMain::MessageBox(const std::wstring& text, UINT flags)
 
 void frmMain::ShowTrayConnected(bool connected)
 {
-    ShowTrayIcon(TrayBox(), g_strAppPath + (connected ? L"olico.ico" : L"olicod.ico"), wl::LoadStr(IDS_TIP_OUTLOOK),
-                 true);
+    UINT tip = !connected && m_connection.OutlookMissing() ? IDS_TIP_NO_OUTLOOK : IDS_TIP_OUTLOOK;
+    ShowTrayIcon(TrayBox(), g_strAppPath + (connected ? L"olico.ico" : L"olicod.ico"), wl::LoadStr(tip), true);
 }
 
 // The connection's owner
@@ -240,6 +252,10 @@ bool frmMain::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& res
         return true;
     case WM_APP_OUTLOOK_REMINDER:
         ProcessReminders();
+        return true;
+    case WM_TIMER:
+        if (wParam == kStartUpTimer) OnStartUpTimer();
+        else if (wParam == kCleanUpTimer) OnCleanUpTimer();
         return true;
     case WM_COMMAND:
         if (!OutlookWork::InProgress()) OnCommand(LOWORD(wParam), HIWORD(wParam));

@@ -79,6 +79,11 @@ public:
     bool ReconnectPending() const noexcept { return m_connection.ReconnectPending(); }
     UINT ReconnectPauseMs() const noexcept { return m_connection.ReconnectPauseMs(); }
 
+    // Whether the work that follows the start-up delay is still to come, and
+    // whether Clean Up waits for Outlook to end.
+    bool StartUpPending() const noexcept { return m_startUpPending; }
+    bool CleaningUp() const noexcept { return m_cleanUpWaiting; }
+
     // State, for the tray menu and for tests
     bool OutlookLoaded() const noexcept { return m_connection.Loaded(); }
     bool OutlookEventsConnected() const noexcept { return m_connection.EventsConnected(); }
@@ -96,16 +101,25 @@ protected:
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
 
 private:
+    // The window's own timers, besides the connection's.
+    static constexpr UINT_PTR kStartUpTimer = OutlookConnection::kReconnectTimer + 1;
+    static constexpr UINT_PTR kCleanUpTimer = OutlookConnection::kReconnectTimer + 2;
+
     // OutlookConnection::Owner
     void OutlookReminder(const wl::Dispatch& item) override;
     void OutlookLost() override;
     void OutlookReconnect() override;
 
     void OnInitDialog();
+    void OnStartUpTimer();
+    void OnCleanUpTimer();
+    void FinishCleanUp();
     void OnCommand(int id, int notification);
     void OnEndSession();
     void ProcessReminders();
     void ShowTrayConnected(bool connected);
+    // What the user is told when Outlook cannot be connected.
+    std::wstring ConnectFailedText(const wl::ComError& error) const;
     void BuildStartFolderMenu();
     void BuildLinkMenu();
     void StartLink(std::int16_t index);
@@ -135,6 +149,16 @@ private:
 
     // Reminders wait here for the message loop (see OutlookWork)
     std::deque<wl::Dispatch> m_pendingReminders;
+
+    // Start-up: the delay runs on a timer, so the icon is there and the
+    // program answers meanwhile.
+    bool m_startUpPending = false;
+    bool m_displayAtStart = false;
+
+    // Clean Up waits for the Outlook it quit to end before it starts one.
+    bool m_cleanUpWaiting = false;
+    wl::UniqueHandle m_quittingOutlook;
+    ULONGLONG m_cleanUpStarted = 0;
 
     bool m_quitOnUnload = false;
     bool m_unloaded = false;

@@ -65,10 +65,10 @@ void frmMain::cmdOK_Click()
             g_blnKeepOutlookLoaded = false;
             UnloadOutlook();
         }
-    } catch (const wl::ComError&) {
+    } catch (const wl::ComError& error) {
         // The settings are taken; only the connection failed. The dialog
         // closes as confirmed, and the tray icon shows the disconnected look.
-        MessageBox(wl::LoadStr(IDS_OUTLOOK_START_FAILED), MB_OK | MB_ICONEXCLAMATION);
+        MessageBox(ConnectFailedText(error), MB_OK | MB_ICONEXCLAMATION);
     }
 
     if (Checked(IDC_CHKREMINDERS)) {

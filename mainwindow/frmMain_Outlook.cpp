@@ -24,8 +24,21 @@ double Now()
 
 void frmMain::LoadOutlook()
 {
-    m_connection.Open(g_blnKeepWordLoaded);
+    try {
+        m_connection.Open(g_blnKeepWordLoaded);
+    } catch (const wl::ComError&) {
+        if (m_connection.OutlookMissing()) ShowTrayConnected(false);  // the tip says why
+        throw;
+    }
     ShowTrayConnected(true);
+}
+
+std::wstring frmMain::ConnectFailedText(const wl::ComError& error) const
+{
+    if (OutlookConnection::IsNotInstalled(error.Code())) return wl::LoadStr(IDS_OUTLOOK_NOT_INSTALLED);
+    // COM does not connect a program running as administrator to one that is not.
+    if (error.Code() == CO_E_SERVER_EXEC_FAILURE) return wl::LoadStr(IDS_OUTLOOK_EXEC_FAILED);
+    return wl::LoadStr(IDS_OUTLOOK_START_FAILED);
 }
 
 void frmMain::UnloadOutlook() noexcept

@@ -10,7 +10,11 @@
 
 namespace {
 
-constexpr DWORD kCleanUpPauseMs = 6000;
+// Clean Up waits for the Outlook it quit to end, at most this long; when its
+// process is not known, it waits the pause Outlook has always been given.
+constexpr ULONGLONG kCleanUpLongestWaitMs = 60'000;
+constexpr ULONGLONG kCleanUpPauseMs = 6'000;
+constexpr UINT kCleanUpPollMs = 250;
 
 // Runs one step of a handler whose failures are ignored step by step.
 template <class F>
@@ -23,8 +27,8 @@ void Step(F step) noexcept
     }
 }
 
-// The links file, beside the executable.
-IniPlace LinksFile() { return IniPlace{L"settings", g_strAppPath, L"newlnks.ini"}; }
+// The links file: the user's own, or the example beside the executable.
+IniPlace LinksFile() { return IniPlace{L"settings", LinksFolder(), L"newlnks.ini"}; }
 
 // The version the build gives every part of the program (major.minor.patch).
 std::wstring VersionText()
@@ -57,7 +61,7 @@ std::wstring FindOnPath(const std::wstring& name)
 void frmMain::picTrayBox_MouseMove(long trayMessage)
 {
     m_lngTrayMsg = trayMessage;
-    if (m_blnInTrayEvent) return;  // an action, the popup or a dialog is running
+    if (m_blnInTrayEvent || m_cleanUpWaiting) return;  // an action, the popup, a dialog or Clean Up is running
     FlagScope busy(m_blnInTrayEvent);
 
     switch (m_lngTrayMsg) {
@@ -105,13 +109,21 @@ void frmMain::mnuFile_Click(FileMenu index)
     case FileMenu::CleanUp: {
         // Outlook's Quit event that follows is the program's own doing.
         m_connection.SetQuitting(true);
+        wl::UniqueHandle outlook = m_connection.ServerProcess();
         Step([&] { (void)m_connection.Outlook().Call(L"Quit"); });
-        if (OutlookLoaded()) {
-            UnloadOutlook();
-            ::Sleep(kCleanUpPauseMs);  // Outlook needs the time to end before it is started again
+        if (!OutlookLoaded()) {
+            FinishCleanUp();
+            break;
         }
-        m_connection.SetQuitting(false);
-        if (g_blnKeepOutlookLoaded) Step([&] { LoadOutlook(); });
+        UnloadOutlook();
+        // Outlook may take far longer than a few seconds to close its data
+        // file, and until its process has ended a new connection would be
+        // to the dying one: wait for it on a timer, answering Windows
+        // meanwhile; tray clicks are dropped until it is done.
+        m_quittingOutlook = std::move(outlook);
+        m_cleanUpStarted = ::GetTickCount64();
+        m_cleanUpWaiting = true;
+        ::SetTimer(Hwnd(), kCleanUpTimer, kCleanUpPollMs, nullptr);
         break;
     }
     case FileMenu::Options:
@@ -129,6 +141,23 @@ void frmMain::mnuFile_Click(FileMenu index)
     }
 }
 
+void frmMain::OnCleanUpTimer()
+{
+    ULONGLONG waited = ::GetTickCount64() - m_cleanUpStarted;
+    bool ended = m_quittingOutlook ? ::WaitForSingleObject(m_quittingOutlook.get(), 0) == WAIT_OBJECT_0
+                                   : waited >= kCleanUpPauseMs;
+    if (ended || waited >= kCleanUpLongestWaitMs) FinishCleanUp();
+}
+
+void frmMain::FinishCleanUp()
+{
+    ::KillTimer(Hwnd(), kCleanUpTimer);
+    m_cleanUpWaiting = false;
+    m_quittingOutlook.reset();
+    m_connection.SetQuitting(false);
+    if (g_blnKeepOutlookLoaded) Step([&] { LoadOutlook(); });
+}
+
 std::wstring frmMain::AboutText()
 {
     long explorers = 0;
@@ -139,16 +168,16 @@ std::wstring frmMain::AboutText()
     }
     return wl::LoadStr(IDS_APP_TITLE) + L"\r\n" + wl::LoadStr(IDS_AUTHOR) + L"\r\n" + wl::LoadStr(IDS_VERSION_PREFIX) +
            VersionText() + L"\r\n" + wl::LoadStr(IDS_COPYRIGHT) + L"\r\n\r\n" + wl::LoadStr(IDS_LOADED_EXPLORERS) +
-           wl::IntegerText(explorers);
+           wl::IntegerText(explorers) + L"\r\n" + wl::LoadStr(IDS_SETTINGS_FILE) + SettingsFolder() + SettingsFileName();
 }
 
 void frmMain::mnuView_Click(std::int16_t index)
 {
     try {
         DisplayOutlook(static_cast<StartFolder>(StartFolderData(index)));
-    } catch (const wl::ComError&) {
+    } catch (const wl::ComError& error) {
         // Outlook could not be started at all; DisplayOutlook reports only what happens after.
-        MessageBox(wl::LoadStr(IDS_OUTLOOK_START_FAILED), MB_OK | MB_ICONEXCLAMATION);
+        MessageBox(ConnectFailedText(error), MB_OK | MB_ICONEXCLAMATION);
     }
 }
 

@@ -72,4 +72,8 @@
 #define IDS_BUTTON_REFRESH      23
 #define IDS_ITEM_UNREADABLE     24
 #define IDS_DISPLAY_FAILED      25
+#define IDS_SETTINGS_FILE       26
+#define IDS_OUTLOOK_NOT_INSTALLED 27
+#define IDS_OUTLOOK_EXEC_FAILED 28
+#define IDS_TIP_NO_OUTLOOK      29
 #define IDS_START_FOLDER_FIRST  100   // the ten captions of cmbStartIn, in list order

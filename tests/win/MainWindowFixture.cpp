@@ -23,6 +23,8 @@ void MainWindowFixture::LoadWindow()
     ReadStartupSettings();
     window = std::make_shared<frmMain>();
     window->Load();
+    // What follows the start-up delay runs from the message loop.
+    PumpUntil([&] { return !window->Loaded() || !window->StartUpPending(); }, std::chrono::seconds(20));
 }
 
 std::wstring MainWindowFixture::TrayFile() const
@@ -53,6 +55,27 @@ MainWindowFixture::RefuseOutlook::~RefuseOutlook()
     ::DeleteFileW(m_file.c_str());
     // A refusing stand-in ends by itself shortly after.
     ::Sleep(300);
+}
+
+MainWindowFixture::OutlookNotInstalled::OutlookNotInstalled()
+{
+    standin::StandIn::EndRunning();
+    std::wstring exe = standin::StandIn::DefaultExePath();
+    std::wstring command = L"\"" + exe + L"\" /unregserver";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    if (!::CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
+        ADD_FAILURE() << "cannot unregister the stand-in: " << ::GetLastError();
+        return;
+    }
+    wl::UniqueHandle process(info.hProcess), thread(info.hThread);
+    ::WaitForSingleObject(process.get(), 30000);
+}
+
+MainWindowFixture::OutlookNotInstalled::~OutlookNotInstalled()
+{
+    standin::StandIn::EnsureRegistered(standin::StandIn::DefaultExePath());
 }
 
 }  // namespace test

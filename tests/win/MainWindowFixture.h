@@ -22,7 +22,8 @@ protected:
     void WriteSettings(const std::string& content) { WriteTextFile(folder.SettingsFile(), content); }
     // Starts the stand-in with "option linger" and the given scenario lines.
     void StartStandIn(const std::string& scenario = {});
-    // Reads the settings as start-up does and loads a main window.
+    // Reads the settings as start-up does, loads a main window, and lets it
+    // finish what follows the start-up delay.
     void LoadWindow();
     // The file name and tip of the main tray icon, empty when none is shown.
     std::wstring TrayFile() const;
@@ -36,6 +37,13 @@ protected:
 
     private:
         std::wstring m_file;
+    };
+
+    // While it lives, Outlook is not installed: the stand-in is unregistered.
+    class OutlookNotInstalled {
+    public:
+        OutlookNotInstalled();
+        ~OutlookNotInstalled();
     };
 
     ProgramFolder folder;

@@ -7,9 +7,12 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 using standin::CountLines;
 using standin::HasLine;
 using standin::InOrder;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -84,9 +87,32 @@ TEST_F(StartUp, OutlookThatCannotStartGivesAMessageAndADisconnectedIcon)
     ASSERT_EQ(boxes.Texts().size(), 1u);
     EXPECT_NE(boxes.Texts()[0].find(L"could not connect to Outlook"), std::wstring::npos)
         << test::Narrow(boxes.Texts()[0]);
+    EXPECT_NE(boxes.Texts()[0].find(L"administrator"), std::wstring::npos);  // the usual cause on Windows
     EXPECT_FALSE(window->OutlookLoaded());
     EXPECT_EQ(TrayFile(), L"olicod.ico");
     EXPECT_TRUE(test::ShellHasIcon(window->TrayBox()));
+}
+
+TEST_F(StartUp, WithoutClassicOutlookItSaysSoOnceAndWaitsForTheUser)
+{
+    std::optional<OutlookNotInstalled> notInstalled(std::in_place);
+    test::MessageBoxWatcher boxes;
+    LoadWindow();
+    window->SetConnectionWatch(200, 200, 400);
+    ASSERT_EQ(boxes.Texts().size(), 1u);
+    EXPECT_NE(boxes.Texts()[0].find(L"classic Outlook"), std::wstring::npos) << test::Narrow(boxes.Texts()[0]);
+    EXPECT_EQ(TrayFile(), L"olicod.ico");
+    EXPECT_EQ(TrayTip(), L"Outlook: classic Outlook is not installed");
+    test::Pump(1s);
+    EXPECT_FALSE(window->ReconnectPending());  // nothing tries by itself
+    EXPECT_FALSE(window->Connection().Probing());
+    EXPECT_EQ(boxes.Texts().size(), 1u);
+
+    notInstalled.reset();
+    StartStandIn();
+    window->mnuFile_Click(frmMain::FileMenu::ShowOutlook);  // the user's own request tries again
+    EXPECT_TRUE(window->OutlookLoaded());
+    EXPECT_EQ(TrayTip(), L"Outlook");
 }
 
 TEST_F(StartUp, CloseBoxOnlyHides)

@@ -68,3 +68,20 @@ TEST_F(Program, DamagedSettingsAndLinksStillGiveARunningProgram)
     EXPECT_TRUE(app.WaitForExit(std::chrono::seconds(10)));
     EXPECT_EQ(app.ExitCode(), 0u);
 }
+
+TEST_F(Program, DuringTheStartUpDelayTheIconIsThereAndALogoffEndsItAtOnce)
+{
+    test::WriteTextFile(Folder() + L"wendlock.ini", "[settings]\r\nLoadDelay=60000\r\nStartOutlookIn=9\r\n");
+    StartStandIn();
+    auto app = Start(L"wendlock.exe");
+    ASSERT_TRUE(app.WaitForIcon()) << "no icon during the delay";
+    EXPECT_FALSE(HasLine(standin.Journal(), "CreateObject"));  // still waiting
+
+    auto asked = std::chrono::steady_clock::now();
+    app.EndSession();
+    ASSERT_TRUE(app.WaitForExit(std::chrono::seconds(5)));
+    EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::seconds(1));
+    std::string settings = test::ReadTextFile(Folder() + L"wendlock.ini");
+    EXPECT_NE(settings.find("StartOutlookIn=9"), std::string::npos) << settings;
+    EXPECT_NE(settings.find("DontTrackOverdueTasks=0"), std::string::npos) << settings;
+}

@@ -79,6 +79,26 @@ TEST_F(Resilience, AKilledOutlookIsNoticedByTheWatchAndStartedAgain)
     EXPECT_TRUE(window->OutlookEventsConnected());
 }
 
+TEST_F(Resilience, IdleTheProgramAsksOutlookNothingAndAKilledOutlookIsNoticedAtOnce)
+{
+    StartStandIn();
+    LoadWatchedWindow(200);  // a probe, were there one, would ask five times a second
+    ASSERT_TRUE(window->Connection().WatchingServerProcess());
+    EXPECT_FALSE(window->Connection().Probing());
+    ASSERT_TRUE(standin::ReplyOk(standin.Command("stats-reset")));
+    test::Pump(1500ms);
+    std::string stats = standin.Command("stats");
+    EXPECT_EQ(standin::ReplyValue(stats, "invoke"), "0") << stats;
+    EXPECT_EQ(standin::ReplyValue(stats, "getidsofnames"), "0") << stats;
+
+    ASSERT_TRUE(standin::ReplyOk(standin.Command("kill")));
+    auto killed = std::chrono::steady_clock::now();
+    ASSERT_TRUE(test::PumpUntil([&] { return !window->OutlookLoaded(); }, 5s));
+    EXPECT_LT(std::chrono::steady_clock::now() - killed, 2s);
+    EXPECT_EQ(TrayFile(), L"olicod.ico");
+    EXPECT_TRUE(window->ReconnectPending());
+}
+
 TEST_F(Resilience, AFailingCallAboutAKilledOutlookDropsTheConnection)
 {
     StartStandIn();

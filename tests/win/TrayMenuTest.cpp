@@ -169,18 +169,23 @@ TEST_F(TrayMenu, KeepLoadedOnWhileOutlookCannotStartStaysOnWithoutAConnection)
     EXPECT_TRUE(boxes.Texts().empty());  // the menu reports nothing
 }
 
-TEST_F(TrayMenu, CleanUpQuitsWaitsAndReconnects)
+TEST_F(TrayMenu, CleanUpQuitsWaitsForOutlookToEndAndReconnects)
 {
     StartStandIn();
     LoadWindow();
     standin.ClearJournal();
     auto started = std::chrono::steady_clock::now();
     window->mnuFile_Click(frmMain::FileMenu::CleanUp);
-    EXPECT_GE(std::chrono::steady_clock::now() - started, 6s);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 2s);  // the wait runs on a timer
+    EXPECT_TRUE(window->CleaningUp());
+    EXPECT_EQ(TrayFile(), L"olicod.ico");
+    TrayMessage(WM_LBUTTONUP);  // dropped while Clean Up waits
+    ASSERT_TRUE(test::PumpUntil([&] { return window->OutlookLoaded(); }, 15s));
     auto journal = standin.Journal();
-    EXPECT_TRUE(InOrder(journal, {"Application.Quit()", "Server exit (quit)"}));
+    EXPECT_TRUE(InOrder(journal, {"Application.Quit()", "Server exit (quit)", "CreateObject Outlook.Application"}));
     EXPECT_EQ(CountLines(journal, "CreateObject Outlook.Application"), 1u);  // Outlook started afresh
-    EXPECT_TRUE(window->OutlookLoaded());
+    EXPECT_FALSE(HasLine(journal, "Explorers"));
+    EXPECT_FALSE(window->CleaningUp());
     EXPECT_EQ(TrayFile(), L"olico.ico");
 }
 
@@ -197,7 +202,7 @@ TEST_F(TrayMenu, CleanUpWithKeepLoadedOffStaysDisconnected)
     EXPECT_FALSE(window->OutlookLoaded());
 }
 
-TEST_F(TrayMenu, AboutShowsSixLinesWithVersionAndExplorerCount)
+TEST_F(TrayMenu, AboutShowsVersionExplorerCountAndTheSettingsFile)
 {
     StartStandIn();
     LoadWindow();
@@ -213,18 +218,19 @@ TEST_F(TrayMenu, AboutShowsSixLinesWithVersionAndExplorerCount)
         if (end == std::wstring::npos) break;
         start = end + 2;
     }
-    ASSERT_EQ(lines.size(), 6u) << test::Narrow(text);
+    ASSERT_EQ(lines.size(), 7u) << test::Narrow(text);
     EXPECT_EQ(lines[0], L"Wendlock");
     EXPECT_EQ(lines[2], L"Version: 1.0.0");
     EXPECT_EQ(lines[4], L"");
     EXPECT_EQ(lines[5], L"Loaded explorers 1");
+    EXPECT_EQ(lines[6], L"Settings: " + folder.SettingsFile());
 }
 
 TEST_F(TrayMenu, AboutWithoutAConnectionCountsNoExplorers)
 {
     WriteSettings("[settings]\r\nDontKeepOlLoaded=-1\r\n");
     LoadWindow();
-    EXPECT_EQ(window->AboutText().substr(window->AboutText().rfind(L"\r\n") + 2), L"Loaded explorers 0");
+    EXPECT_NE(window->AboutText().find(L"\r\nLoaded explorers 0\r\n"), std::wstring::npos);
 }
 
 TEST_F(TrayMenu, ChoosingAnItemInThePopupRunsItInsideTheGuard)

@@ -1,0 +1,13 @@
+// Finding a running program's process, to wait for its end.
+#pragma once
+
+#include "core/win32.h"
+
+#include <string>
+
+// The process of the given program in the caller's session, opened to wait on
+// (SYNCHRONIZE) and to read its identity; none when no such process runs or
+// when more than one could be meant. imagePath is the program's full path, or
+// its file name alone when the folder is not known; names compare without
+// regard to case, as Windows does.
+wl::UniqueHandle FindProgramProcess(const std::wstring& imagePath);
