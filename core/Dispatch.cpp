@@ -1,5 +1,7 @@
 #include "Dispatch.h"
 
+#include "core/OutlookWork.h"
+
 #include <algorithm>
 
 namespace wl {
@@ -56,6 +58,57 @@ ServerGoneObserver g_serverGoneObserver = nullptr;
 
 void SetServerGoneObserver(ServerGoneObserver observer) noexcept { g_serverGoneObserver = observer; }
 
+// A busy server
+
+namespace {
+
+UINT g_retryIntervalMs = 250;
+UINT g_retryLimitMs = 30'000;
+
+// Lets sent and posted messages through (timers and paint included) until
+// the time is up; false when the program is asked to end meanwhile.
+bool WaitWithMessagesFlowing(UINT milliseconds)
+{
+    OutlookWork work;
+    const ULONGLONG end = ::GetTickCount64() + milliseconds;
+    for (;;) {
+        MSG msg;
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE | PM_QS_POSTMESSAGE | PM_QS_PAINT | PM_QS_SENDMESSAGE)) {
+            if (msg.message == WM_QUIT) {
+                ::PostQuitMessage(static_cast<int>(msg.wParam));  // for the loop that owns it
+                return false;
+            }
+            ::TranslateMessage(&msg);
+            ::DispatchMessageW(&msg);
+        }
+        ULONGLONG now = ::GetTickCount64();
+        if (now >= end) return true;
+        (void)::MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(end - now),
+                                            QS_POSTMESSAGE | QS_TIMER | QS_PAINT | QS_SENDMESSAGE, 0);
+    }
+}
+
+}  // namespace
+
+void SetBusyRetry(UINT intervalMs, UINT limitMs) noexcept
+{
+    g_retryIntervalMs = intervalMs;
+    g_retryLimitMs = limitMs;
+}
+
+bool IsBusyRejection(HRESULT hr) noexcept { return hr == RPC_E_CALL_REJECTED || hr == RPC_E_SERVERCALL_RETRYLATER; }
+
+HRESULT RetryWhileBusy(const std::function<HRESULT()>& call)
+{
+    HRESULT hr = call();
+    const ULONGLONG start = ::GetTickCount64();
+    while (IsBusyRejection(hr) && ::GetTickCount64() - start < g_retryLimitMs) {
+        if (!WaitWithMessagesFlowing(g_retryIntervalMs)) break;
+        hr = call();
+    }
+    return hr;
+}
+
 // Arguments
 
 Dispatch::Arg::Arg(int v) : Arg(static_cast<long>(v)) {}
@@ -108,8 +161,10 @@ Dispatch Dispatch::Create(std::wstring_view progId)
     CLSID clsid{};
     ThrowIfFailed(::CLSIDFromProgID(std::wstring(progId).c_str(), &clsid));
     ComPtr<IDispatch> object;
-    ThrowIfFailed(::CoCreateInstance(clsid, nullptr, CLSCTX_LOCAL_SERVER | CLSCTX_INPROC_SERVER, IID_IDispatch,
-                                     object.PutVoid()));
+    ThrowIfFailed(RetryWhileBusy([&] {
+        return ::CoCreateInstance(clsid, nullptr, CLSCTX_LOCAL_SERVER | CLSCTX_INPROC_SERVER, IID_IDispatch,
+                                  object.PutVoid());
+    }));
     return Dispatch(std::move(object));
 }
 
@@ -119,7 +174,7 @@ DISPID Dispatch::IdOf(std::wstring_view member) const
     std::wstring name(member);
     LPOLESTR names[] = {name.data()};
     DISPID id = DISPID_UNKNOWN;
-    HRESULT hr = m_object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
+    HRESULT hr = RetryWhileBusy([&] { return m_object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id); });
     if (hr == DISP_E_UNKNOWNNAME || hr == DISP_E_MEMBERNOTFOUND)
         throw ComError(hr, L"Object doesn't support this property or method");
     if (FAILED(hr)) ThrowCallFailure(hr);
@@ -145,7 +200,10 @@ Value Dispatch::Invoke(DISPID id, WORD flags, const std::vector<const Variant*>&
     Variant result;
     EXCEPINFO info{};
     UINT badArg = 0;
-    HRESULT hr = m_object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result.Put(), &info, &badArg);
+    HRESULT hr = RetryWhileBusy([&] {
+        // EXCEPINFO of a rejected attempt holds nothing to free.
+        return m_object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result.Put(), &info, &badArg);
+    });
     if (hr == DISP_E_EXCEPTION) {
         if (info.pfnDeferredFillIn) (void)info.pfnDeferredFillIn(&info);
         Bstr description = Bstr::Attach(info.bstrDescription);
@@ -194,7 +252,7 @@ void Dispatch::ForEach(const std::function<bool(const Value&)>& visit) const
     IUnknown* unknown = (v.vt == VT_UNKNOWN || v.vt == VT_DISPATCH) ? v.punkVal : nullptr;
     if (!unknown) throw ComError(DISP_E_TYPEMISMATCH);
     ComPtr<IEnumVARIANT> items;
-    ThrowIfFailed(unknown->QueryInterface(IID_IEnumVARIANT, items.PutVoid()));
+    ThrowIfFailed(RetryWhileBusy([&] { return unknown->QueryInterface(IID_IEnumVARIANT, items.PutVoid()); }));
 
     // Each Next crosses to Outlook's process: fetch several items at a time.
     constexpr ULONG kBatch = 64;
@@ -202,7 +260,7 @@ void Dispatch::ForEach(const std::function<bool(const Value&)>& visit) const
     for (;;) {
         for (auto& b : batch) ::VariantInit(&b);
         ULONG fetched = 0;
-        HRESULT hr = items->Next(kBatch, batch, &fetched);
+        HRESULT hr = RetryWhileBusy([&] { return items->Next(kBatch, batch, &fetched); });
         if (FAILED(hr)) ThrowCallFailure(hr);
         std::vector<Value> values;
         values.reserve(fetched);

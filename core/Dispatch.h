@@ -41,6 +41,18 @@ private:
 // Throws ComError for a failed HRESULT.
 void ThrowIfFailed(HRESULT hr);
 
+// A busy Outlook (starting, showing a dialog of its own, at long work) rejects
+// incoming calls: RPC_E_CALL_REJECTED, or RPC_E_SERVERCALL_RETRYLATER. Every
+// call of this helper, and what the program asks of Outlook's objects
+// besides, is tried again every intervalMs for up to limitMs (250 ms and 30 s
+// unless set), and then fails as before. While it waits the thread's sent
+// and posted messages flow, as in any call into Outlook, and the wait counts
+// as Outlook work (see OutlookWork): events, ticks and clicks are put off.
+// Input stays queued for later.
+void SetBusyRetry(UINT intervalMs, UINT limitMs) noexcept;
+bool IsBusyRejection(HRESULT hr) noexcept;
+HRESULT RetryWhileBusy(const std::function<HRESULT()>& call);
+
 // Told, on the calling thread, of every automation call that failed because
 // the object's process is gone, before the call throws. Outlook may crash or
 // end while the program holds it; this is how the program hears of it.

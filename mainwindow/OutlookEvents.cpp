@@ -79,15 +79,20 @@ void OutlookWithEvents::Set(wl::Dispatch application, IOutlookEventHandler* hand
     if (!m_application || !handler) return;
 
     // Events are a bonus of the connection: an Outlook without them still works.
-    auto container = wl::ComPtr<IDispatch>::AddRef(m_application.Get()).As<IConnectionPointContainer>();
-    if (!container) return;
-    wl::ComPtr<IConnectionPoint> point;
-    if (FAILED(container->FindConnectionPoint(DIID_ApplicationEvents_11, point.Put())) &&
-        FAILED(container->FindConnectionPoint(DIID_ApplicationEvents, point.Put())))
+    // Each step is a call into Outlook, which a busy Outlook may reject.
+    wl::ComPtr<IConnectionPointContainer> container;
+    if (FAILED(wl::RetryWhileBusy([&] {
+            return m_application.Get()->QueryInterface(IID_IConnectionPointContainer, container.PutVoid());
+        })))
         return;
+    wl::ComPtr<IConnectionPoint> point;
+    auto find = [&](const IID& events) {
+        return wl::RetryWhileBusy([&] { return container->FindConnectionPoint(events, point.Put()); });
+    };
+    if (FAILED(find(DIID_ApplicationEvents_11)) && FAILED(find(DIID_ApplicationEvents))) return;
     auto sink = wl::ComPtr<OutlookEventSink>::Attach(new OutlookEventSink(handler));
     DWORD cookie = 0;
-    if (FAILED(point->Advise(static_cast<IDispatch*>(sink.Get()), &cookie))) {
+    if (FAILED(wl::RetryWhileBusy([&] { return point->Advise(static_cast<IDispatch*>(sink.Get()), &cookie); }))) {
         sink->Detach();
         return;
     }
@@ -99,7 +104,9 @@ void OutlookWithEvents::Set(wl::Dispatch application, IOutlookEventHandler* hand
 void OutlookWithEvents::Reset() noexcept
 {
     if (m_sink) m_sink->Detach();
-    if (m_point && m_cookie) (void)m_point->Unadvise(m_cookie);  // fails harmlessly when Outlook is gone
+    // Not retried: letting go never waits for a busy Outlook, and fails
+    // harmlessly when Outlook is gone.
+    if (m_point && m_cookie) (void)m_point->Unadvise(m_cookie);
     m_cookie = 0;
     m_point.Reset();
     m_sink.Reset();
