@@ -19,6 +19,13 @@ namespace {
 // {6B3E1A52-9C0D-4E7B-A2C4-5D1F0E8B7A31}
 constexpr IID kIidSelf = {0x6b3e1a52, 0x9c0d, 0x4e7b, {0xa2, 0xc4, 0x5d, 0x1f, 0x0e, 0x8b, 0x7a, 0x31}};
 
+// An automation object: IDispatch by its member table, and any further interfaces listed.
+template <class... More>
+class Automation : public ComObject<ObjectBase, More...> {
+protected:
+    void* QueryOther(REFIID iid) override { return iid == kIidSelf ? static_cast<ObjectBase*>(this) : nullptr; }
+};
+
 constexpr HRESULT kItemGone = static_cast<HRESULT>(0x8004010F);
 const wchar_t kItemGoneText[] = L"The item has been moved or deleted.";
 const wchar_t kBadParameterText[] = L"Could not complete the operation. One or more parameter values are not valid.";
@@ -132,36 +139,14 @@ bool CommonCall(DISPID id, VARIANT* result)
 }
 
 // IEnumVARIANT over a snapshot of objects, created as they are fetched.
-class Enumerator final : public IEnumVARIANT {
+class Enumerator final : public ComObject<IEnumVARIANT> {
 public:
     using Maker = std::function<wl::ComPtr<IDispatch>(size_t)>;
     Enumerator(std::wstring ref, size_t count, Maker maker, size_t position = 0)
         : m_ref(std::move(ref)), m_count(count), m_maker(std::move(maker)), m_pos(position)
     {
-        TheServer().ObjectCreated(static_cast<IEnumVARIANT*>(this));
     }
-    Enumerator(const Enumerator&) = delete;
-    Enumerator& operator=(const Enumerator&) = delete;
-    ~Enumerator() { TheServer().ObjectDestroyed(static_cast<IEnumVARIANT*>(this)); }
 
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override
-    {
-        if (!out) return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_IEnumVARIANT) {
-            *out = static_cast<IEnumVARIANT*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(::InterlockedIncrement(&m_refs)); }
-    STDMETHODIMP_(ULONG) Release() override
-    {
-        LONG n = ::InterlockedDecrement(&m_refs);
-        if (n == 0) delete this;
-        return static_cast<ULONG>(n);
-    }
     STDMETHODIMP Next(ULONG count, VARIANT* items, ULONG* fetched) override
     {
         try {
@@ -223,7 +208,6 @@ public:
     }
 
 private:
-    LONG m_refs = 1;
     std::wstring m_ref;
     size_t m_count;
     Maker m_maker;
@@ -240,7 +224,7 @@ void SetEnumerator(VARIANT* result, std::wstring ref, size_t count, Enumerator::
 
 class ConnectionPoint;
 
-class Application final : public ObjectBase, public IConnectionPointContainer {
+class Application final : public Automation<IConnectionPointContainer> {
 public:
     Application() { TheServer().application = static_cast<IDispatch*>(static_cast<ObjectBase*>(this)); }
     ~Application() override
@@ -256,10 +240,6 @@ public:
         sinks.swap(s.sinks);
     }
 
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override { return ObjectBase::QueryInterface(iid, out); }
-    STDMETHODIMP_(ULONG) AddRef() override { return ObjectBase::AddRef(); }
-    STDMETHODIMP_(ULONG) Release() override { return ObjectBase::Release(); }
-
     STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints** out) override;
     STDMETHODIMP FindConnectionPoint(REFIID iid, IConnectionPoint** out) override;
 
@@ -267,16 +247,6 @@ public:
     std::wstring Ref() const override { return L"Application"; }
 
 protected:
-    HRESULT QueryOther(REFIID iid, void** out) override
-    {
-        if (iid == IID_IConnectionPointContainer) {
-            *out = static_cast<IConnectionPointContainer*>(this);
-            AddRef();
-            return S_OK;
-        }
-        return E_NOINTERFACE;
-    }
-
     std::vector<Member> Members() const override
     {
         std::vector<Member> m = {
@@ -314,34 +284,10 @@ protected:
     }
 };
 
-class ConnectionPoint final : public IConnectionPoint {
+class ConnectionPoint final : public ComObject<IConnectionPoint> {
 public:
-    ConnectionPoint(Application* owner, const IID& iid) : m_owner(wl::ComPtr<IDispatch>::AddRef(owner)), m_iid(iid)
-    {
-        TheServer().ObjectCreated(static_cast<IConnectionPoint*>(this));
-    }
-    ConnectionPoint(const ConnectionPoint&) = delete;
-    ConnectionPoint& operator=(const ConnectionPoint&) = delete;
-    ~ConnectionPoint() { TheServer().ObjectDestroyed(static_cast<IConnectionPoint*>(this)); }
+    ConnectionPoint(Application* owner, const IID& iid) : m_owner(wl::ComPtr<IDispatch>::AddRef(owner)), m_iid(iid) {}
 
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override
-    {
-        if (!out) return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_IConnectionPoint) {
-            *out = static_cast<IConnectionPoint*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(::InterlockedIncrement(&m_refs)); }
-    STDMETHODIMP_(ULONG) Release() override
-    {
-        LONG n = ::InterlockedDecrement(&m_refs);
-        if (n == 0) delete this;
-        return static_cast<ULONG>(n);
-    }
     STDMETHODIMP GetConnectionInterface(IID* iid) override
     {
         if (!iid) return E_POINTER;
@@ -397,40 +343,17 @@ public:
     STDMETHODIMP EnumConnections(IEnumConnections**) override { return E_NOTIMPL; }
 
 private:
-    LONG m_refs = 1;
     wl::ComPtr<IDispatch> m_owner;
     IID m_iid;
 };
 
-class ConnectionPointList final : public IEnumConnectionPoints {
+class ConnectionPointList final : public ComObject<IEnumConnectionPoints> {
 public:
     explicit ConnectionPointList(std::vector<wl::ComPtr<IConnectionPoint>> points, size_t pos = 0)
         : m_points(std::move(points)), m_pos(pos)
     {
-        TheServer().ObjectCreated(static_cast<IEnumConnectionPoints*>(this));
     }
-    ConnectionPointList(const ConnectionPointList&) = delete;
-    ConnectionPointList& operator=(const ConnectionPointList&) = delete;
-    ~ConnectionPointList() { TheServer().ObjectDestroyed(static_cast<IEnumConnectionPoints*>(this)); }
 
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override
-    {
-        if (!out) return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_IEnumConnectionPoints) {
-            *out = static_cast<IEnumConnectionPoints*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(::InterlockedIncrement(&m_refs)); }
-    STDMETHODIMP_(ULONG) Release() override
-    {
-        LONG n = ::InterlockedDecrement(&m_refs);
-        if (n == 0) delete this;
-        return static_cast<ULONG>(n);
-    }
     STDMETHODIMP Next(ULONG count, IConnectionPoint** out, ULONG* fetched) override
     {
         if (!out || (count > 1 && !fetched)) return E_POINTER;
@@ -466,7 +389,6 @@ public:
     }
 
 private:
-    LONG m_refs = 1;
     std::vector<wl::ComPtr<IConnectionPoint>> m_points;
     size_t m_pos;
 };
@@ -501,7 +423,7 @@ STDMETHODIMP Application::FindConnectionPoint(REFIID iid, IConnectionPoint** out
 
 // NameSpace ------------------------------------------------------------------------------
 
-class NameSpace final : public ObjectBase {
+class NameSpace final : public Automation<> {
 public:
     std::wstring Kind() const override { return L"NameSpace"; }
     std::wstring Ref() const override { return L"NameSpace"; }
@@ -536,7 +458,7 @@ protected:
 
 // MAPIFolder -----------------------------------------------------------------------------
 
-class Folder final : public ObjectBase {
+class Folder final : public Automation<> {
 public:
     explicit Folder(FolderData* folder) : m_folder(folder) {}
     std::wstring Kind() const override { return L"Folder"; }
@@ -577,7 +499,7 @@ private:
 
 // Items ----------------------------------------------------------------------------------
 
-class Items final : public ObjectBase {
+class Items final : public Automation<> {
 public:
     Items(FolderData* folder, std::optional<bool> complete) : m_folder(folder), m_complete(complete) {}
     std::wstring Kind() const override { return L"Items"; }
@@ -663,7 +585,7 @@ private:
 
 // Item (mail, appointment, contact, task, note, journal entry) --------------------------
 
-class Item final : public ObjectBase {
+class Item final : public Automation<> {
 public:
     explicit Item(std::shared_ptr<ItemData> item) : m_item(std::move(item)) {}
     std::wstring Kind() const override { return L"Item"; }
@@ -711,7 +633,7 @@ private:
 
 // Explorers and Explorer -----------------------------------------------------------------
 
-class Explorers final : public ObjectBase {
+class Explorers final : public Automation<> {
 public:
     std::wstring Kind() const override { return L"Explorers"; }
     std::wstring Ref() const override { return L"Explorers"; }
@@ -761,7 +683,7 @@ protected:
     }
 };
 
-class Explorer final : public ObjectBase {
+class Explorer final : public Automation<> {
 public:
     explicit Explorer(std::shared_ptr<ExplorerData> explorer) : m_explorer(std::move(explorer)) {}
     std::wstring Kind() const override { return L"Explorer"; }
@@ -822,7 +744,7 @@ private:
 
 // Word.Application -----------------------------------------------------------------------
 
-class Word final : public ObjectBase {
+class Word final : public Automation<> {
 public:
     std::wstring Kind() const override { return L"Word"; }
     std::wstring Ref() const override { return L"Word"; }
@@ -875,22 +797,10 @@ bool RefuseFileExists()
     return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-class Factory final : public IClassFactory {
+// A static of the process: registration holds it until the process ends.
+class Factory final : public ProcessComObject<IClassFactory> {
 public:
     explicit Factory(bool word) : m_word(word) {}
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override
-    {
-        if (!out) return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_IClassFactory) {
-            *out = static_cast<IClassFactory*>(this);
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    // Static objects: registration holds them for the life of the process.
-    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
-    STDMETHODIMP_(ULONG) Release() override { return 1; }
     STDMETHODIMP CreateInstance(IUnknown* outer, REFIID iid, void** out) override
     {
         try {
@@ -952,36 +862,6 @@ std::wstring DoubleText(double d)
 }  // namespace
 
 // ObjectBase ---------------------------------------------------------------------------------
-
-ObjectBase::ObjectBase() { TheServer().ObjectCreated(static_cast<IDispatch*>(this)); }
-
-ObjectBase::~ObjectBase() { TheServer().ObjectDestroyed(static_cast<IDispatch*>(this)); }
-
-STDMETHODIMP ObjectBase::QueryInterface(REFIID iid, void** out)
-{
-    if (!out) return E_POINTER;
-    *out = nullptr;
-    if (iid == IID_IUnknown || iid == IID_IDispatch) {
-        *out = static_cast<IDispatch*>(this);
-        AddRef();
-        return S_OK;
-    }
-    if (iid == kIidSelf) {
-        *out = this;
-        AddRef();
-        return S_OK;
-    }
-    return QueryOther(iid, out);
-}
-
-STDMETHODIMP_(ULONG) ObjectBase::AddRef() { return static_cast<ULONG>(::InterlockedIncrement(&m_refs)); }
-
-STDMETHODIMP_(ULONG) ObjectBase::Release()
-{
-    LONG n = ::InterlockedDecrement(&m_refs);
-    if (n == 0) delete this;
-    return static_cast<ULONG>(n);
-}
 
 ObjectBase* ObjectBase::FromDispatch(IUnknown* object)
 {
