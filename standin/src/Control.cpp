@@ -123,7 +123,8 @@ std::wstring Handle(const std::wstring& commandLine, ControlRequest::After& afte
     if (verb == L"stats") {
         return Reply(L"ok", {L"getidsofnames=" + std::to_wstring(s.stats.getIdsOfNames),
                              L"invoke=" + std::to_wstring(s.stats.invoke), L"next=" + std::to_wstring(s.stats.next),
-                             L"objects=" + std::to_wstring(s.objectsAlive)});
+                             L"objects=" + std::to_wstring(s.objectsAlive),
+                             L"rejected=" + std::to_wstring(s.stats.rejected)});
     }
     if (verb == L"stats-reset") {
         s.stats = CallStats{};
@@ -144,8 +145,15 @@ std::wstring Handle(const std::wstring& commandLine, ControlRequest::After& afte
         lines.push_back(L"application=" + std::wstring(s.application ? L"1" : L"0"));
         lines.push_back(L"objects=" + std::to_wstring(s.objectsAlive));
         lines.push_back(L"linger=" + std::wstring(s.linger ? L"1" : L"0"));
+        lines.push_back(L"busy=" + std::to_wstring(s.BusyLeft()));
         lines.push_back(L"journal=" + s.journal.Path());
         return Reply(L"ok", lines);
+    }
+    if (verb == L"busy") {
+        auto ms = args.size() == 1 ? ParseMilliseconds(args[0]) : std::nullopt;
+        if (!ms) return Error(L"busy <milliseconds>");
+        s.SetBusy(*ms);
+        return L"ok";
     }
     if (verb == L"exit") {
         after = ControlRequest::After::Exit;

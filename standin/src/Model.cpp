@@ -335,6 +335,8 @@ bool Model::LoadScenario(const std::wstring& text, ScenarioOptions& options, std
                 if (f.name == L"linger" && !f.hasValue) options.linger = true;
                 else if (f.name == L"quit-on-last-close" && !f.hasValue) options.quitOnLastClose = true;
                 else if (f.name == L"journal" && f.hasValue && !f.value.empty()) options.journalPath = f.value;
+                else if (f.name == L"busy" && f.hasValue && ParseMilliseconds(f.value))
+                    options.busyMs = *ParseMilliseconds(f.value);
                 else problem = L"unknown option: " + w;
             }
         } else if (directive == L"store") {

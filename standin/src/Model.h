@@ -50,6 +50,7 @@ struct ScenarioOptions {
     bool linger = false;
     bool quitOnLastClose = false;
     std::wstring journalPath;  // empty: beside the exe
+    DWORD busyMs = 0;          // rejects incoming calls this long after the start
 };
 
 class Model {

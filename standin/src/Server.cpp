@@ -76,6 +76,12 @@ std::optional<HRESULT> Server::FailureFor(const std::wstring& objectRef, const s
     return it->second;
 }
 
+void Server::SetBusy(DWORD ms) { busyUntil = ms ? ::GetTickCount64() + ms : 0; }
+
+bool Server::Busy() const { return busyUntil && ::GetTickCount64() < busyUntil; }
+
+DWORD Server::BusyLeft() const { return Busy() ? static_cast<DWORD>(busyUntil - ::GetTickCount64()) : 0; }
+
 void Server::ObjectCreated(IUnknown* object)
 {
     ++objectsAlive;

@@ -40,6 +40,7 @@ struct CallStats {
     long getIdsOfNames = 0;
     long invoke = 0;
     long next = 0;
+    long rejected = 0;  // incoming calls the message filter turned away while busy
 };
 
 // Why a member call fails: Invoke returns DISP_E_EXCEPTION with this scode and
@@ -74,6 +75,7 @@ public:
     std::vector<Sink> sinks;
     DWORD nextCookie = 1;
     std::set<IUnknown*> liveObjects;
+    ULONGLONG busyUntil = 0;  // GetTickCount64 until which incoming calls are rejected
     DWORD registrationOutlook = 0;
     DWORD registrationWord = 0;
     bool pipeOwned = false;
@@ -82,6 +84,11 @@ public:
     std::map<std::wstring, HRESULT> failures;
     std::optional<HRESULT> FailureFor(const std::wstring& objectRef, const std::wstring& kind,
                                       const std::wstring& member) const;
+
+    // Rejects incoming calls for ms from now (0: no longer busy).
+    void SetBusy(DWORD ms);
+    bool Busy() const;
+    DWORD BusyLeft() const;
 
     void ObjectCreated(IUnknown* object);
     void ObjectDestroyed(IUnknown* object);

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <optional>
 
 namespace standin::test {
 namespace {
@@ -15,6 +16,7 @@ using wl::Dispatch;
 
 constexpr HRESULT kItemGone = static_cast<HRESULT>(0x8004010F);
 constexpr HRESULT kExecFailure = static_cast<HRESULT>(0x80080005);
+constexpr HRESULT kCallRejected = static_cast<HRESULT>(0x80010001);  // RPC_E_CALL_REJECTED
 
 double Date(int y, int m, int d, int h = 0, int min = 0)
 {
@@ -607,6 +609,63 @@ TEST_F(StandInTest, LingerKeepsTheStandInAfterTheLastRelease)
     ::Sleep(1500);
     EXPECT_TRUE(Server().Running());
     EXPECT_EQ(ReplyValue(Command("state"), "application"), "0");
+}
+
+// "busy": the message filter turns incoming calls away with RPC_E_CALL_REJECTED
+// as a busy Outlook does; the pipe, and the events the stand-in fires, go on.
+TEST_F(StandInTest, BusyRejectsIncomingCallsUntilItEnds)
+{
+    Start(kTasksScenario);
+    Dispatch outlook = Outlook();
+    Dispatch tasks = Folder(outlook, 13);
+    auto sink = wl::ComPtr<EventSink>::Attach(new EventSink);
+    ASSERT_EQ(Advise(outlook, kApplicationEvents11, sink.Get()).hr, S_OK);
+
+    ASSERT_TRUE(ReplyOk(Command("busy 60000")));
+    ComError rejected = ErrorOf([&] { tasks.Get(L"Name"); });
+    EXPECT_EQ(rejected.Code(), kCallRejected) << std::hex << rejected.Code();
+    EXPECT_EQ(ErrorOf([&] { Outlook(); }).Code(), kCallRejected);
+    EXPECT_EQ(Command("ping"), "ok pong");
+    EXPECT_GT(std::stol(ReplyValue(Command("state"), "busy")), 50000);
+    // An event still goes out, and the sink's call back during it is served.
+    EXPECT_EQ(ReplyStatus(Command("fire-reminder T1")), "ok 1");
+    ASSERT_EQ(sink->events.size(), 1u);
+    EXPECT_EQ(sink->events[0].subjectDuringEvent, L"Call Bob");
+
+    auto journal = Journal();
+    EXPECT_TRUE(HasLine(journal, "Busy: rejected IDispatch::GetIDsOfNames on Folder:Tasks"));
+    EXPECT_FALSE(HasLine(journal, "Folder:Tasks.Name()"));
+    EXPECT_GE(CountLines(journal, "Busy: rejected "), 2u);
+    EXPECT_EQ(ReplyValue(Command("stats"), "rejected"), std::to_string(CountLines(journal, "Busy: rejected ")));
+
+    ASSERT_TRUE(ReplyOk(Command("busy 0")));
+    EXPECT_EQ(tasks.Get(L"Name").Text(), L"Tasks");
+    EXPECT_EQ(Outlook().Get(L"Name").Text(), L"Outlook");
+    EXPECT_EQ(ReplyValue(Command("state"), "busy"), "0");
+    EXPECT_TRUE(ReplyStatus(Command("busy soon")).rfind("error", 0) == 0);
+}
+
+// "option busy=<ms>": busy from the start of the process, as Outlook starting up.
+TEST_F(StandInTest, OptionBusyRejectsCallsWhileTheStandInStarts)
+{
+    Start(std::wstring(kTasksScenario) + L"option busy=1500\n");
+    EXPECT_EQ(ErrorOf([&] { Outlook(); }).Code(), kCallRejected);
+    // It ends by itself; the first CreateObject after that goes through.
+    std::optional<Dispatch> outlook;
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            try {
+                outlook = Outlook();
+                return true;
+            } catch (const ComError& e) {
+                if (e.Code() != kCallRejected) throw;
+                return false;
+            }
+        },
+        10000));
+    EXPECT_EQ(Folder(*outlook, 13).Get(L"Name").Text(), L"Tasks");
+    EXPECT_EQ(ReplyValue(Command("state"), "busy"), "0");
+    EXPECT_TRUE(InOrder(Journal(), {"Server start", "Busy: rejected ", "CreateObject Outlook.Application"}));
 }
 
 TEST_F(StandInTest, BadScenariosAreRefusedWithTheLine)
