@@ -146,6 +146,7 @@ std::wstring Handle(const std::wstring& commandLine, ControlRequest::After& afte
         lines.push_back(L"objects=" + std::to_wstring(s.objectsAlive));
         lines.push_back(L"linger=" + std::wstring(s.linger ? L"1" : L"0"));
         lines.push_back(L"busy=" + std::to_wstring(s.BusyLeft()));
+        lines.push_back(L"quitting=" + std::wstring(s.quitting ? L"1" : L"0"));
         lines.push_back(L"journal=" + s.journal.Path());
         return Reply(L"ok", lines);
     }
@@ -153,6 +154,12 @@ std::wstring Handle(const std::wstring& commandLine, ControlRequest::After& afte
         auto ms = args.size() == 1 ? ParseMilliseconds(args[0]) : std::nullopt;
         if (!ms) return Error(L"busy <milliseconds>");
         s.SetBusy(*ms);
+        return L"ok";
+    }
+    if (verb == L"quit-delay") {
+        auto ms = args.size() == 1 ? ParseMilliseconds(args[0]) : std::nullopt;
+        if (!ms) return Error(L"quit-delay <milliseconds>");
+        s.options.quitDelayMs = *ms;
         return L"ok";
     }
     if (verb == L"exit") {

@@ -36,12 +36,14 @@ LRESULT CALLBACK ControlProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
             HandleCommand(*reinterpret_cast<ControlRequest*>(lParam));
             return 0;
         case kMsgQuit:
-            s.Shutdown(wParam == kReasonExit ? L"exit" : L"quit");
+            if (wParam == kReasonExit) s.Shutdown(L"exit");
+            else s.EndAfterQuit();
             return 0;
         case WM_TIMER:
             ::KillTimer(window, wParam);
             if (wParam == kTimerIdle && s.objectsAlive == 0 && s.serverLocks <= 0) s.Shutdown(L"last reference released");
             if (wParam == kTimerRefused) s.Shutdown(L"refused");
+            if (wParam == kTimerQuitDelay) s.Shutdown(L"quit");
             if (wParam == kTimerUnused && !s.everUsed && !s.linger) s.Shutdown(L"never used");
             return 0;
         }

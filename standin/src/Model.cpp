@@ -337,6 +337,8 @@ bool Model::LoadScenario(const std::wstring& text, ScenarioOptions& options, std
                 else if (f.name == L"journal" && f.hasValue && !f.value.empty()) options.journalPath = f.value;
                 else if (f.name == L"busy" && f.hasValue && ParseMilliseconds(f.value))
                     options.busyMs = *ParseMilliseconds(f.value);
+                else if (f.name == L"quit-delay" && f.hasValue && ParseMilliseconds(f.value))
+                    options.quitDelayMs = *ParseMilliseconds(f.value);
                 else problem = L"unknown option: " + w;
             }
         } else if (directive == L"store") {

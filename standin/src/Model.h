@@ -51,6 +51,7 @@ struct ScenarioOptions {
     bool quitOnLastClose = false;
     std::wstring journalPath;  // empty: beside the exe
     DWORD busyMs = 0;          // rejects incoming calls this long after the start
+    DWORD quitDelayMs = 0;     // after Quit, the process and its class objects stay this long
 };
 
 class Model {

@@ -809,6 +809,8 @@ public:
             if (outer) return CLASS_E_NOAGGREGATION;
             Server& s = TheServer();
             std::wstring line = m_word ? L"CreateObject Word.Application" : L"CreateObject Outlook.Application";
+            // Outlook still registered while it closes its data file hands out an object of the dying process.
+            if (s.quitting && !m_word) line += L" (quitting)";
             if (s.ending) {
                 s.journal.Write(line + L" -> !" + HexResult(CO_E_SERVER_STOPPING));
                 return CO_E_SERVER_STOPPING;

@@ -56,6 +56,7 @@ constexpr UINT kMsgCommand = WM_APP + 1;   // lParam: ControlRequest*
 constexpr UINT kMsgQuit = WM_APP + 2;      // wParam: exit code; disconnect and end
 constexpr UINT_PTR kTimerIdle = 1;
 constexpr UINT_PTR kTimerRefused = 2;
+constexpr UINT_PTR kTimerQuitDelay = 4;
 
 class Server {
 public:
@@ -71,6 +72,7 @@ public:
     long serverLocks = 0;
     bool everUsed = false;
     bool ending = false;
+    bool quitting = false;  // Quit came; the process ends when options.quitDelayMs have passed
     IDispatch* application = nullptr;  // not owned: the Application singleton while it lives
     std::vector<Sink> sinks;
     DWORD nextCookie = 1;
@@ -105,9 +107,16 @@ public:
     void Shutdown(const wchar_t* reason, int exitCode = 0);
     // Fires Quit, then ends (Application.Quit and quit-on-last-close).
     void QuitLikeOutlook();
+    // After Quit: ends at once, or, with a quit delay, disconnects every
+    // object now and ends when the delay is over. Meanwhile the class objects
+    // stay registered, so a CreateObject binds to this dying process.
+    void EndAfterQuit();
 
     // Windows of explorers follow the model after a change.
     void RefreshWindows();
+
+private:
+    void DisconnectAll();
 };
 
 Server& TheServer();

@@ -493,6 +493,36 @@ TEST_F(StandInTest, ApplicationQuitFiresQuitThenEndsTheProcess)
     EXPECT_TRUE(InOrder(Journal(), {"Fire Quit -> 1 sinks", "Application.Quit() -> Empty", "Server exit (quit)"}));
 }
 
+// "quit-delay": after Quit the process stays a while with its class objects
+// registered, as Outlook closing its data file; a CreateObject meanwhile binds
+// to the dying process.
+TEST_F(StandInTest, QuitDelayKeepsTheDyingProcessRegisteredForAWhile)
+{
+    Start(std::wstring(kTasksScenario) + L"option quit-delay=60000\n");
+    ASSERT_TRUE(ReplyOk(Command("quit-delay 1500")));  // changed at run time
+    Dispatch outlook = Outlook();
+    Dispatch tasks = Folder(outlook, 13);
+    auto sink = wl::ComPtr<EventSink>::Attach(new EventSink);
+    ASSERT_EQ(Advise(outlook, kApplicationEvents11, sink.Get()).hr, S_OK);
+    outlook.Call(L"Quit");
+    ASSERT_EQ(sink->events.size(), 1u);
+    EXPECT_EQ(sink->events[0].id, kQuit);
+    ASSERT_TRUE(WaitFor([&] { return HasLine(Journal(), "Server quitting"); }));
+
+    EXPECT_TRUE(ErrorOf([&] { tasks.Get(L"Name"); }).ServerGone());  // disconnected as today
+    EXPECT_TRUE(Server().Running());
+    EXPECT_EQ(ReplyValue(Command("state"), "quitting"), "1");
+    Dispatch late = Outlook();
+    EXPECT_EQ(late.Get(L"Name").Text(), L"Outlook");  // the dying process answers while it lives
+
+    EXPECT_TRUE(Server().WaitForExit(10000));
+    ComError after = ErrorOf([&] { late.Get(L"Name"); });
+    EXPECT_TRUE(after.ServerGone()) << std::hex << after.Code();
+    EXPECT_TRUE(InOrder(Journal(), {"Fire Quit -> 1 sinks", "Application.Quit() -> Empty", "Server quitting",
+                                    "CreateObject Outlook.Application (quitting)", "Server exit (quit)"}));
+    EXPECT_EQ(CountLines(Journal(), "Server exit"), 1u);
+}
+
 // The journal lines of a short session, exactly, as the program's tests read them.
 TEST_F(StandInTest, JournalOfAShortSession)
 {
