@@ -17,7 +17,7 @@ constexpr size_t kMaxCommand = 1024 * 1024;
 bool KnownKind(const std::wstring& kind)
 {
     for (const wchar_t* k : {L"application", L"namespace", L"folder", L"items", L"item", L"explorers", L"explorer",
-                             L"word"})
+                             L"word", L"table", L"columns", L"column", L"row"})
         if (kind == k) return true;
     return false;
 }
@@ -92,7 +92,8 @@ std::wstring Handle(const std::wstring& commandLine, ControlRequest::After& afte
             return L"ok";
         }
         HRESULT hr = E_FAIL;
-        if (member == L"restrict" || !KnownMember(kind, member)) hr = DISP_E_UNKNOWNNAME;
+        // Members an older Outlook lacks fail by name, so the program takes its fallback.
+        if (member == L"restrict" || member == L"gettable" || !KnownMember(kind, member)) hr = DISP_E_UNKNOWNNAME;
         if (args.size() == 2) {
             auto given = ParseResult(args[1]);
             if (!given || SUCCEEDED(*given)) return Error(L"not a failure code: " + args[1]);

@@ -234,6 +234,7 @@ bool Model::SetFields(ItemData& item, const std::vector<std::wstring>& fields, s
             return false;
         }
     }
+    item.modified = NowDate();
     return true;
 }
 
@@ -263,6 +264,7 @@ std::shared_ptr<ItemData> Model::AddItem(const std::vector<std::wstring>& fields
     item->reminder = kNoDate;
     item->folder = folder;
     if (!SetFields(*item, rest, error)) return nullptr;
+    item->created = item->modified;
     if (item->entryId.empty()) item->entryId = NewEntryId(*folder);
     folder->items.push_back(item);
     return item;

@@ -1,5 +1,6 @@
 #include "Objects.h"
 
+#include "Automation.h"
 #include "Text.h"
 #include "Ui.h"
 
@@ -13,24 +14,10 @@
 
 namespace standin {
 
-namespace {
-
-// Asks an object of this process for itself; proxies of other processes do not know it.
-// {6B3E1A52-9C0D-4E7B-A2C4-5D1F0E8B7A31}
-constexpr IID kIidSelf = {0x6b3e1a52, 0x9c0d, 0x4e7b, {0xa2, 0xc4, 0x5d, 0x1f, 0x0e, 0x8b, 0x7a, 0x31}};
-
-// An automation object: IDispatch by its member table, and any further interfaces listed.
-template <class... More>
-class Automation : public ComObject<ObjectBase, More...> {
-protected:
-    void* QueryOther(REFIID iid) override { return iid == kIidSelf ? static_cast<ObjectBase*>(this) : nullptr; }
-};
-
-constexpr HRESULT kItemGone = static_cast<HRESULT>(0x8004010F);
 const wchar_t kItemGoneText[] = L"The item has been moved or deleted.";
+const wchar_t kNotFoundText[] = L"The attempted operation failed.  An object could not be found.";
 const wchar_t kBadParameterText[] = L"Could not complete the operation. One or more parameter values are not valid.";
 
-// Result setters: a VARIANT the caller has initialised.
 void SetText(VARIANT* v, std::wstring_view text)
 {
     v->vt = VT_BSTR;
@@ -57,7 +44,6 @@ void SetObject(VARIANT* v, wl::ComPtr<IDispatch> object)
     v->pdispVal = object.Detach();
 }
 
-// Argument readers: conversions as automation does them.
 long ArgLong(const VARIANT* v)
 {
     VARIANT out;
@@ -85,7 +71,13 @@ bool ArgBool(const VARIANT* v)
     return out.boolVal != VARIANT_FALSE;
 }
 
-// The object behind a VT_DISPATCH / VT_UNKNOWN argument, when it is one of ours.
+VARTYPE ArgType(const VARIANT* v)
+{
+    if (!v) return VT_EMPTY;
+    if (v->vt == (VT_BYREF | VT_VARIANT) && v->pvarVal) return static_cast<VARTYPE>(v->pvarVal->vt & ~VT_BYREF);
+    return static_cast<VARTYPE>(v->vt & ~VT_BYREF);
+}
+
 ObjectBase* ArgObject(const VARIANT* v)
 {
     if (!v) return nullptr;
@@ -97,26 +89,6 @@ ObjectBase* ArgObject(const VARIANT* v)
     return unknown ? ObjectBase::FromDispatch(unknown) : nullptr;
 }
 
-bool IsMissing(const VARIANT& v) { return v.vt == VT_ERROR && v.scode == DISP_E_PARAMNOTFOUND; }
-
-template <class T, class... A>
-wl::ComPtr<IDispatch> Make(A&&... args)
-{
-    return wl::ComPtr<IDispatch>::Attach(static_cast<IDispatch*>(new T(std::forward<A>(args)...)));
-}
-
-wl::ComPtr<IDispatch> NewNameSpace();
-wl::ComPtr<IDispatch> NewFolder(FolderData* folder);
-wl::ComPtr<IDispatch> NewItems(FolderData* folder, std::optional<bool> complete);
-wl::ComPtr<IDispatch> NewExplorers();
-wl::ComPtr<IDispatch> NewExplorer(const std::shared_ptr<ExplorerData>& explorer);
-
-// Members every Outlook object has.
-constexpr DISPID kIdApplication = 0xF000;
-constexpr DISPID kIdClass = 0xF00A;
-constexpr DISPID kIdSession = 0xF00B;
-constexpr DISPID kIdParent = 0xF001;
-
 void AddCommon(std::vector<Member>& list)
 {
     list.push_back({L"Application", kIdApplication, MemberType::Get, {}});
@@ -124,7 +96,6 @@ void AddCommon(std::vector<Member>& list)
     list.push_back({L"Session", kIdSession, MemberType::Get, {}});
 }
 
-// Answers Application and Session; false for other members.
 bool CommonCall(DISPID id, VARIANT* result)
 {
     if (id == kIdApplication) {
@@ -137,6 +108,21 @@ bool CommonCall(DISPID id, VARIANT* result)
     }
     return false;
 }
+
+bool ParseCompleteFilter(const FolderData& folder, const std::wstring& filter)
+{
+    std::wstring key;
+    for (wchar_t c : Lower(filter))
+        if (!std::iswspace(c)) key += c;
+    bool known = key == L"[complete]=false" || key == L"[complete]=true";
+    if (known && folder.kind != ItemKind::Task) throw DispError{E_INVALIDARG, L"The property \"Complete\" is unknown."};
+    if (!known) throw DispError{E_INVALIDARG, L"Cannot parse condition. Error at \"" + filter + L"\"."};
+    return key == L"[complete]=true";
+}
+
+namespace {
+
+bool IsMissing(const VARIANT& v) { return v.vt == VT_ERROR && v.scode == DISP_E_PARAMNOTFOUND; }
 
 // IEnumVARIANT over a snapshot of objects, created as they are fetched.
 class Enumerator final : public ComObject<IEnumVARIANT> {
@@ -433,6 +419,7 @@ protected:
     {
         std::vector<Member> m = {
             {L"GetDefaultFolder", 0x20B, MemberType::Method, {L"FolderType"}, 1},
+            {L"GetItemFromID", 0x2109, MemberType::Method, {L"EntryIDItem", L"EntryIDStore"}, 1},
             {L"Parent", kIdParent, MemberType::Get, {}},
             {L"Type", 0x2101, MemberType::Get, {}},
         };
@@ -446,6 +433,13 @@ protected:
             FolderData* folder = TheServer().model.FolderByNumber(ArgLong(args.At(0)));
             if (!folder) throw DispError{E_INVALIDARG, kBadParameterText};
             SetObject(result, NewFolder(folder));
+            break;
+        }
+        case 0x2109: {
+            // One store only: any store id finds the item, as the default store's would.
+            auto item = TheServer().model.FindItem(ArgText(args.At(0)));
+            if (!item) throw DispError{kItemGone, kNotFoundText};
+            SetObject(result, NewItem(item));
             break;
         }
         case kIdParent: SetObject(result, NewApplication()); break;
@@ -474,11 +468,12 @@ protected:
             {L"Items", 0x3100, MemberType::Get, {}},
             {L"EntryID", 0x3010, MemberType::Get, {}},
             {L"DefaultItemType", 0x3106, MemberType::Get, {}},
+            {L"GetTable", 0xFB1D, MemberType::Method, {L"Filter", L"TableContents"}},
         };
         AddCommon(m);
         return m;
     }
-    void Call(const Member& member, const CallArgs&, VARIANT* result) override
+    void Call(const Member& member, const CallArgs& args, VARIANT* result) override
     {
         switch (member.id) {
         case 0x3001: SetText(result, m_folder->name); break;
@@ -488,6 +483,15 @@ protected:
         case 0x3100: SetObject(result, NewItems(m_folder, std::nullopt)); break;
         case 0x3010: SetText(result, m_folder->entryId); break;
         case 0x3106: SetLong(result, KindItemType(m_folder->kind)); break;
+        case 0xFB1D: {
+            std::optional<bool> complete;
+            if (std::wstring filter = args.At(0) ? ArgText(args.At(0)) : L""; !Trim(filter).empty())
+                complete = ParseCompleteFilter(*m_folder, filter);
+            long contents = args.At(1) ? ArgLong(args.At(1)) : 0;  // olUserItems
+            if (contents != 0 && contents != 1) throw DispError{E_INVALIDARG, kBadParameterText};
+            SetObject(result, NewTable(m_folder, complete, contents == 1));
+            break;
+        }
         case kIdClass: SetLong(result, 2); break;  // olFolder
         default: CommonCall(member.id, result); break;
         }
@@ -543,7 +547,7 @@ protected:
                         SetObject(result, NewItem(item));
                         return;
                     }
-                throw DispError{kItemGone, L"The attempted operation failed.  An object could not be found."};
+                throw DispError{kItemGone, kNotFoundText};
             }
             long i = ArgLong(index);
             if (i < 1 || static_cast<size_t>(i) > list.size())
@@ -565,18 +569,12 @@ protected:
     }
 
 private:
-    // "[Complete] = False" and "[Complete] = True"; blanks and case do not matter.
     std::optional<bool> ParseFilter(const std::wstring& filter) const
     {
-        std::wstring key;
-        for (wchar_t c : Lower(filter))
-            if (!std::iswspace(c)) key += c;
-        bool known = key == L"[complete]=false" || key == L"[complete]=true";
-        if (known && m_folder->kind != ItemKind::Task)
-            throw DispError{E_INVALIDARG, L"The property \"Complete\" is unknown."};
-        if (!known) throw DispError{E_INVALIDARG, L"Cannot parse condition. Error at \"" + filter + L"\"."};
+        bool complete = ParseCompleteFilter(*m_folder, filter);
+        // Restricted once already: a second condition on the same property is not understood.
         if (m_complete) throw DispError{E_INVALIDARG, L"Cannot parse condition. Error at \"" + filter + L"\"."};
-        return key == L"[complete]=true";
+        return complete;
     }
 
     FolderData* m_folder;
@@ -780,6 +778,8 @@ private:
     bool m_quit = false;
 };
 
+}  // namespace
+
 wl::ComPtr<IDispatch> NewNameSpace() { return Make<NameSpace>(); }
 wl::ComPtr<IDispatch> NewFolder(FolderData* folder) { return Make<Folder>(folder); }
 wl::ComPtr<IDispatch> NewItems(FolderData* folder, std::optional<bool> complete)
@@ -788,6 +788,8 @@ wl::ComPtr<IDispatch> NewItems(FolderData* folder, std::optional<bool> complete)
 }
 wl::ComPtr<IDispatch> NewExplorers() { return Make<Explorers>(); }
 wl::ComPtr<IDispatch> NewExplorer(const std::shared_ptr<ExplorerData>& explorer) { return Make<Explorer>(explorer); }
+
+namespace {
 
 // Class factories ---------------------------------------------------------------------------
 
@@ -852,6 +854,20 @@ std::wstring DescribeObject(IUnknown* unknown, const wchar_t* kindIfForeign)
     if (!unknown) return L"Nothing";
     if (ObjectBase* ours = ObjectBase::FromDispatch(unknown)) return ours->Ref();
     return kindIfForeign;
+}
+
+// Array(3x4): the size of each dimension, first (leftmost) first.
+std::wstring DescribeArray(SAFEARRAY* array)
+{
+    std::wstring sizes;
+    UINT dims = array ? ::SafeArrayGetDim(array) : 0;
+    for (UINT d = 1; d <= dims; ++d) {
+        LONG lower = 0, upper = -1;
+        (void)::SafeArrayGetLBound(array, d, &lower);
+        (void)::SafeArrayGetUBound(array, d, &upper);
+        sizes += (d > 1 ? L"x" : L"") + std::to_wstring(upper - lower + 1);
+    }
+    return L"Array(" + sizes + L")";
 }
 
 std::wstring DoubleText(double d)
@@ -1059,14 +1075,19 @@ bool KnownMember(const std::wstring& kind, const std::wstring& member)
 {
     static const std::vector<std::pair<const wchar_t*, std::vector<const wchar_t*>>> kTable = {
         {L"application", {L"GetNamespace", L"ActiveExplorer", L"Explorers", L"Quit", L"Name", L"Version"}},
-        {L"namespace", {L"GetDefaultFolder", L"Parent", L"Type"}},
-        {L"folder", {L"Name", L"Parent", L"Items", L"EntryID", L"DefaultItemType"}},
+        {L"namespace", {L"GetDefaultFolder", L"GetItemFromID", L"Parent", L"Type"}},
+        {L"folder", {L"Name", L"Parent", L"Items", L"EntryID", L"DefaultItemType", L"GetTable"}},
         {L"items", {L"Count", L"Item", L"_NewEnum", L"Restrict", L"Parent"}},
         {L"item", {L"Subject", L"EntryID", L"Parent", L"ReminderTime", L"MessageClass", L"Display", L"Complete",
                    L"DueDate"}},
         {L"explorers", {L"Count", L"Item", L"Add", L"_NewEnum", L"Parent"}},
         {L"explorer", {L"Display", L"Activate", L"CurrentFolder", L"Close", L"Caption", L"Parent"}},
         {L"word", {L"Quit", L"Visible", L"Name"}},
+        {L"table",
+         {L"GetArray", L"GetNextRow", L"GetRowCount", L"MoveToStart", L"EndOfTable", L"Columns", L"Parent"}},
+        {L"columns", {L"Count", L"Item", L"Add", L"Remove", L"RemoveAll", L"Parent"}},
+        {L"column", {L"Name", L"Parent"}},
+        {L"row", {L"Item", L"GetValues", L"Parent"}},
     };
     for (auto& [k, members] : kTable) {
         if (kind != k) continue;
@@ -1085,6 +1106,7 @@ std::wstring Describe(const VARIANT& value)
     while (v->vt == (VT_BYREF | VT_VARIANT) && v->pvarVal) v = v->pvarVal;
     VARTYPE t = v->vt;
     bool byref = (t & VT_BYREF) != 0;
+    if (t & VT_ARRAY) return DescribeArray(byref ? *v->pparray : v->parray);
     switch (t & ~VT_BYREF) {
     case VT_EMPTY: return L"Empty";
     case VT_NULL: return L"Null";

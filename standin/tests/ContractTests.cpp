@@ -523,6 +523,173 @@ TEST_F(StandInTest, QuitDelayKeepsTheDyingProcessRegisteredForAWhile)
     EXPECT_EQ(CountLines(Journal(), "Server exit"), 1u);
 }
 
+// The cells of a GetArray or GetValues result, read from the raw SAFEARRAY:
+// one vector per row (a one-dimensional array is one row).
+std::vector<std::vector<wl::Variant>> CellsOf(const wl::Value& value)
+{
+    std::vector<std::vector<wl::Variant>> rows;
+    const VARIANT& raw = value.Raw().Ref();
+    EXPECT_EQ(raw.vt, VT_ARRAY | VT_VARIANT);
+    if (raw.vt != (VT_ARRAY | VT_VARIANT) || !raw.parray) return rows;
+    SAFEARRAY* array = raw.parray;
+    UINT dims = ::SafeArrayGetDim(array);
+    LONG lower[2] = {0, 0}, upper[2] = {0, 0};
+    for (UINT d = 0; d < dims && d < 2; ++d) {
+        ::SafeArrayGetLBound(array, d + 1, &lower[d]);
+        ::SafeArrayGetUBound(array, d + 1, &upper[d]);
+        EXPECT_EQ(lower[d], 0) << "zero-based";
+    }
+    if (dims == 1) {
+        rows.emplace_back();
+        for (LONG c = 0; c <= upper[0]; ++c) {
+            wl::Variant cell;
+            EXPECT_EQ(::SafeArrayGetElement(array, &c, cell.Put()), S_OK);
+            rows.back().push_back(std::move(cell));
+        }
+        return rows;
+    }
+    EXPECT_EQ(dims, 2u);
+    for (LONG r = 0; r <= upper[0]; ++r) {  // [row, column]
+        rows.emplace_back();
+        for (LONG c = 0; c <= upper[1]; ++c) {
+            LONG at[2] = {r, c};
+            wl::Variant cell;
+            EXPECT_EQ(::SafeArrayGetElement(array, at, cell.Put()), S_OK);
+            rows.back().push_back(std::move(cell));
+        }
+    }
+    return rows;
+}
+
+std::wstring TextOf(const wl::Variant& v) { return v.Type() == VT_BSTR ? wl::Value(v).Text() : L"<not text>"; }
+
+const wchar_t kTableScenario[] = LR"(option linger
+item folder=Tasks subject="Call Bob" entryid=T1 due=2024-05-01 reminder="2024-05-01 09:30"
+item folder=Tasks subject="Write report" entryid=T2 due=2024-05-03
+item folder=Tasks subject="Paid invoice" entryid=T3 due=2024-04-02 complete=1
+item folder=Tasks subject="Read the policy" entryid=T4 due=none
+item folder=Tasks subject="Book travel" entryid=T5 due=2024-06-10
+item folder=Tasks subject="Sent the forms" entryid=T6 due=none complete=1
+item folder=Tasks subject="Plan the party" entryid=T7 due=2024-07-01
+item folder=Inbox subject="Hello" entryid=M1
+)";
+
+// Folder.GetTable: filtered rows, Outlook's default columns for tasks, chosen
+// columns, and batches through GetArray until EndOfTable, one call each.
+TEST_F(StandInTest, TableOfTasksInBatches)
+{
+    Start(kTableScenario);
+    Dispatch tasks = Folder(Outlook(), 13);
+    EXPECT_EQ(tasks.Call(L"GetTable").Call(L"GetRowCount").Long(), 7);
+    EXPECT_EQ(tasks.Call(L"GetTable", L" [complete]=TRUE").Call(L"GetRowCount").Long(), 2);
+    EXPECT_EQ(ErrorOf([&] { tasks.Call(L"GetTable", L"[DueDate] < '2024-01-01'"); }).Code(), E_INVALIDARG);
+    EXPECT_EQ(ErrorOf([&] { Folder(Outlook(), 6).Call(L"GetTable", L"[Complete] = False"); }).Code(), E_INVALIDARG);
+
+    Dispatch table = tasks.Call(L"GetTable", L"[Complete] = False").Object();
+    EXPECT_EQ(table.Call(L"GetRowCount").Long(), 5);
+    Dispatch columns = table.Get(L"Columns").Object();
+    std::vector<std::wstring> names;
+    for (long i = 1; i <= columns.Get(L"Count").Long(); ++i) names.push_back(columns.Call(L"Item", i).Call(L"Name").Text());
+    EXPECT_EQ(names, (std::vector<std::wstring>{L"EntryID", L"Subject", L"CreationTime", L"LastModificationTime",
+                                                L"MessageClass", L"DueDate", L"PercentComplete", L"IsRecurring"}));
+    columns.Call(L"RemoveAll");
+    EXPECT_EQ(columns.Get(L"Count").Long(), 0);
+    for (const wchar_t* name : {L"EntryID", L"Subject", L"DueDate", L"Complete"})
+        EXPECT_EQ(columns.Call(L"Add", name).Call(L"Name").Text(), name);
+    EXPECT_EQ(ErrorOf([&] { columns.Call(L"Add", L"Body"); }).Code(), E_INVALIDARG);
+    EXPECT_EQ(columns.Get(L"Count").Long(), 4);
+    ASSERT_TRUE(ReplyOk(Command("fail Item:T2.DueDate")));
+
+    Command("stats-reset");
+    std::vector<std::vector<wl::Variant>> rows;
+    std::vector<size_t> batches;
+    while (!table.Get(L"EndOfTable").Bool()) {
+        auto batch = CellsOf(table.Call(L"GetArray", 2));
+        batches.push_back(batch.size());
+        for (auto& row : batch) rows.push_back(std::move(row));
+    }
+    EXPECT_EQ(ReplyValue(Command("stats"), "invoke"), "7");  // 4 EndOfTable, 3 GetArray
+    EXPECT_EQ(batches, (std::vector<size_t>{2, 2, 1}));
+    ASSERT_EQ(rows.size(), 5u);
+    std::vector<std::wstring> ids;
+    for (auto& row : rows) {
+        ASSERT_EQ(row.size(), 4u);
+        ids.push_back(TextOf(row[0]));
+    }
+    EXPECT_EQ(ids, (std::vector<std::wstring>{L"T1", L"T2", L"T4", L"T5", L"T7"}));
+    EXPECT_EQ(TextOf(rows[0][1]), L"Call Bob");
+    ASSERT_EQ(rows[0][2].Type(), VT_DATE);
+    EXPECT_DOUBLE_EQ(rows[0][2].Ref().date, Date(2024, 5, 1));
+    ASSERT_EQ(rows[0][3].Type(), VT_BOOL);
+    EXPECT_EQ(rows[0][3].Ref().boolVal, VARIANT_FALSE);
+    EXPECT_EQ(rows[1][2].Type(), VT_EMPTY);  // T2's DueDate is unreadable
+    EXPECT_EQ(TextOf(rows[1][1]), L"Write report");
+    ASSERT_EQ(rows[2][2].Type(), VT_DATE);  // T4 has no due date
+    EXPECT_DOUBLE_EQ(rows[2][2].Ref().date, kNoDate);
+
+    // Past the end: an empty batch; MoveToStart reads again, also row by row.
+    EXPECT_EQ(CellsOf(table.Call(L"GetArray", 2)).size(), 0u);
+    table.Call(L"MoveToStart");
+    EXPECT_FALSE(table.Get(L"EndOfTable").Bool());
+    Dispatch row = table.Call(L"GetNextRow").Object();
+    EXPECT_EQ(row.Call(L"Item", L"Subject").Text(), L"Call Bob");
+    EXPECT_DOUBLE_EQ(row.Call(L"Item", 3).Date(), Date(2024, 5, 1));
+    auto values = CellsOf(row.Call(L"GetValues"));
+    ASSERT_EQ(values.size(), 1u);
+    EXPECT_EQ(values[0].size(), 4u);
+    EXPECT_EQ(TextOf(values[0][0]), L"T1");
+
+    EXPECT_TRUE(InOrder(Journal(), {"Folder:Tasks.GetTable(\"[Complete] = False\") -> Table:Tasks",
+                                    "Table:Tasks.Columns() -> Columns:Tasks", "Columns:Tasks.RemoveAll() -> Empty",
+                                    "Columns:Tasks.Add(\"DueDate\") -> Column", "Table:Tasks.GetArray(2) -> Array(2x4)",
+                                    "Table:Tasks.GetArray(2) -> Array(1x4)", "Table:Tasks.EndOfTable() -> True",
+                                    "Table:Tasks.GetArray(2) -> Array(0x4)", "Table:Tasks.GetNextRow() -> Row:T1"}));
+}
+
+// NameSpace.GetItemFromID: the item behind an entry id read from a table; an
+// id of a deleted or unknown item fails as Outlook's does.
+TEST_F(StandInTest, GetItemFromIdFindsItemsAndFailsForDeletedOnes)
+{
+    Start(kTableScenario);
+    Dispatch ns = Outlook().Call(L"GetNamespace", L"MAPI").Object();
+    Dispatch table = ns.Call(L"GetDefaultFolder", 13).Call(L"GetTable").Object();
+    auto first = CellsOf(table.Call(L"GetArray", 1));
+    ASSERT_EQ(first.size(), 1u);
+    Dispatch item = ns.Call(L"GetItemFromID", TextOf(first[0][0])).Object();
+    EXPECT_EQ(item.Get(L"Subject").Text(), L"Call Bob");
+    EXPECT_EQ(ns.Call(L"GetItemFromID", L"M1", L"0000000038A1BB10").Call(L"Subject").Text(), L"Hello");
+
+    ASSERT_TRUE(ReplyOk(Command("delete T2")));
+    for (const wchar_t* gone : {L"T2", L"NOPE"}) {
+        ComError e = ErrorOf([&] { ns.Call(L"GetItemFromID", gone); });
+        EXPECT_EQ(e.Code(), kItemGone) << std::hex << e.Code();
+        EXPECT_FALSE(e.Description().empty());
+    }
+    EXPECT_TRUE(InOrder(Journal(), {"NameSpace.GetItemFromID(\"T1\") -> Item:T1",
+                                    "NameSpace.GetItemFromID(\"T2\") -> !0x8004010F"}));
+}
+
+// "fail Folder.GetTable" makes the Outlook without Table that the program
+// falls back from (by name); any other member of the table fails on request.
+TEST_F(StandInTest, GetTableAndTableMembersCanBeRefused)
+{
+    Start(kTableScenario);
+    Dispatch tasks = Folder(Outlook(), 13);
+    Dispatch table = tasks.Call(L"GetTable").Object();
+    EXPECT_EQ(ReplyStatus(Command("fail Folder.GetTable")), "ok 0x80020006");
+    EXPECT_EQ(ErrorOf([&] { tasks.Call(L"GetTable"); }).Code(), DISP_E_UNKNOWNNAME);
+    EXPECT_TRUE(HasLine(Journal(), "GetIDsOfNames Folder:Tasks.GetTable -> !0x80020006"));
+    EXPECT_EQ(tasks.Get(L"Items").Call(L"Count").Long(), 7);  // the fallback still works
+
+    EXPECT_EQ(ReplyStatus(Command("fail Table.GetArray")), "ok 0x80004005");
+    EXPECT_EQ(ErrorOf([&] { table.Call(L"GetArray", 10); }).Code(), E_FAIL);
+    EXPECT_EQ(ReplyStatus(Command("fail Columns:Tasks.Add 0x80070005")), "ok 0x80070005");
+    EXPECT_EQ(ErrorOf([&] { table.Get(L"Columns").Call(L"Add", L"Complete"); }).Code(), E_ACCESSDENIED);
+
+    ASSERT_TRUE(ReplyOk(Command("fail-clear")));
+    EXPECT_EQ(CellsOf(tasks.Call(L"GetTable").Call(L"GetArray", 10)).size(), 7u);
+}
+
 // The journal lines of a short session, exactly, as the program's tests read them.
 TEST_F(StandInTest, JournalOfAShortSession)
 {
