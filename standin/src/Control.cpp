@@ -17,7 +17,7 @@ constexpr size_t kMaxCommand = 1024 * 1024;
 bool KnownKind(const std::wstring& kind)
 {
     for (const wchar_t* k : {L"application", L"namespace", L"folder", L"items", L"item", L"explorers", L"explorer",
-                             L"word"})
+                             L"word", L"table", L"columns", L"column", L"row"})
         if (kind == k) return true;
     return false;
 }
@@ -92,7 +92,8 @@ std::wstring Handle(const std::wstring& commandLine, ControlRequest::After& afte
             return L"ok";
         }
         HRESULT hr = E_FAIL;
-        if (member == L"restrict" || !KnownMember(kind, member)) hr = DISP_E_UNKNOWNNAME;
+        // Members an older Outlook lacks fail by name, so the program takes its fallback.
+        if (member == L"restrict" || member == L"gettable" || !KnownMember(kind, member)) hr = DISP_E_UNKNOWNNAME;
         if (args.size() == 2) {
             auto given = ParseResult(args[1]);
             if (!given || SUCCEEDED(*given)) return Error(L"not a failure code: " + args[1]);
@@ -123,7 +124,8 @@ std::wstring Handle(const std::wstring& commandLine, ControlRequest::After& afte
     if (verb == L"stats") {
         return Reply(L"ok", {L"getidsofnames=" + std::to_wstring(s.stats.getIdsOfNames),
                              L"invoke=" + std::to_wstring(s.stats.invoke), L"next=" + std::to_wstring(s.stats.next),
-                             L"objects=" + std::to_wstring(s.objectsAlive)});
+                             L"objects=" + std::to_wstring(s.objectsAlive),
+                             L"rejected=" + std::to_wstring(s.stats.rejected)});
     }
     if (verb == L"stats-reset") {
         s.stats = CallStats{};
@@ -144,8 +146,22 @@ std::wstring Handle(const std::wstring& commandLine, ControlRequest::After& afte
         lines.push_back(L"application=" + std::wstring(s.application ? L"1" : L"0"));
         lines.push_back(L"objects=" + std::to_wstring(s.objectsAlive));
         lines.push_back(L"linger=" + std::wstring(s.linger ? L"1" : L"0"));
+        lines.push_back(L"busy=" + std::to_wstring(s.BusyLeft()));
+        lines.push_back(L"quitting=" + std::wstring(s.quitting ? L"1" : L"0"));
         lines.push_back(L"journal=" + s.journal.Path());
         return Reply(L"ok", lines);
+    }
+    if (verb == L"busy") {
+        auto ms = args.size() == 1 ? ParseMilliseconds(args[0]) : std::nullopt;
+        if (!ms) return Error(L"busy <milliseconds>");
+        s.SetBusy(*ms);
+        return L"ok";
+    }
+    if (verb == L"quit-delay") {
+        auto ms = args.size() == 1 ? ParseMilliseconds(args[0]) : std::nullopt;
+        if (!ms) return Error(L"quit-delay <milliseconds>");
+        s.options.quitDelayMs = *ms;
+        return L"ok";
     }
     if (verb == L"exit") {
         after = ControlRequest::After::Exit;

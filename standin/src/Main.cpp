@@ -6,6 +6,7 @@
 //   outlook-standin.exe [-scenario <file>]              (by hand: stays, shows Inbox)
 //   outlook-standin.exe /ctl <command...>               (one control command, reply on stdout)
 #include "Control.h"
+#include "MessageFilter.h"
 #include "Objects.h"
 #include "Registration.h"
 #include "Server.h"
@@ -35,12 +36,14 @@ LRESULT CALLBACK ControlProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
             HandleCommand(*reinterpret_cast<ControlRequest*>(lParam));
             return 0;
         case kMsgQuit:
-            s.Shutdown(wParam == kReasonExit ? L"exit" : L"quit");
+            if (wParam == kReasonExit) s.Shutdown(L"exit");
+            else s.EndAfterQuit();
             return 0;
         case WM_TIMER:
             ::KillTimer(window, wParam);
             if (wParam == kTimerIdle && s.objectsAlive == 0 && s.serverLocks <= 0) s.Shutdown(L"last reference released");
             if (wParam == kTimerRefused) s.Shutdown(L"refused");
+            if (wParam == kTimerQuitDelay) s.Shutdown(L"quit");
             if (wParam == kTimerUnused && !s.everUsed && !s.linger) s.Shutdown(L"never used");
             return 0;
         }
@@ -68,6 +71,7 @@ bool IsSwitch(const std::wstring& arg, const wchar_t* name)
 
 int Serve(const std::vector<std::wstring>& args)
 {
+    const ULONGLONG started = ::GetTickCount64();
     Server& s = TheServer();
     std::wstring scenarioPath;
     for (size_t i = 1; i < args.size(); ++i) {
@@ -86,6 +90,8 @@ int Serve(const std::vector<std::wstring>& args)
         s.model.LoadDemo();
     }
     s.linger = s.options.linger || !s.embedding;
+    // Like Outlook starting up: busy from the start of the process.
+    if (s.options.busyMs) s.busyUntil = started + s.options.busyMs;
 
     std::wstring journalPath = s.options.journalPath.empty() ? ExeFolder() + L"outlook-standin.journal"
                                                              : WindowsPath(s.options.journalPath, ExeFolder());
@@ -97,6 +103,7 @@ int Serve(const std::vector<std::wstring>& args)
 
     wl::ComApartment apartment;
     if (FAILED(apartment.result())) return 3;
+    MessageFilterRegistration filter;
 
     HINSTANCE instance = ::GetModuleHandleW(nullptr);
     WNDCLASSEXW wc{};
@@ -111,6 +118,7 @@ int Serve(const std::vector<std::wstring>& args)
     s.controlWindow = control.get();
 
     s.journal.Write(L"Server start");
+    if (FAILED(filter.result())) s.journal.Write(L"CoRegisterMessageFilter -> !" + HexResult(filter.result()));
     s.pipeOwned = StartControlPipe();
     if (!s.pipeOwned) s.journal.Write(L"Control pipe owned by another stand-in");
 

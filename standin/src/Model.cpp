@@ -234,6 +234,7 @@ bool Model::SetFields(ItemData& item, const std::vector<std::wstring>& fields, s
             return false;
         }
     }
+    item.modified = NowDate();
     return true;
 }
 
@@ -263,6 +264,7 @@ std::shared_ptr<ItemData> Model::AddItem(const std::vector<std::wstring>& fields
     item->reminder = kNoDate;
     item->folder = folder;
     if (!SetFields(*item, rest, error)) return nullptr;
+    item->created = item->modified;
     if (item->entryId.empty()) item->entryId = NewEntryId(*folder);
     folder->items.push_back(item);
     return item;
@@ -335,6 +337,10 @@ bool Model::LoadScenario(const std::wstring& text, ScenarioOptions& options, std
                 if (f.name == L"linger" && !f.hasValue) options.linger = true;
                 else if (f.name == L"quit-on-last-close" && !f.hasValue) options.quitOnLastClose = true;
                 else if (f.name == L"journal" && f.hasValue && !f.value.empty()) options.journalPath = f.value;
+                else if (f.name == L"busy" && f.hasValue && ParseMilliseconds(f.value))
+                    options.busyMs = *ParseMilliseconds(f.value);
+                else if (f.name == L"quit-delay" && f.hasValue && ParseMilliseconds(f.value))
+                    options.quitDelayMs = *ParseMilliseconds(f.value);
                 else problem = L"unknown option: " + w;
             }
         } else if (directive == L"store") {

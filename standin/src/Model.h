@@ -23,6 +23,8 @@ struct ItemData {
     double due;       // tasks: kNoDate when none
     double reminder;  // kNoDate when none
     bool complete = false;
+    double created = 0;   // CreationTime: when it was added
+    double modified = 0;  // LastModificationTime: when it was added or last changed
     FolderData* folder = nullptr;  // folders live as long as the model
     bool deleted = false;
     HWND window = nullptr;  // the window Display opened, if any
@@ -50,6 +52,8 @@ struct ScenarioOptions {
     bool linger = false;
     bool quitOnLastClose = false;
     std::wstring journalPath;  // empty: beside the exe
+    DWORD busyMs = 0;          // rejects incoming calls this long after the start
+    DWORD quitDelayMs = 0;     // after Quit, the process and its class objects stay this long
 };
 
 class Model {

@@ -1,5 +1,6 @@
 #include "Objects.h"
 
+#include "Automation.h"
 #include "Text.h"
 #include "Ui.h"
 
@@ -13,17 +14,10 @@
 
 namespace standin {
 
-namespace {
-
-// Asks an object of this process for itself; proxies of other processes do not know it.
-// {6B3E1A52-9C0D-4E7B-A2C4-5D1F0E8B7A31}
-constexpr IID kIidSelf = {0x6b3e1a52, 0x9c0d, 0x4e7b, {0xa2, 0xc4, 0x5d, 0x1f, 0x0e, 0x8b, 0x7a, 0x31}};
-
-constexpr HRESULT kItemGone = static_cast<HRESULT>(0x8004010F);
 const wchar_t kItemGoneText[] = L"The item has been moved or deleted.";
+const wchar_t kNotFoundText[] = L"The attempted operation failed.  An object could not be found.";
 const wchar_t kBadParameterText[] = L"Could not complete the operation. One or more parameter values are not valid.";
 
-// Result setters: a VARIANT the caller has initialised.
 void SetText(VARIANT* v, std::wstring_view text)
 {
     v->vt = VT_BSTR;
@@ -50,7 +44,6 @@ void SetObject(VARIANT* v, wl::ComPtr<IDispatch> object)
     v->pdispVal = object.Detach();
 }
 
-// Argument readers: conversions as automation does them.
 long ArgLong(const VARIANT* v)
 {
     VARIANT out;
@@ -78,7 +71,13 @@ bool ArgBool(const VARIANT* v)
     return out.boolVal != VARIANT_FALSE;
 }
 
-// The object behind a VT_DISPATCH / VT_UNKNOWN argument, when it is one of ours.
+VARTYPE ArgType(const VARIANT* v)
+{
+    if (!v) return VT_EMPTY;
+    if (v->vt == (VT_BYREF | VT_VARIANT) && v->pvarVal) return static_cast<VARTYPE>(v->pvarVal->vt & ~VT_BYREF);
+    return static_cast<VARTYPE>(v->vt & ~VT_BYREF);
+}
+
 ObjectBase* ArgObject(const VARIANT* v)
 {
     if (!v) return nullptr;
@@ -90,26 +89,6 @@ ObjectBase* ArgObject(const VARIANT* v)
     return unknown ? ObjectBase::FromDispatch(unknown) : nullptr;
 }
 
-bool IsMissing(const VARIANT& v) { return v.vt == VT_ERROR && v.scode == DISP_E_PARAMNOTFOUND; }
-
-template <class T, class... A>
-wl::ComPtr<IDispatch> Make(A&&... args)
-{
-    return wl::ComPtr<IDispatch>::Attach(static_cast<IDispatch*>(new T(std::forward<A>(args)...)));
-}
-
-wl::ComPtr<IDispatch> NewNameSpace();
-wl::ComPtr<IDispatch> NewFolder(FolderData* folder);
-wl::ComPtr<IDispatch> NewItems(FolderData* folder, std::optional<bool> complete);
-wl::ComPtr<IDispatch> NewExplorers();
-wl::ComPtr<IDispatch> NewExplorer(const std::shared_ptr<ExplorerData>& explorer);
-
-// Members every Outlook object has.
-constexpr DISPID kIdApplication = 0xF000;
-constexpr DISPID kIdClass = 0xF00A;
-constexpr DISPID kIdSession = 0xF00B;
-constexpr DISPID kIdParent = 0xF001;
-
 void AddCommon(std::vector<Member>& list)
 {
     list.push_back({L"Application", kIdApplication, MemberType::Get, {}});
@@ -117,7 +96,6 @@ void AddCommon(std::vector<Member>& list)
     list.push_back({L"Session", kIdSession, MemberType::Get, {}});
 }
 
-// Answers Application and Session; false for other members.
 bool CommonCall(DISPID id, VARIANT* result)
 {
     if (id == kIdApplication) {
@@ -131,37 +109,30 @@ bool CommonCall(DISPID id, VARIANT* result)
     return false;
 }
 
+bool ParseCompleteFilter(const FolderData& folder, const std::wstring& filter)
+{
+    std::wstring key;
+    for (wchar_t c : Lower(filter))
+        if (!std::iswspace(c)) key += c;
+    bool known = key == L"[complete]=false" || key == L"[complete]=true";
+    if (known && folder.kind != ItemKind::Task) throw DispError{E_INVALIDARG, L"The property \"Complete\" is unknown."};
+    if (!known) throw DispError{E_INVALIDARG, L"Cannot parse condition. Error at \"" + filter + L"\"."};
+    return key == L"[complete]=true";
+}
+
+namespace {
+
+bool IsMissing(const VARIANT& v) { return v.vt == VT_ERROR && v.scode == DISP_E_PARAMNOTFOUND; }
+
 // IEnumVARIANT over a snapshot of objects, created as they are fetched.
-class Enumerator final : public IEnumVARIANT {
+class Enumerator final : public ComObject<IEnumVARIANT> {
 public:
     using Maker = std::function<wl::ComPtr<IDispatch>(size_t)>;
     Enumerator(std::wstring ref, size_t count, Maker maker, size_t position = 0)
         : m_ref(std::move(ref)), m_count(count), m_maker(std::move(maker)), m_pos(position)
     {
-        TheServer().ObjectCreated(static_cast<IEnumVARIANT*>(this));
     }
-    Enumerator(const Enumerator&) = delete;
-    Enumerator& operator=(const Enumerator&) = delete;
-    ~Enumerator() { TheServer().ObjectDestroyed(static_cast<IEnumVARIANT*>(this)); }
 
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override
-    {
-        if (!out) return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_IEnumVARIANT) {
-            *out = static_cast<IEnumVARIANT*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(::InterlockedIncrement(&m_refs)); }
-    STDMETHODIMP_(ULONG) Release() override
-    {
-        LONG n = ::InterlockedDecrement(&m_refs);
-        if (n == 0) delete this;
-        return static_cast<ULONG>(n);
-    }
     STDMETHODIMP Next(ULONG count, VARIANT* items, ULONG* fetched) override
     {
         try {
@@ -223,7 +194,6 @@ public:
     }
 
 private:
-    LONG m_refs = 1;
     std::wstring m_ref;
     size_t m_count;
     Maker m_maker;
@@ -240,7 +210,7 @@ void SetEnumerator(VARIANT* result, std::wstring ref, size_t count, Enumerator::
 
 class ConnectionPoint;
 
-class Application final : public ObjectBase, public IConnectionPointContainer {
+class Application final : public Automation<IConnectionPointContainer> {
 public:
     Application() { TheServer().application = static_cast<IDispatch*>(static_cast<ObjectBase*>(this)); }
     ~Application() override
@@ -256,10 +226,6 @@ public:
         sinks.swap(s.sinks);
     }
 
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override { return ObjectBase::QueryInterface(iid, out); }
-    STDMETHODIMP_(ULONG) AddRef() override { return ObjectBase::AddRef(); }
-    STDMETHODIMP_(ULONG) Release() override { return ObjectBase::Release(); }
-
     STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints** out) override;
     STDMETHODIMP FindConnectionPoint(REFIID iid, IConnectionPoint** out) override;
 
@@ -267,16 +233,6 @@ public:
     std::wstring Ref() const override { return L"Application"; }
 
 protected:
-    HRESULT QueryOther(REFIID iid, void** out) override
-    {
-        if (iid == IID_IConnectionPointContainer) {
-            *out = static_cast<IConnectionPointContainer*>(this);
-            AddRef();
-            return S_OK;
-        }
-        return E_NOINTERFACE;
-    }
-
     std::vector<Member> Members() const override
     {
         std::vector<Member> m = {
@@ -314,34 +270,10 @@ protected:
     }
 };
 
-class ConnectionPoint final : public IConnectionPoint {
+class ConnectionPoint final : public ComObject<IConnectionPoint> {
 public:
-    ConnectionPoint(Application* owner, const IID& iid) : m_owner(wl::ComPtr<IDispatch>::AddRef(owner)), m_iid(iid)
-    {
-        TheServer().ObjectCreated(static_cast<IConnectionPoint*>(this));
-    }
-    ConnectionPoint(const ConnectionPoint&) = delete;
-    ConnectionPoint& operator=(const ConnectionPoint&) = delete;
-    ~ConnectionPoint() { TheServer().ObjectDestroyed(static_cast<IConnectionPoint*>(this)); }
+    ConnectionPoint(Application* owner, const IID& iid) : m_owner(wl::ComPtr<IDispatch>::AddRef(owner)), m_iid(iid) {}
 
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override
-    {
-        if (!out) return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_IConnectionPoint) {
-            *out = static_cast<IConnectionPoint*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(::InterlockedIncrement(&m_refs)); }
-    STDMETHODIMP_(ULONG) Release() override
-    {
-        LONG n = ::InterlockedDecrement(&m_refs);
-        if (n == 0) delete this;
-        return static_cast<ULONG>(n);
-    }
     STDMETHODIMP GetConnectionInterface(IID* iid) override
     {
         if (!iid) return E_POINTER;
@@ -397,40 +329,17 @@ public:
     STDMETHODIMP EnumConnections(IEnumConnections**) override { return E_NOTIMPL; }
 
 private:
-    LONG m_refs = 1;
     wl::ComPtr<IDispatch> m_owner;
     IID m_iid;
 };
 
-class ConnectionPointList final : public IEnumConnectionPoints {
+class ConnectionPointList final : public ComObject<IEnumConnectionPoints> {
 public:
     explicit ConnectionPointList(std::vector<wl::ComPtr<IConnectionPoint>> points, size_t pos = 0)
         : m_points(std::move(points)), m_pos(pos)
     {
-        TheServer().ObjectCreated(static_cast<IEnumConnectionPoints*>(this));
     }
-    ConnectionPointList(const ConnectionPointList&) = delete;
-    ConnectionPointList& operator=(const ConnectionPointList&) = delete;
-    ~ConnectionPointList() { TheServer().ObjectDestroyed(static_cast<IEnumConnectionPoints*>(this)); }
 
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override
-    {
-        if (!out) return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_IEnumConnectionPoints) {
-            *out = static_cast<IEnumConnectionPoints*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(::InterlockedIncrement(&m_refs)); }
-    STDMETHODIMP_(ULONG) Release() override
-    {
-        LONG n = ::InterlockedDecrement(&m_refs);
-        if (n == 0) delete this;
-        return static_cast<ULONG>(n);
-    }
     STDMETHODIMP Next(ULONG count, IConnectionPoint** out, ULONG* fetched) override
     {
         if (!out || (count > 1 && !fetched)) return E_POINTER;
@@ -466,7 +375,6 @@ public:
     }
 
 private:
-    LONG m_refs = 1;
     std::vector<wl::ComPtr<IConnectionPoint>> m_points;
     size_t m_pos;
 };
@@ -501,7 +409,7 @@ STDMETHODIMP Application::FindConnectionPoint(REFIID iid, IConnectionPoint** out
 
 // NameSpace ------------------------------------------------------------------------------
 
-class NameSpace final : public ObjectBase {
+class NameSpace final : public Automation<> {
 public:
     std::wstring Kind() const override { return L"NameSpace"; }
     std::wstring Ref() const override { return L"NameSpace"; }
@@ -511,6 +419,7 @@ protected:
     {
         std::vector<Member> m = {
             {L"GetDefaultFolder", 0x20B, MemberType::Method, {L"FolderType"}, 1},
+            {L"GetItemFromID", 0x2109, MemberType::Method, {L"EntryIDItem", L"EntryIDStore"}, 1},
             {L"Parent", kIdParent, MemberType::Get, {}},
             {L"Type", 0x2101, MemberType::Get, {}},
         };
@@ -526,6 +435,13 @@ protected:
             SetObject(result, NewFolder(folder));
             break;
         }
+        case 0x2109: {
+            // One store only: any store id finds the item, as the default store's would.
+            auto item = TheServer().model.FindItem(ArgText(args.At(0)));
+            if (!item) throw DispError{kItemGone, kNotFoundText};
+            SetObject(result, NewItem(item));
+            break;
+        }
         case kIdParent: SetObject(result, NewApplication()); break;
         case 0x2101: SetText(result, L"MAPI"); break;
         case kIdClass: SetLong(result, 1); break;  // olNamespace
@@ -536,7 +452,7 @@ protected:
 
 // MAPIFolder -----------------------------------------------------------------------------
 
-class Folder final : public ObjectBase {
+class Folder final : public Automation<> {
 public:
     explicit Folder(FolderData* folder) : m_folder(folder) {}
     std::wstring Kind() const override { return L"Folder"; }
@@ -552,11 +468,12 @@ protected:
             {L"Items", 0x3100, MemberType::Get, {}},
             {L"EntryID", 0x3010, MemberType::Get, {}},
             {L"DefaultItemType", 0x3106, MemberType::Get, {}},
+            {L"GetTable", 0xFB1D, MemberType::Method, {L"Filter", L"TableContents"}},
         };
         AddCommon(m);
         return m;
     }
-    void Call(const Member& member, const CallArgs&, VARIANT* result) override
+    void Call(const Member& member, const CallArgs& args, VARIANT* result) override
     {
         switch (member.id) {
         case 0x3001: SetText(result, m_folder->name); break;
@@ -566,6 +483,15 @@ protected:
         case 0x3100: SetObject(result, NewItems(m_folder, std::nullopt)); break;
         case 0x3010: SetText(result, m_folder->entryId); break;
         case 0x3106: SetLong(result, KindItemType(m_folder->kind)); break;
+        case 0xFB1D: {
+            std::optional<bool> complete;
+            if (std::wstring filter = args.At(0) ? ArgText(args.At(0)) : L""; !Trim(filter).empty())
+                complete = ParseCompleteFilter(*m_folder, filter);
+            long contents = args.At(1) ? ArgLong(args.At(1)) : 0;  // olUserItems
+            if (contents != 0 && contents != 1) throw DispError{E_INVALIDARG, kBadParameterText};
+            SetObject(result, NewTable(m_folder, complete, contents == 1));
+            break;
+        }
         case kIdClass: SetLong(result, 2); break;  // olFolder
         default: CommonCall(member.id, result); break;
         }
@@ -577,7 +503,7 @@ private:
 
 // Items ----------------------------------------------------------------------------------
 
-class Items final : public ObjectBase {
+class Items final : public Automation<> {
 public:
     Items(FolderData* folder, std::optional<bool> complete) : m_folder(folder), m_complete(complete) {}
     std::wstring Kind() const override { return L"Items"; }
@@ -621,7 +547,7 @@ protected:
                         SetObject(result, NewItem(item));
                         return;
                     }
-                throw DispError{kItemGone, L"The attempted operation failed.  An object could not be found."};
+                throw DispError{kItemGone, kNotFoundText};
             }
             long i = ArgLong(index);
             if (i < 1 || static_cast<size_t>(i) > list.size())
@@ -643,18 +569,12 @@ protected:
     }
 
 private:
-    // "[Complete] = False" and "[Complete] = True"; blanks and case do not matter.
     std::optional<bool> ParseFilter(const std::wstring& filter) const
     {
-        std::wstring key;
-        for (wchar_t c : Lower(filter))
-            if (!std::iswspace(c)) key += c;
-        bool known = key == L"[complete]=false" || key == L"[complete]=true";
-        if (known && m_folder->kind != ItemKind::Task)
-            throw DispError{E_INVALIDARG, L"The property \"Complete\" is unknown."};
-        if (!known) throw DispError{E_INVALIDARG, L"Cannot parse condition. Error at \"" + filter + L"\"."};
+        bool complete = ParseCompleteFilter(*m_folder, filter);
+        // Restricted once already: a second condition on the same property is not understood.
         if (m_complete) throw DispError{E_INVALIDARG, L"Cannot parse condition. Error at \"" + filter + L"\"."};
-        return key == L"[complete]=true";
+        return complete;
     }
 
     FolderData* m_folder;
@@ -663,7 +583,7 @@ private:
 
 // Item (mail, appointment, contact, task, note, journal entry) --------------------------
 
-class Item final : public ObjectBase {
+class Item final : public Automation<> {
 public:
     explicit Item(std::shared_ptr<ItemData> item) : m_item(std::move(item)) {}
     std::wstring Kind() const override { return L"Item"; }
@@ -711,7 +631,7 @@ private:
 
 // Explorers and Explorer -----------------------------------------------------------------
 
-class Explorers final : public ObjectBase {
+class Explorers final : public Automation<> {
 public:
     std::wstring Kind() const override { return L"Explorers"; }
     std::wstring Ref() const override { return L"Explorers"; }
@@ -761,7 +681,7 @@ protected:
     }
 };
 
-class Explorer final : public ObjectBase {
+class Explorer final : public Automation<> {
 public:
     explicit Explorer(std::shared_ptr<ExplorerData> explorer) : m_explorer(std::move(explorer)) {}
     std::wstring Kind() const override { return L"Explorer"; }
@@ -822,7 +742,7 @@ private:
 
 // Word.Application -----------------------------------------------------------------------
 
-class Word final : public ObjectBase {
+class Word final : public Automation<> {
 public:
     std::wstring Kind() const override { return L"Word"; }
     std::wstring Ref() const override { return L"Word"; }
@@ -858,6 +778,8 @@ private:
     bool m_quit = false;
 };
 
+}  // namespace
+
 wl::ComPtr<IDispatch> NewNameSpace() { return Make<NameSpace>(); }
 wl::ComPtr<IDispatch> NewFolder(FolderData* folder) { return Make<Folder>(folder); }
 wl::ComPtr<IDispatch> NewItems(FolderData* folder, std::optional<bool> complete)
@@ -867,6 +789,8 @@ wl::ComPtr<IDispatch> NewItems(FolderData* folder, std::optional<bool> complete)
 wl::ComPtr<IDispatch> NewExplorers() { return Make<Explorers>(); }
 wl::ComPtr<IDispatch> NewExplorer(const std::shared_ptr<ExplorerData>& explorer) { return Make<Explorer>(explorer); }
 
+namespace {
+
 // Class factories ---------------------------------------------------------------------------
 
 bool RefuseFileExists()
@@ -875,22 +799,10 @@ bool RefuseFileExists()
     return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-class Factory final : public IClassFactory {
+// A static of the process: registration holds it until the process ends.
+class Factory final : public ProcessComObject<IClassFactory> {
 public:
     explicit Factory(bool word) : m_word(word) {}
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override
-    {
-        if (!out) return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_IClassFactory) {
-            *out = static_cast<IClassFactory*>(this);
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    // Static objects: registration holds them for the life of the process.
-    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
-    STDMETHODIMP_(ULONG) Release() override { return 1; }
     STDMETHODIMP CreateInstance(IUnknown* outer, REFIID iid, void** out) override
     {
         try {
@@ -899,6 +811,8 @@ public:
             if (outer) return CLASS_E_NOAGGREGATION;
             Server& s = TheServer();
             std::wstring line = m_word ? L"CreateObject Word.Application" : L"CreateObject Outlook.Application";
+            // Outlook still registered while it closes its data file hands out an object of the dying process.
+            if (s.quitting && !m_word) line += L" (quitting)";
             if (s.ending) {
                 s.journal.Write(line + L" -> !" + HexResult(CO_E_SERVER_STOPPING));
                 return CO_E_SERVER_STOPPING;
@@ -942,6 +856,20 @@ std::wstring DescribeObject(IUnknown* unknown, const wchar_t* kindIfForeign)
     return kindIfForeign;
 }
 
+// Array(3x4): the size of each dimension, first (leftmost) first.
+std::wstring DescribeArray(SAFEARRAY* array)
+{
+    std::wstring sizes;
+    UINT dims = array ? ::SafeArrayGetDim(array) : 0;
+    for (UINT d = 1; d <= dims; ++d) {
+        LONG lower = 0, upper = -1;
+        (void)::SafeArrayGetLBound(array, d, &lower);
+        (void)::SafeArrayGetUBound(array, d, &upper);
+        sizes += (d > 1 ? L"x" : L"") + std::to_wstring(upper - lower + 1);
+    }
+    return L"Array(" + sizes + L")";
+}
+
 std::wstring DoubleText(double d)
 {
     wchar_t buf[64];
@@ -952,36 +880,6 @@ std::wstring DoubleText(double d)
 }  // namespace
 
 // ObjectBase ---------------------------------------------------------------------------------
-
-ObjectBase::ObjectBase() { TheServer().ObjectCreated(static_cast<IDispatch*>(this)); }
-
-ObjectBase::~ObjectBase() { TheServer().ObjectDestroyed(static_cast<IDispatch*>(this)); }
-
-STDMETHODIMP ObjectBase::QueryInterface(REFIID iid, void** out)
-{
-    if (!out) return E_POINTER;
-    *out = nullptr;
-    if (iid == IID_IUnknown || iid == IID_IDispatch) {
-        *out = static_cast<IDispatch*>(this);
-        AddRef();
-        return S_OK;
-    }
-    if (iid == kIidSelf) {
-        *out = this;
-        AddRef();
-        return S_OK;
-    }
-    return QueryOther(iid, out);
-}
-
-STDMETHODIMP_(ULONG) ObjectBase::AddRef() { return static_cast<ULONG>(::InterlockedIncrement(&m_refs)); }
-
-STDMETHODIMP_(ULONG) ObjectBase::Release()
-{
-    LONG n = ::InterlockedDecrement(&m_refs);
-    if (n == 0) delete this;
-    return static_cast<ULONG>(n);
-}
 
 ObjectBase* ObjectBase::FromDispatch(IUnknown* object)
 {
@@ -1177,14 +1075,19 @@ bool KnownMember(const std::wstring& kind, const std::wstring& member)
 {
     static const std::vector<std::pair<const wchar_t*, std::vector<const wchar_t*>>> kTable = {
         {L"application", {L"GetNamespace", L"ActiveExplorer", L"Explorers", L"Quit", L"Name", L"Version"}},
-        {L"namespace", {L"GetDefaultFolder", L"Parent", L"Type"}},
-        {L"folder", {L"Name", L"Parent", L"Items", L"EntryID", L"DefaultItemType"}},
+        {L"namespace", {L"GetDefaultFolder", L"GetItemFromID", L"Parent", L"Type"}},
+        {L"folder", {L"Name", L"Parent", L"Items", L"EntryID", L"DefaultItemType", L"GetTable"}},
         {L"items", {L"Count", L"Item", L"_NewEnum", L"Restrict", L"Parent"}},
         {L"item", {L"Subject", L"EntryID", L"Parent", L"ReminderTime", L"MessageClass", L"Display", L"Complete",
                    L"DueDate"}},
         {L"explorers", {L"Count", L"Item", L"Add", L"_NewEnum", L"Parent"}},
         {L"explorer", {L"Display", L"Activate", L"CurrentFolder", L"Close", L"Caption", L"Parent"}},
         {L"word", {L"Quit", L"Visible", L"Name"}},
+        {L"table",
+         {L"GetArray", L"GetNextRow", L"GetRowCount", L"MoveToStart", L"EndOfTable", L"Columns", L"Parent"}},
+        {L"columns", {L"Count", L"Item", L"Add", L"Remove", L"RemoveAll", L"Parent"}},
+        {L"column", {L"Name", L"Parent"}},
+        {L"row", {L"Item", L"GetValues", L"Parent"}},
     };
     for (auto& [k, members] : kTable) {
         if (kind != k) continue;
@@ -1203,6 +1106,7 @@ std::wstring Describe(const VARIANT& value)
     while (v->vt == (VT_BYREF | VT_VARIANT) && v->pvarVal) v = v->pvarVal;
     VARTYPE t = v->vt;
     bool byref = (t & VT_BYREF) != 0;
+    if (t & VT_ARRAY) return DescribeArray(byref ? *v->pparray : v->parray);
     switch (t & ~VT_BYREF) {
     case VT_EMPTY: return L"Empty";
     case VT_NULL: return L"Null";

@@ -3,6 +3,7 @@
 // the failures switched on by the control channel.
 #pragma once
 
+#include "ComObject.h"
 #include "Model.h"
 #include "Server.h"
 
@@ -32,17 +33,10 @@ struct Member {
     size_t required = 0;
 };
 
-// The common part: reference counting, IDispatch by a member table, journal, failures.
+// IDispatch by a member table, with the journal and the switched-on failures.
+// Its IUnknown comes from ComObject (see Automation in Objects.cpp).
 class ObjectBase : public IDispatch {
 public:
-    ObjectBase();
-    ObjectBase(const ObjectBase&) = delete;
-    ObjectBase& operator=(const ObjectBase&) = delete;
-    virtual ~ObjectBase();
-
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override;
-    STDMETHODIMP_(ULONG) AddRef() override;
-    STDMETHODIMP_(ULONG) Release() override;
     STDMETHODIMP GetTypeInfoCount(UINT* count) override;
     STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo** info) override;
     STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override;
@@ -57,16 +51,21 @@ public:
     static ObjectBase* FromDispatch(IUnknown* object);
 
 protected:
+    ObjectBase() = default;
+    virtual ~ObjectBase() = default;
+
     virtual std::vector<Member> Members() const = 0;
     // Carries out a call; throws DispError for a failure.
     virtual void Call(const Member& member, const CallArgs& args, VARIANT* result) = 0;
-    virtual HRESULT QueryOther(REFIID, void**) { return E_NOINTERFACE; }
     // True once the object's process would be gone (Word after Quit): every
     // call then fails with RPC_E_DISCONNECTED.
     virtual bool Disconnected() const { return false; }
+};
 
-private:
-    LONG m_refs = 1;
+// ObjectBase stands for IDispatch in a ComObject's list of interfaces.
+template <>
+struct ComInterface<ObjectBase> {
+    using Type = IDispatch;
 };
 
 // Builders for objects handed out (each returns a new reference).

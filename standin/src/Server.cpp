@@ -76,6 +76,12 @@ std::optional<HRESULT> Server::FailureFor(const std::wstring& objectRef, const s
     return it->second;
 }
 
+void Server::SetBusy(DWORD ms) { busyUntil = ms ? ::GetTickCount64() + ms : 0; }
+
+bool Server::Busy() const { return busyUntil && ::GetTickCount64() < busyUntil; }
+
+DWORD Server::BusyLeft() const { return Busy() ? static_cast<DWORD>(busyUntil - ::GetTickCount64()) : 0; }
+
 void Server::ObjectCreated(IUnknown* object)
 {
     ++objectsAlive;
@@ -101,7 +107,7 @@ void Server::LockChanged(bool lock)
 void Server::CheckIdle()
 {
     // Like Outlook started by automation: gone shortly after the last reference.
-    if (!embedding || linger || ending || !controlWindow) return;
+    if (!embedding || linger || ending || quitting || !controlWindow) return;
     if (objectsAlive == 0 && serverLocks <= 0 && everUsed) ::SetTimer(controlWindow, kTimerIdle, 500, nullptr);
 }
 
@@ -149,12 +155,8 @@ void Server::Revoke()
     if (registrationWord) ::CoRevokeClassObject(std::exchange(registrationWord, 0));
 }
 
-void Server::Shutdown(const wchar_t* reason, int exitCode)
+void Server::DisconnectAll()
 {
-    if (ending) return;
-    ending = true;
-    if (controlWindow) ::KillTimer(controlWindow, kTimerIdle);
-    Revoke();
     // Clients holding references see the objects disconnected, as when Outlook ends.
     std::vector<IUnknown*> objects(liveObjects.begin(), liveObjects.end());
     for (IUnknown* o : objects) o->AddRef();
@@ -164,16 +166,44 @@ void Server::Shutdown(const wchar_t* reason, int exitCode)
     for (auto& e : model.Explorers()) ui::Destroy(e->window);
     for (auto& f : model.Folders())
         for (auto& item : f->items) ui::Destroy(item->window);
+}
+
+void Server::Shutdown(const wchar_t* reason, int exitCode)
+{
+    if (ending) return;
+    ending = true;
+    if (controlWindow) {
+        ::KillTimer(controlWindow, kTimerIdle);
+        ::KillTimer(controlWindow, kTimerQuitDelay);
+    }
+    Revoke();
+    DisconnectAll();
     journal.Write(std::wstring(L"Server exit (") + reason + L")");
     ::PostQuitMessage(exitCode);
 }
 
 void Server::QuitLikeOutlook()
 {
-    if (ending) return;
+    if (ending || quitting) return;
     Fire(0xF007, L"Quit", nullptr, L"");
     // After the Quit call has returned to its caller.
     ::PostMessageW(controlWindow, kMsgQuit, 0, 0);
+}
+
+void Server::EndAfterQuit()
+{
+    if (ending || quitting) return;
+    if (options.quitDelayMs == 0 || !controlWindow) {
+        Shutdown(L"quit");
+        return;
+    }
+    // Like Outlook closing its data file: the objects are gone for their
+    // clients, but the process and its class objects are not, yet.
+    quitting = true;
+    ::KillTimer(controlWindow, kTimerIdle);
+    DisconnectAll();
+    journal.Write(L"Server quitting");
+    ::SetTimer(controlWindow, kTimerQuitDelay, options.quitDelayMs, nullptr);
 }
 
 void Server::RefreshWindows()

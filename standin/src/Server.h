@@ -40,6 +40,7 @@ struct CallStats {
     long getIdsOfNames = 0;
     long invoke = 0;
     long next = 0;
+    long rejected = 0;  // incoming calls the message filter turned away while busy
 };
 
 // Why a member call fails: Invoke returns DISP_E_EXCEPTION with this scode and
@@ -55,6 +56,7 @@ constexpr UINT kMsgCommand = WM_APP + 1;   // lParam: ControlRequest*
 constexpr UINT kMsgQuit = WM_APP + 2;      // wParam: exit code; disconnect and end
 constexpr UINT_PTR kTimerIdle = 1;
 constexpr UINT_PTR kTimerRefused = 2;
+constexpr UINT_PTR kTimerQuitDelay = 4;
 
 class Server {
 public:
@@ -70,10 +72,12 @@ public:
     long serverLocks = 0;
     bool everUsed = false;
     bool ending = false;
+    bool quitting = false;  // Quit came; the process ends when options.quitDelayMs have passed
     IDispatch* application = nullptr;  // not owned: the Application singleton while it lives
     std::vector<Sink> sinks;
     DWORD nextCookie = 1;
     std::set<IUnknown*> liveObjects;
+    ULONGLONG busyUntil = 0;  // GetTickCount64 until which incoming calls are rejected
     DWORD registrationOutlook = 0;
     DWORD registrationWord = 0;
     bool pipeOwned = false;
@@ -82,6 +86,11 @@ public:
     std::map<std::wstring, HRESULT> failures;
     std::optional<HRESULT> FailureFor(const std::wstring& objectRef, const std::wstring& kind,
                                       const std::wstring& member) const;
+
+    // Rejects incoming calls for ms from now (0: no longer busy).
+    void SetBusy(DWORD ms);
+    bool Busy() const;
+    DWORD BusyLeft() const;
 
     void ObjectCreated(IUnknown* object);
     void ObjectDestroyed(IUnknown* object);
@@ -98,9 +107,16 @@ public:
     void Shutdown(const wchar_t* reason, int exitCode = 0);
     // Fires Quit, then ends (Application.Quit and quit-on-last-close).
     void QuitLikeOutlook();
+    // After Quit: ends at once, or, with a quit delay, disconnects every
+    // object now and ends when the delay is over. Meanwhile the class objects
+    // stay registered, so a CreateObject binds to this dying process.
+    void EndAfterQuit();
 
     // Windows of explorers follow the model after a change.
     void RefreshWindows();
+
+private:
+    void DisconnectAll();
 };
 
 Server& TheServer();

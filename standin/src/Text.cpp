@@ -235,6 +235,18 @@ std::optional<HRESULT> ParseResult(std::wstring_view text)
     }
 }
 
+std::optional<DWORD> ParseMilliseconds(std::wstring_view text)
+{
+    std::wstring t = Trim(text);
+    if (t.empty() || t.size() > 9) return std::nullopt;  // up to about 11 days
+    DWORD ms = 0;
+    for (wchar_t c : t) {
+        if (c < L'0' || c > L'9') return std::nullopt;
+        ms = ms * 10 + static_cast<DWORD>(c - L'0');
+    }
+    return ms;
+}
+
 std::wstring Quoted(std::wstring_view text)
 {
     std::wstring out = L"\"";

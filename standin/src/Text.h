@@ -53,6 +53,9 @@ std::wstring HexResult(HRESULT hr);
 // 0x80070057 or decimal; nullopt when not a number.
 std::optional<HRESULT> ParseResult(std::wstring_view text);
 
+// A duration in milliseconds: decimal digits only; nullopt otherwise.
+std::optional<DWORD> ParseMilliseconds(std::wstring_view text);
+
 // Quotes a string the journal way: double quotes, a quote inside doubled.
 std::wstring Quoted(std::wstring_view text);
 

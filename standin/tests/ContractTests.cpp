@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <optional>
 
 namespace standin::test {
 namespace {
@@ -15,6 +16,7 @@ using wl::Dispatch;
 
 constexpr HRESULT kItemGone = static_cast<HRESULT>(0x8004010F);
 constexpr HRESULT kExecFailure = static_cast<HRESULT>(0x80080005);
+constexpr HRESULT kCallRejected = static_cast<HRESULT>(0x80010001);  // RPC_E_CALL_REJECTED
 
 double Date(int y, int m, int d, int h = 0, int min = 0)
 {
@@ -491,6 +493,203 @@ TEST_F(StandInTest, ApplicationQuitFiresQuitThenEndsTheProcess)
     EXPECT_TRUE(InOrder(Journal(), {"Fire Quit -> 1 sinks", "Application.Quit() -> Empty", "Server exit (quit)"}));
 }
 
+// "quit-delay": after Quit the process stays a while with its class objects
+// registered, as Outlook closing its data file; a CreateObject meanwhile binds
+// to the dying process.
+TEST_F(StandInTest, QuitDelayKeepsTheDyingProcessRegisteredForAWhile)
+{
+    Start(std::wstring(kTasksScenario) + L"option quit-delay=60000\n");
+    ASSERT_TRUE(ReplyOk(Command("quit-delay 1500")));  // changed at run time
+    Dispatch outlook = Outlook();
+    Dispatch tasks = Folder(outlook, 13);
+    auto sink = wl::ComPtr<EventSink>::Attach(new EventSink);
+    ASSERT_EQ(Advise(outlook, kApplicationEvents11, sink.Get()).hr, S_OK);
+    outlook.Call(L"Quit");
+    ASSERT_EQ(sink->events.size(), 1u);
+    EXPECT_EQ(sink->events[0].id, kQuit);
+    ASSERT_TRUE(WaitFor([&] { return HasLine(Journal(), "Server quitting"); }));
+
+    EXPECT_TRUE(ErrorOf([&] { tasks.Get(L"Name"); }).ServerGone());  // disconnected as today
+    EXPECT_TRUE(Server().Running());
+    EXPECT_EQ(ReplyValue(Command("state"), "quitting"), "1");
+    Dispatch late = Outlook();
+    EXPECT_EQ(late.Get(L"Name").Text(), L"Outlook");  // the dying process answers while it lives
+
+    EXPECT_TRUE(Server().WaitForExit(10000));
+    ComError after = ErrorOf([&] { late.Get(L"Name"); });
+    EXPECT_TRUE(after.ServerGone()) << std::hex << after.Code();
+    EXPECT_TRUE(InOrder(Journal(), {"Fire Quit -> 1 sinks", "Application.Quit() -> Empty", "Server quitting",
+                                    "CreateObject Outlook.Application (quitting)", "Server exit (quit)"}));
+    EXPECT_EQ(CountLines(Journal(), "Server exit"), 1u);
+}
+
+// The cells of a GetArray or GetValues result, read from the raw SAFEARRAY:
+// one vector per row (a one-dimensional array is one row).
+std::vector<std::vector<wl::Variant>> CellsOf(const wl::Value& value)
+{
+    std::vector<std::vector<wl::Variant>> rows;
+    const VARIANT& raw = value.Raw().Ref();
+    EXPECT_EQ(raw.vt, VT_ARRAY | VT_VARIANT);
+    if (raw.vt != (VT_ARRAY | VT_VARIANT) || !raw.parray) return rows;
+    SAFEARRAY* array = raw.parray;
+    UINT dims = ::SafeArrayGetDim(array);
+    LONG lower[2] = {0, 0}, upper[2] = {0, 0};
+    for (UINT d = 0; d < dims && d < 2; ++d) {
+        ::SafeArrayGetLBound(array, d + 1, &lower[d]);
+        ::SafeArrayGetUBound(array, d + 1, &upper[d]);
+        EXPECT_EQ(lower[d], 0) << "zero-based";
+    }
+    if (dims == 1) {
+        rows.emplace_back();
+        for (LONG c = 0; c <= upper[0]; ++c) {
+            wl::Variant cell;
+            EXPECT_EQ(::SafeArrayGetElement(array, &c, cell.Put()), S_OK);
+            rows.back().push_back(std::move(cell));
+        }
+        return rows;
+    }
+    EXPECT_EQ(dims, 2u);
+    for (LONG r = 0; r <= upper[0]; ++r) {  // [row, column]
+        rows.emplace_back();
+        for (LONG c = 0; c <= upper[1]; ++c) {
+            LONG at[2] = {r, c};
+            wl::Variant cell;
+            EXPECT_EQ(::SafeArrayGetElement(array, at, cell.Put()), S_OK);
+            rows.back().push_back(std::move(cell));
+        }
+    }
+    return rows;
+}
+
+std::wstring TextOf(const wl::Variant& v) { return v.Type() == VT_BSTR ? wl::Value(v).Text() : L"<not text>"; }
+
+const wchar_t kTableScenario[] = LR"(option linger
+item folder=Tasks subject="Call Bob" entryid=T1 due=2024-05-01 reminder="2024-05-01 09:30"
+item folder=Tasks subject="Write report" entryid=T2 due=2024-05-03
+item folder=Tasks subject="Paid invoice" entryid=T3 due=2024-04-02 complete=1
+item folder=Tasks subject="Read the policy" entryid=T4 due=none
+item folder=Tasks subject="Book travel" entryid=T5 due=2024-06-10
+item folder=Tasks subject="Sent the forms" entryid=T6 due=none complete=1
+item folder=Tasks subject="Plan the party" entryid=T7 due=2024-07-01
+item folder=Inbox subject="Hello" entryid=M1
+)";
+
+// Folder.GetTable: filtered rows, Outlook's default columns for tasks, chosen
+// columns, and batches through GetArray until EndOfTable, one call each.
+TEST_F(StandInTest, TableOfTasksInBatches)
+{
+    Start(kTableScenario);
+    Dispatch tasks = Folder(Outlook(), 13);
+    EXPECT_EQ(tasks.Call(L"GetTable").Call(L"GetRowCount").Long(), 7);
+    EXPECT_EQ(tasks.Call(L"GetTable", L" [complete]=TRUE").Call(L"GetRowCount").Long(), 2);
+    EXPECT_EQ(ErrorOf([&] { tasks.Call(L"GetTable", L"[DueDate] < '2024-01-01'"); }).Code(), E_INVALIDARG);
+    EXPECT_EQ(ErrorOf([&] { Folder(Outlook(), 6).Call(L"GetTable", L"[Complete] = False"); }).Code(), E_INVALIDARG);
+
+    Dispatch table = tasks.Call(L"GetTable", L"[Complete] = False").Object();
+    EXPECT_EQ(table.Call(L"GetRowCount").Long(), 5);
+    Dispatch columns = table.Get(L"Columns").Object();
+    std::vector<std::wstring> names;
+    for (long i = 1; i <= columns.Get(L"Count").Long(); ++i) names.push_back(columns.Call(L"Item", i).Call(L"Name").Text());
+    EXPECT_EQ(names, (std::vector<std::wstring>{L"EntryID", L"Subject", L"CreationTime", L"LastModificationTime",
+                                                L"MessageClass", L"DueDate", L"PercentComplete", L"IsRecurring"}));
+    columns.Call(L"RemoveAll");
+    EXPECT_EQ(columns.Get(L"Count").Long(), 0);
+    for (const wchar_t* name : {L"EntryID", L"Subject", L"DueDate", L"Complete"})
+        EXPECT_EQ(columns.Call(L"Add", name).Call(L"Name").Text(), name);
+    EXPECT_EQ(ErrorOf([&] { columns.Call(L"Add", L"Body"); }).Code(), E_INVALIDARG);
+    EXPECT_EQ(columns.Get(L"Count").Long(), 4);
+    ASSERT_TRUE(ReplyOk(Command("fail Item:T2.DueDate")));
+
+    Command("stats-reset");
+    std::vector<std::vector<wl::Variant>> rows;
+    std::vector<size_t> batches;
+    while (!table.Get(L"EndOfTable").Bool()) {
+        auto batch = CellsOf(table.Call(L"GetArray", 2));
+        batches.push_back(batch.size());
+        for (auto& row : batch) rows.push_back(std::move(row));
+    }
+    EXPECT_EQ(ReplyValue(Command("stats"), "invoke"), "7");  // 4 EndOfTable, 3 GetArray
+    EXPECT_EQ(batches, (std::vector<size_t>{2, 2, 1}));
+    ASSERT_EQ(rows.size(), 5u);
+    std::vector<std::wstring> ids;
+    for (auto& row : rows) {
+        ASSERT_EQ(row.size(), 4u);
+        ids.push_back(TextOf(row[0]));
+    }
+    EXPECT_EQ(ids, (std::vector<std::wstring>{L"T1", L"T2", L"T4", L"T5", L"T7"}));
+    EXPECT_EQ(TextOf(rows[0][1]), L"Call Bob");
+    ASSERT_EQ(rows[0][2].Type(), VT_DATE);
+    EXPECT_DOUBLE_EQ(rows[0][2].Ref().date, Date(2024, 5, 1));
+    ASSERT_EQ(rows[0][3].Type(), VT_BOOL);
+    EXPECT_EQ(rows[0][3].Ref().boolVal, VARIANT_FALSE);
+    EXPECT_EQ(rows[1][2].Type(), VT_EMPTY);  // T2's DueDate is unreadable
+    EXPECT_EQ(TextOf(rows[1][1]), L"Write report");
+    ASSERT_EQ(rows[2][2].Type(), VT_DATE);  // T4 has no due date
+    EXPECT_DOUBLE_EQ(rows[2][2].Ref().date, kNoDate);
+
+    // Past the end: an empty batch; MoveToStart reads again, also row by row.
+    EXPECT_EQ(CellsOf(table.Call(L"GetArray", 2)).size(), 0u);
+    table.Call(L"MoveToStart");
+    EXPECT_FALSE(table.Get(L"EndOfTable").Bool());
+    Dispatch row = table.Call(L"GetNextRow").Object();
+    EXPECT_EQ(row.Call(L"Item", L"Subject").Text(), L"Call Bob");
+    EXPECT_DOUBLE_EQ(row.Call(L"Item", 3).Date(), Date(2024, 5, 1));
+    auto values = CellsOf(row.Call(L"GetValues"));
+    ASSERT_EQ(values.size(), 1u);
+    EXPECT_EQ(values[0].size(), 4u);
+    EXPECT_EQ(TextOf(values[0][0]), L"T1");
+
+    EXPECT_TRUE(InOrder(Journal(), {"Folder:Tasks.GetTable(\"[Complete] = False\") -> Table:Tasks",
+                                    "Table:Tasks.Columns() -> Columns:Tasks", "Columns:Tasks.RemoveAll() -> Empty",
+                                    "Columns:Tasks.Add(\"DueDate\") -> Column", "Table:Tasks.GetArray(2) -> Array(2x4)",
+                                    "Table:Tasks.GetArray(2) -> Array(1x4)", "Table:Tasks.EndOfTable() -> True",
+                                    "Table:Tasks.GetArray(2) -> Array(0x4)", "Table:Tasks.GetNextRow() -> Row:T1"}));
+}
+
+// NameSpace.GetItemFromID: the item behind an entry id read from a table; an
+// id of a deleted or unknown item fails as Outlook's does.
+TEST_F(StandInTest, GetItemFromIdFindsItemsAndFailsForDeletedOnes)
+{
+    Start(kTableScenario);
+    Dispatch ns = Outlook().Call(L"GetNamespace", L"MAPI").Object();
+    Dispatch table = ns.Call(L"GetDefaultFolder", 13).Call(L"GetTable").Object();
+    auto first = CellsOf(table.Call(L"GetArray", 1));
+    ASSERT_EQ(first.size(), 1u);
+    Dispatch item = ns.Call(L"GetItemFromID", TextOf(first[0][0])).Object();
+    EXPECT_EQ(item.Get(L"Subject").Text(), L"Call Bob");
+    EXPECT_EQ(ns.Call(L"GetItemFromID", L"M1", L"0000000038A1BB10").Call(L"Subject").Text(), L"Hello");
+
+    ASSERT_TRUE(ReplyOk(Command("delete T2")));
+    for (const wchar_t* gone : {L"T2", L"NOPE"}) {
+        ComError e = ErrorOf([&] { ns.Call(L"GetItemFromID", gone); });
+        EXPECT_EQ(e.Code(), kItemGone) << std::hex << e.Code();
+        EXPECT_FALSE(e.Description().empty());
+    }
+    EXPECT_TRUE(InOrder(Journal(), {"NameSpace.GetItemFromID(\"T1\") -> Item:T1",
+                                    "NameSpace.GetItemFromID(\"T2\") -> !0x8004010F"}));
+}
+
+// "fail Folder.GetTable" makes the Outlook without Table that the program
+// falls back from (by name); any other member of the table fails on request.
+TEST_F(StandInTest, GetTableAndTableMembersCanBeRefused)
+{
+    Start(kTableScenario);
+    Dispatch tasks = Folder(Outlook(), 13);
+    Dispatch table = tasks.Call(L"GetTable").Object();
+    EXPECT_EQ(ReplyStatus(Command("fail Folder.GetTable")), "ok 0x80020006");
+    EXPECT_EQ(ErrorOf([&] { tasks.Call(L"GetTable"); }).Code(), DISP_E_UNKNOWNNAME);
+    EXPECT_TRUE(HasLine(Journal(), "GetIDsOfNames Folder:Tasks.GetTable -> !0x80020006"));
+    EXPECT_EQ(tasks.Get(L"Items").Call(L"Count").Long(), 7);  // the fallback still works
+
+    EXPECT_EQ(ReplyStatus(Command("fail Table.GetArray")), "ok 0x80004005");
+    EXPECT_EQ(ErrorOf([&] { table.Call(L"GetArray", 10); }).Code(), E_FAIL);
+    EXPECT_EQ(ReplyStatus(Command("fail Columns:Tasks.Add 0x80070005")), "ok 0x80070005");
+    EXPECT_EQ(ErrorOf([&] { table.Get(L"Columns").Call(L"Add", L"Complete"); }).Code(), E_ACCESSDENIED);
+
+    ASSERT_TRUE(ReplyOk(Command("fail-clear")));
+    EXPECT_EQ(CellsOf(tasks.Call(L"GetTable").Call(L"GetArray", 10)).size(), 7u);
+}
+
 // The journal lines of a short session, exactly, as the program's tests read them.
 TEST_F(StandInTest, JournalOfAShortSession)
 {
@@ -609,6 +808,63 @@ TEST_F(StandInTest, LingerKeepsTheStandInAfterTheLastRelease)
     EXPECT_EQ(ReplyValue(Command("state"), "application"), "0");
 }
 
+// "busy": the message filter turns incoming calls away with RPC_E_CALL_REJECTED
+// as a busy Outlook does; the pipe, and the events the stand-in fires, go on.
+TEST_F(StandInTest, BusyRejectsIncomingCallsUntilItEnds)
+{
+    Start(kTasksScenario);
+    Dispatch outlook = Outlook();
+    Dispatch tasks = Folder(outlook, 13);
+    auto sink = wl::ComPtr<EventSink>::Attach(new EventSink);
+    ASSERT_EQ(Advise(outlook, kApplicationEvents11, sink.Get()).hr, S_OK);
+
+    ASSERT_TRUE(ReplyOk(Command("busy 60000")));
+    ComError rejected = ErrorOf([&] { tasks.Get(L"Name"); });
+    EXPECT_EQ(rejected.Code(), kCallRejected) << std::hex << rejected.Code();
+    EXPECT_EQ(ErrorOf([&] { Outlook(); }).Code(), kCallRejected);
+    EXPECT_EQ(Command("ping"), "ok pong");
+    EXPECT_GT(std::stol(ReplyValue(Command("state"), "busy")), 50000);
+    // An event still goes out, and the sink's call back during it is served.
+    EXPECT_EQ(ReplyStatus(Command("fire-reminder T1")), "ok 1");
+    ASSERT_EQ(sink->events.size(), 1u);
+    EXPECT_EQ(sink->events[0].subjectDuringEvent, L"Call Bob");
+
+    auto journal = Journal();
+    EXPECT_TRUE(HasLine(journal, "Busy: rejected IDispatch::GetIDsOfNames on Folder:Tasks"));
+    EXPECT_FALSE(HasLine(journal, "Folder:Tasks.Name()"));
+    EXPECT_GE(CountLines(journal, "Busy: rejected "), 2u);
+    EXPECT_EQ(ReplyValue(Command("stats"), "rejected"), std::to_string(CountLines(journal, "Busy: rejected ")));
+
+    ASSERT_TRUE(ReplyOk(Command("busy 0")));
+    EXPECT_EQ(tasks.Get(L"Name").Text(), L"Tasks");
+    EXPECT_EQ(Outlook().Get(L"Name").Text(), L"Outlook");
+    EXPECT_EQ(ReplyValue(Command("state"), "busy"), "0");
+    EXPECT_TRUE(ReplyStatus(Command("busy soon")).rfind("error", 0) == 0);
+}
+
+// "option busy=<ms>": busy from the start of the process, as Outlook starting up.
+TEST_F(StandInTest, OptionBusyRejectsCallsWhileTheStandInStarts)
+{
+    Start(std::wstring(kTasksScenario) + L"option busy=1500\n");
+    EXPECT_EQ(ErrorOf([&] { Outlook(); }).Code(), kCallRejected);
+    // It ends by itself; the first CreateObject after that goes through.
+    std::optional<Dispatch> outlook;
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            try {
+                outlook = Outlook();
+                return true;
+            } catch (const ComError& e) {
+                if (e.Code() != kCallRejected) throw;
+                return false;
+            }
+        },
+        10000));
+    EXPECT_EQ(Folder(*outlook, 13).Get(L"Name").Text(), L"Tasks");
+    EXPECT_EQ(ReplyValue(Command("state"), "busy"), "0");
+    EXPECT_TRUE(InOrder(Journal(), {"Server start", "Busy: rejected ", "CreateObject Outlook.Application"}));
+}
+
 TEST_F(StandInTest, BadScenariosAreRefusedWithTheLine)
 {
     for (const wchar_t* scenario : {L"# comment\nitem folder=Tasks subject=x due=someday\n", L"\nbogus directive\n",
@@ -620,51 +876,6 @@ TEST_F(StandInTest, BadScenariosAreRefusedWithTheLine)
             EXPECT_NE(std::string(e.what()).find("line 2: "), std::string::npos) << e.what();
         }
     }
-}
-
-}  // namespace
-}  // namespace standin::test
-
-namespace standin::test {
-namespace {
-
-// Not a contract: a probe of Wine's behaviour that the "kill" command works
-// around. Run with --gtest_also_run_disabled_tests; it leaves the prefix in
-// the broken state it reports, so end the prefix (wineserver -k) afterwards.
-TEST_F(StandInTest, DISABLED_ProbeRawKillWithoutRevoke)
-{
-    Start(kTasksScenario);
-    wl::Dispatch outlook = Outlook();
-    EXPECT_TRUE(ReplyOk(Command("kill raw")));
-    EXPECT_TRUE(Server().WaitForExit(5000));
-    wl::ComError first = ErrorOf([&] { outlook.Get(L"Name"); });
-    std::printf("[ probe ] call after raw kill: 0x%08lX\n", static_cast<unsigned long>(first.Code()));
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        auto start = std::chrono::steady_clock::now();
-        wl::ComError e = ErrorOf([&] { Outlook().Get(L"Name"); });
-        auto ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-        std::printf("[ probe ] CreateObject after raw kill, attempt %d: 0x%08lX in %.0f ms\n", attempt + 1,
-                    static_cast<unsigned long>(e.Code()), ms);
-    }
-    // Does starting a stand-in by hand (it registers the class again) cure it?
-    Start(kTasksScenario);
-    wl::ComError e = ErrorOf([&] { Outlook().Get(L"Name"); });
-    std::printf("[ probe ] CreateObject with a new stand-in registered: 0x%08lX\n", static_cast<unsigned long>(e.Code()));
-}
-
-// Probe: what a client sees for an object its server disconnected (CoDisconnectObject) while the process lives on.
-TEST_F(StandInTest, DISABLED_ProbeCallOnDisconnectedObject)
-{
-    Start(kTasksScenario);
-    wl::Dispatch word = wl::Dispatch::Create(L"Word.Application");
-    wl::Dispatch outlook = Outlook();
-    wl::Dispatch tasks = Folder(outlook, 13);
-    outlook.Call(L"Quit");
-    wl::ComError e = ErrorOf([&] { tasks.Get(L"Name"); });
-    std::printf("[ probe ] call right after Quit: 0x%08lX\n", static_cast<unsigned long>(e.Code()));
-    Server().WaitForExit(5000);
-    e = ErrorOf([&] { tasks.Get(L"Name"); });
-    std::printf("[ probe ] call after the process ended: 0x%08lX\n", static_cast<unsigned long>(e.Code()));
 }
 
 }  // namespace
