@@ -287,3 +287,59 @@ TEST_F(Resilience, AReminderDuringACallIntoOutlookWaitsForTheCall)
     EXPECT_FALSE(windowWhileUp);
     EXPECT_TRUE(test::PumpUntil([&] { return window->RemindersWindow() != nullptr; }, 5s));
 }
+
+// A busy Outlook rejects calls (while it starts, shows a dialog of its own, or
+// works): the stand-in's message filter does the same for as long as it is told.
+namespace {
+
+struct BusyOutlook : Resilience {
+    ~BusyOutlook() override { wl::SetBusyRetry(250, 30'000); }
+};
+
+}  // namespace
+
+TEST_F(BusyOutlook, ConnectingWaitsUntilOutlookIsFree)
+{
+    StartStandIn("option busy=5000\n");
+    test::MessageBoxWatcher boxes;
+    auto started = std::chrono::steady_clock::now();
+    LoadWatchedWindow();
+    EXPECT_TRUE(window->OutlookLoaded());
+    EXPECT_GE(std::chrono::steady_clock::now() - started, 4s);
+    EXPECT_TRUE(boxes.Texts().empty());
+    EXPECT_TRUE(window->OutlookEventsConnected());
+    EXPECT_GT(std::stoi(standin::ReplyValue(standin.Command("stats"), "rejected")), 0);
+    EXPECT_EQ(TrayFile(), L"olico.ico");
+}
+
+TEST_F(BusyOutlook, ShowOutlookAndTheScanGoOnOnceOutlookIsFree)
+{
+    StartStandIn(kOverdueTask);
+    LoadWatchedWindow();
+    window->UnloadOverdueTasksWindow();
+    test::MessageBoxWatcher boxes;
+
+    ASSERT_TRUE(standin::ReplyOk(standin.Command("busy 2000")));
+    window->mnuFile_Click(frmMain::FileMenu::ShowOutlook);
+    EXPECT_TRUE(HasLine(standin.Journal(), "Explorer:1.Display()"));
+
+    ASSERT_TRUE(standin::ReplyOk(standin.Command("busy 2000")));
+    EXPECT_TRUE(window->ScanForOverdueTasks());
+    ASSERT_NE(window->OverdueTasksWindow(), nullptr);
+    EXPECT_EQ(window->OverdueTasksWindow()->Lines().size(), 1u);
+    EXPECT_TRUE(boxes.Texts().empty());
+}
+
+TEST_F(BusyOutlook, BusyBeyondTheLimitFailsAsBeforeAndIsRetried)
+{
+    wl::SetBusyRetry(100, 1000);
+    StartStandIn("option busy=4000\n");
+    test::MessageBoxWatcher boxes;
+    LoadWatchedWindow();
+    EXPECT_FALSE(window->OutlookLoaded());
+    EXPECT_EQ(boxes.Texts().size(), 1u);
+    EXPECT_EQ(TrayFile(), L"olicod.ico");
+    EXPECT_TRUE(window->ReconnectPending());
+    ASSERT_TRUE(test::PumpUntil([&] { return window->OutlookLoaded(); }, 15s));
+    EXPECT_EQ(boxes.Texts().size(), 1u);
+}

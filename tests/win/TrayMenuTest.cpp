@@ -189,6 +189,23 @@ TEST_F(TrayMenu, CleanUpQuitsWaitsForOutlookToEndAndReconnects)
     EXPECT_EQ(TrayFile(), L"olico.ico");
 }
 
+TEST_F(TrayMenu, CleanUpConnectsOnlyOnceTheQuitOutlookHasEnded)
+{
+    StartStandIn("option quit-delay=10000\n");  // Outlook closing a large data file
+    LoadWindow();
+    standin.ClearJournal();
+    auto started = std::chrono::steady_clock::now();
+    window->mnuFile_Click(frmMain::FileMenu::CleanUp);
+    ASSERT_TRUE(test::PumpUntil([&] { return window->OutlookLoaded(); }, 30s));
+    EXPECT_GE(std::chrono::steady_clock::now() - started, 9s);
+    auto journal = standin.Journal();
+    EXPECT_TRUE(InOrder(journal, {"Application.Quit()", "Server quitting", "Server exit (quit)",
+                                  "CreateObject Outlook.Application"}));
+    EXPECT_FALSE(HasLine(journal, "(quitting)"));  // never the dying one
+    EXPECT_EQ(CountLines(journal, "CreateObject Outlook.Application"), 1u);
+    EXPECT_TRUE(window->OutlookEventsConnected());
+}
+
 TEST_F(TrayMenu, CleanUpWithKeepLoadedOffStaysDisconnected)
 {
     WriteSettings("[settings]\r\nDontKeepOlLoaded=-1\r\n");
