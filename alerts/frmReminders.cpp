@@ -32,7 +32,11 @@ public:
         const wchar_t* member = mode == wl::ModeOverdueTasks ? L"DueDate" : L"ReminderTime";
         return Read([&] { return wl::DateText(m_item.Get(member).Date()); });
     }
-    void Display() const { (void)m_item.Call(L"Display"); }
+    void Display() const
+    {
+        m_item.AllowForeground();
+        (void)m_item.Call(L"Display");
+    }
 
 private:
     template <class F>

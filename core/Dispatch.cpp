@@ -275,6 +275,12 @@ void Dispatch::ForEach(const std::function<bool(const Value&)>& visit) const
     }
 }
 
+void Dispatch::AllowForeground() const noexcept
+{
+    // Fails harmlessly (an object of this process, or a server that is gone).
+    if (m_object) (void)::CoAllowSetForegroundWindow(m_object.Get(), nullptr);
+}
+
 // Value
 
 bool Value::IsObject() const noexcept

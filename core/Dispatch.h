@@ -100,6 +100,10 @@ public:
     // The callback returns false to stop early.
     void ForEach(const std::function<bool(const Value&)>& visit) const;
 
+    // Lets the object's process take the foreground: a window Outlook opens
+    // after a click in the tray would otherwise only flash in the taskbar.
+    void AllowForeground() const noexcept;
+
     explicit operator bool() const noexcept { return static_cast<bool>(m_object); }
     IDispatch* Get() const noexcept { return m_object.Get(); }
     void Reset() noexcept { m_object.Reset(); }

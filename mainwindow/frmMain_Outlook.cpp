@@ -89,6 +89,7 @@ void frmMain::DisplayOutlook(StartFolder iStartOutlookIn)
                 return ns.Call(L"GetDefaultFolder", static_cast<int>(folder)).Object();
             };
 
+            outlook.AllowForeground();  // before Outlook shows or activates a window
             wl::Value active = outlook.Get(L"ActiveExplorer");
             if (active.IsEmpty()) {
                 if (iStartOutlookIn == StartFolder::FrontWindow) iStartOutlookIn = configured;
