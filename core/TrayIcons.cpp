@@ -5,11 +5,20 @@
 #include <shellapi.h>
 
 #include <map>
+#include <optional>
 #include <utility>
+#include <vector>
 
 namespace {
 
 bool g_trayClosed = false;  // the session is ending: no new icons
+
+// An add the shell refused (at logon it is often not ready, and no
+// TaskbarCreated may follow) is tried again every 2 s for 2 minutes.
+constexpr UINT kRetryEveryMs = 2'000;
+constexpr ULONGLONG kRetryForMs = 120'000;
+UINT_PTR g_retryTimer = 0;
+ULONGLONG g_retryStarted = 0;
 
 // What the program shows for one icon, kept so the icon can be added again
 // unchanged after the shell restarts, and so its image can be released.
@@ -46,7 +55,48 @@ NOTIFYICONDATAW IconRecord(TrayIcon icon, HICON image, const std::wstring& tip)
     return data;
 }
 
+// Telling the shell is a sent message, during which this thread handles
+// messages sent to it: a session end may take every icon down meanwhile.
+// So no entry is held across a call to the shell; each is looked up again.
 bool Notify(DWORD message, NOTIFYICONDATAW& data) { return ::Shell_NotifyIconW(message, &data) != FALSE; }
+
+void StopRetrying()
+{
+    if (g_retryTimer) ::KillTimer(nullptr, g_retryTimer);
+    g_retryTimer = 0;
+}
+
+// Adds the icons again: the ones still waiting for the shell, or (after a
+// restart of the shell) all of them, whether the shell still knows them or not.
+void AddAgain(bool onlyPending)
+{
+    std::vector<Key> keys;
+    for (const auto& [key, entry] : Entries())
+        if (!onlyPending || !entry.shown) keys.push_back(key);
+    for (const Key& key : keys) {
+        auto found = Entries().find(key);
+        if (found == Entries().end() || !::IsWindow(key.first)) continue;
+        NOTIFYICONDATAW data = IconRecord({key.first, key.second}, found->second.image.get(), found->second.tip);
+        bool shown = Notify(NIM_ADD, data) || (!onlyPending && Notify(NIM_MODIFY, data));
+        found = Entries().find(key);
+        if (found != Entries().end()) found->second.shown = shown;
+    }
+}
+
+void CALLBACK RetryPendingIcons(HWND, UINT, UINT_PTR, DWORD)
+{
+    AddAgain(true);
+    bool pending = false;
+    for (const auto& [key, entry] : Entries()) pending = pending || (!entry.shown && ::IsWindow(key.first));
+    if (!pending || ::GetTickCount64() - g_retryStarted >= kRetryForMs) StopRetrying();
+}
+
+void RetryLater()
+{
+    if (g_retryTimer) return;
+    g_retryStarted = ::GetTickCount64();
+    g_retryTimer = ::SetTimer(nullptr, 0, kRetryEveryMs, &RetryPendingIcons);
+}
 
 }  // namespace
 
@@ -55,27 +105,35 @@ bool ShowTrayIcon(TrayIcon icon, const std::wstring& iconFile, const std::wstrin
     if (g_trayClosed) return false;
     wl::UniqueIcon image(LoadIconFromFile(iconFile, 0, true));
     NOTIFYICONDATAW data = IconRecord(icon, image.get(), tip);
-    auto& entries = Entries();
-    auto found = entries.find(KeyOf(icon));
+    auto found = Entries().find(KeyOf(icon));
 
     if (modify) {
-        if (found == entries.end()) return false;  // no icon: nothing to change
-        TrayEntry& entry = found->second;
-        if (entry.shown && !Notify(NIM_MODIFY, data)) return false;
+        if (found == Entries().end()) return false;  // no icon: nothing to change
+        bool shown = found->second.shown;
+        if (shown && !Notify(NIM_MODIFY, data)) return false;
+        found = Entries().find(KeyOf(icon));
+        if (found == Entries().end()) return false;  // taken down meanwhile
         // A pending add takes the new look when it is retried.
-        entry.image = std::move(image);
-        entry.iconFile = iconFile;
-        entry.tip = tip;
-        return entry.shown;
+        found->second.image = std::move(image);
+        found->second.iconFile = iconFile;
+        found->second.tip = tip;
+        return shown;
     }
 
-    if (found != entries.end() && found->second.shown) return false;  // adding twice changes nothing
-    TrayEntry& entry = entries[KeyOf(icon)];
-    entry.shown = Notify(NIM_ADD, data);
+    if (found != Entries().end() && found->second.shown) return false;  // adding twice changes nothing
+    bool shown = Notify(NIM_ADD, data);
+    if (g_trayClosed) {
+        // The session ended while the shell was told: no icon may outlive it.
+        if (shown) (void)RemoveTrayIcon(icon);
+        return false;
+    }
+    TrayEntry& entry = Entries()[KeyOf(icon)];
+    entry.shown = shown;
     entry.image = std::move(image);
     entry.iconFile = iconFile;
     entry.tip = tip;
-    return entry.shown;
+    if (!shown) RetryLater();
+    return shown;
 }
 
 bool RemoveTrayIcon(TrayIcon icon)
@@ -84,13 +142,14 @@ bool RemoveTrayIcon(TrayIcon icon)
     data.cbSize = NOTIFYICONDATAW_V1_SIZE;
     data.hWnd = icon.owner;
     data.uID = icon.id;
-    auto& entries = Entries();
-    auto found = entries.find(KeyOf(icon));
-    bool shown = found != entries.end() && found->second.shown;
-    bool deleted = (shown || found == entries.end()) && Notify(NIM_DELETE, data);
-    // The image goes once the shell no longer shows it.
-    if (found != entries.end()) entries.erase(found);
-    return deleted;
+    // The entry goes first; its image is released once the shell no longer shows it.
+    std::optional<TrayEntry> entry;
+    if (auto found = Entries().find(KeyOf(icon)); found != Entries().end()) {
+        entry = std::move(found->second);
+        Entries().erase(found);
+    }
+    if (entry && !entry->shown) return false;
+    return Notify(NIM_DELETE, data);
 }
 
 bool ShowTrayBalloon(TrayIcon icon, const std::wstring& text, const std::wstring& title, UINT timeoutMs)
@@ -109,19 +168,13 @@ bool ShowTrayBalloon(TrayIcon icon, const std::wstring& text, const std::wstring
     return Notify(NIM_MODIFY, data);
 }
 
-void RestoreTrayIcons()
-{
-    for (auto& [key, entry] : Entries()) {
-        if (!::IsWindow(key.first)) continue;
-        NOTIFYICONDATAW data = IconRecord({key.first, key.second}, entry.image.get(), entry.tip);
-        entry.shown = Notify(NIM_ADD, data) || Notify(NIM_MODIFY, data);
-    }
-}
+void RestoreTrayIcons() { AddAgain(false); }
 
 void RemoveAllTrayIcons()
 {
     auto& entries = Entries();
     while (!entries.empty()) RemoveTrayIcon({entries.begin()->first.first, entries.begin()->first.second});
+    StopRetrying();
     g_trayClosed = true;
 }
 

@@ -6,6 +6,10 @@
 
 namespace wl {
 
+namespace {
+constexpr std::wstring_view kPlaceholder = L"%OUTLOOK%";
+}
+
 std::int16_t LinkCount(std::wstring_view stored)
 {
     auto number = NumberOfText(stored);
@@ -15,9 +19,10 @@ std::int16_t LinkCount(std::wstring_view stored)
     return RoundToInt16(*number).value_or(0);
 }
 
+bool UsesOutlookPath(std::wstring_view command) { return command.find(kPlaceholder) != std::wstring_view::npos; }
+
 std::wstring ExpandLinkCommand(std::wstring_view command, std::wstring_view outlookPath)
 {
-    constexpr std::wstring_view kPlaceholder = L"%OUTLOOK%";
     const bool needsQuotes = outlookPath.find_first_of(L" \t") != std::wstring_view::npos &&
                              !(outlookPath.size() >= 2 && outlookPath.front() == L'"' && outlookPath.back() == L'"');
     std::wstring result;

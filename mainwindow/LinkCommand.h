@@ -15,6 +15,9 @@ namespace wl {
 inline constexpr std::int16_t kMaxLinks = 100;
 std::int16_t LinkCount(std::wstring_view stored);
 
+// Whether the command names Outlook's path through "%OUTLOOK%" (case-sensitive).
+bool UsesOutlookPath(std::wstring_view command);
+
 // Replaces every "%OUTLOOK%" (case-sensitive) by the Outlook path. A path
 // with blanks that would stand unquoted is put in quotes, so the system
 // never has to guess where the program's name ends; inside quotes it goes

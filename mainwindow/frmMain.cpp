@@ -39,6 +39,9 @@ void frmMain::OnInitDialog()
 {
     HINSTANCE instance = ::GetModuleHandleW(nullptr);
     SetIcons(IDI_WENDLOCK);
+    // Run as administrator, the window would not hear that Explorer restarted
+    // (a message from a process of lower integrity) and the icons would stay away.
+    (void)::ChangeWindowMessageFilterEx(Hwnd(), TaskbarCreatedMessage(), MSGFLT_ALLOW, nullptr);
 
     // cmbStartIn: the ten start folders, each with its folder number as item data.
     HWND list = Control(IDC_CMBSTARTIN);
@@ -89,18 +92,24 @@ void frmMain::OnStartUpTimer()
         // Outlook could not be started: say so once, and run on disconnected.
         m_connection.Reset();
         MessageBox(ConnectFailedText(error), MB_OK | MB_ICONEXCLAMATION);
-        if (m_unloaded) return;
         m_connection.ScheduleReconnect();
     }
+    if (m_unloaded) return;  // the session ended meanwhile
     m_connection.Watch();
     if (g_blnTrackOverdueTasks) (void)ScanForOverdueTasks();
 }
 
 bool frmMain::Unload(UnloadMode unloadMode)
 {
-    if (m_unloaded) return true;
+    // A session end can arrive while the unload tells the shell or Outlook something.
+    if (m_unloaded || m_unloading) return true;
     HandlerScope scope(*this);
-    if (Form_QueryUnload(unloadMode)) return false;
+    bool cancel = false;
+    {
+        FlagScope unloading(m_unloading);
+        cancel = Form_QueryUnload(unloadMode);
+    }
+    if (cancel) return false;
     m_unloaded = true;
     m_connection.Detach();
     DestroyHwnd();
@@ -248,7 +257,7 @@ bool frmMain::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& res
         else picTrayBox_MouseMove(static_cast<long>(LOWORD(lParam)));
         return true;
     case WM_APP_END_SESSION:
-        (void)Unload(UnloadMode::AppWindows);
+        OnEndSession();  // put off again if another call into Outlook has begun meanwhile
         return true;
     case WM_APP_OUTLOOK_REMINDER:
         ProcessReminders();

@@ -161,5 +161,6 @@ private:
     ULONGLONG m_cleanUpStarted = 0;
 
     bool m_quitOnUnload = false;
+    bool m_unloading = false;
     bool m_unloaded = false;
 };

@@ -220,7 +220,10 @@ void frmMain::BuildLinkMenu()
     }
     for (int n = 1; n <= count; ++n) {
         std::wstring caption = ReadIniSetting(L"new" + wl::IntegerText(n), LinksFile());
-        ::ModifyMenuW(m_tmnuFile, IDM_LINK_FIRST + static_cast<UINT>(n - 1), MF_BYCOMMAND | MF_STRING,
+        // Without Outlook's path a link that needs it could only fail: it is shown disabled.
+        bool needsOutlook = wl::UsesOutlookPath(ReadIniSetting(L"newcmd" + wl::IntegerText(n), LinksFile()));
+        UINT state = needsOutlook && g_strOutlookPath.empty() ? MF_GRAYED : MF_ENABLED;
+        ::ModifyMenuW(m_tmnuFile, IDM_LINK_FIRST + static_cast<UINT>(n - 1), MF_BYCOMMAND | MF_STRING | state,
                       IDM_LINK_FIRST + static_cast<UINT>(n - 1), caption.c_str());
     }
 }
@@ -233,6 +236,7 @@ void frmMain::mnuNewLink_Click(std::int16_t index)
 void frmMain::StartLink(std::int16_t index)
 {
     std::wstring command = ReadIniSetting(L"newcmd" + wl::IntegerText(index + 1), LinksFile());
+    if (wl::UsesOutlookPath(command) && g_strOutlookPath.empty()) return;  // Outlook's path is not known
     std::wstring expanded = wl::ExpandLinkCommand(command, g_strOutlookPath);
     wl::ProgramAndArguments split = wl::SplitCommandLine(expanded);
     if (!wl::IsUnambiguousProgram(split)) return;

@@ -27,6 +27,13 @@ cmake -S . -B build/win -G Ninja -DCMAKE_BUILD_TYPE=Release \
 cmake --build build/win -j "$JOBS"
 # One prefix, display and desktop for the whole run; ended however the run ends.
 RIG_ENV=(WINEPREFIX="$ROOT/build/win/wineprefix" DISPLAY="$DISPLAY_NUMBER" WENDLOCK_BIN="$ROOT/build/win/bin")
-trap 'env "${RIG_ENV[@]}" tests/wine/wine-rig.sh stop' EXIT
+READONLY="$ROOT/build/win/readonly"
+trap 'env "${RIG_ENV[@]}" tests/wine/wine-rig.sh stop; tests/wine/readonly-folder.sh teardown "$READONLY"' EXIT
 env "${RIG_ENV[@]}" tests/wine/wine-rig.sh ensure
+# A program folder the user cannot write (the test that needs it says so when it is missing).
+if WENDLOCK_READONLY_FOLDER=$(tests/wine/readonly-folder.sh setup "$READONLY" "$ROOT/build/win/bin"); then
+    export WENDLOCK_READONLY_FOLDER
+else
+    echo "== no read-only folder could be made here: the test of a read-only program folder is skipped"
+fi
 ctest --test-dir build/win --output-on-failure "$@"

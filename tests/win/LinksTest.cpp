@@ -150,3 +150,37 @@ TEST_F(Links, CommandsThatCannotRunDoNothing)
     EXPECT_TRUE(Started(1, 500ms).empty());
     EXPECT_TRUE(window->Loaded());
 }
+
+TEST_F(Links, WithoutOutlooksPathTheLinksThatNeedItAreDisabled)
+{
+    WriteLinks("[settings]\r\ncount=2\r\nnew1=Mail\r\nnewcmd1=\"%OUTLOOK%\" /c ipm.note\r\nnew2=Recorder\r\n"
+               "newcmd2=\"" + test::Narrow(OutlookPath()) + "\" /plain\r\n");
+    g_strOutlookPath.clear();
+    LoadWindow();
+    HMENU menu = window->TrayMenu();
+    EXPECT_TRUE(::GetMenuState(menu, IDM_LINK_FIRST, MF_BYCOMMAND) & MF_GRAYED);
+    EXPECT_FALSE(::GetMenuState(menu, IDM_LINK_FIRST + 1, MF_BYCOMMAND) & MF_GRAYED);
+    window->mnuNewLink_Click(0);
+    window->mnuNewLink_Click(1);
+    auto started = Started(1);
+    ASSERT_EQ(started.size(), 1u);
+    EXPECT_NE(started[0].find(L" /plain|"), std::wstring::npos);
+}
+
+TEST_F(Links, AUtf16FileGivesUnicodeCaptionsAndACodePageFileReadsAsBefore)
+{
+    const std::wstring text = L"[settings]\r\ncount=2\r\nnew1=Nowa wiadomo\x15B\x107\r\nnew2=\x65B0\x3057\x3044\x4F5C\x696D\r\n";
+    std::string utf16("\xFF\xFE", 2);
+    for (wchar_t c : text) utf16 += std::string{static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
+    WriteLinks(utf16);
+    LoadWindow();
+    EXPECT_EQ(LinkCaptions(), (std::vector<std::wstring>{L"Nowa wiadomo\x15B\x107", L"\x65B0\x3057\x3044\x4F5C\x696D"}));
+    window->Unload(UnloadMode::FormCode);
+
+    // A file in the system's code page reads as the 8-bit functions read it.
+    WriteLinks("[settings]\r\ncount=1\r\nnew1=Caf\xE9\r\n");
+    LoadWindow();
+    wchar_t expected[8] = {};
+    ::MultiByteToWideChar(CP_ACP, 0, "Caf\xE9", 4, expected, 8);
+    EXPECT_EQ(LinkCaptions(), std::vector<std::wstring>{expected});
+}

@@ -69,11 +69,17 @@ RunningProgram ProgramFixture::Start(const std::wstring& exeName)
 {
     std::wstring exe = Folder() + exeName;
     ::CopyFileW((BinFolder() + L"wendlock.exe").c_str(), exe.c_str(), TRUE);
+    return StartAt(exe);
+}
+
+RunningProgram ProgramFixture::StartAt(const std::wstring& exe)
+{
+    std::wstring folder = exe.substr(0, exe.find_last_of(L'\\') + 1);
     std::wstring commandLine = L"\"" + exe + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
-    if (!::CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, Folder().c_str(),
+    if (!::CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
                           &startup, &info)) {
         ADD_FAILURE() << "cannot start " << Narrow(exe) << ": " << ::GetLastError();
         return RunningProgram(nullptr, 0);

@@ -46,6 +46,8 @@ protected:
     void StartStandIn(const std::string& scenario = {});
     // Copies wendlock.exe into the folder under that name (once) and starts it.
     RunningProgram Start(const std::wstring& exeName);
+    // Starts a copy of the program that lies elsewhere.
+    RunningProgram StartAt(const std::wstring& exePath);
 
     standin::StandIn standin;
 

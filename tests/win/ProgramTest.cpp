@@ -2,6 +2,8 @@
 // the settings file named after the exe, the icon, and the logoff clean-up.
 #include "ProgramFixture.h"
 
+#include "core/Settings.h"
+
 #include <gtest/gtest.h>
 
 using standin::HasLine;
@@ -84,4 +86,58 @@ TEST_F(Program, DuringTheStartUpDelayTheIconIsThereAndALogoffEndsItAtOnce)
     std::string settings = test::ReadTextFile(Folder() + L"wendlock.ini");
     EXPECT_NE(settings.find("StartOutlookIn=9"), std::string::npos) << settings;
     EXPECT_NE(settings.find("DontTrackOverdueTasks=0"), std::string::npos) << settings;
+}
+
+TEST_F(Program, InAFolderTheUserCannotWriteTheSettingsLiveInTheUsersProfile)
+{
+    // Made read-only by the test command (a standard user's Program Files).
+    wchar_t readOnly[MAX_PATH] = {};
+    if (!::GetEnvironmentVariableW(L"WENDLOCK_READONLY_FOLDER", readOnly, MAX_PATH))
+        GTEST_SKIP() << "no read-only program folder on this machine (see scripts/test.sh)";
+    const std::wstring folder = readOnly, exe = folder + L"Wendlock RO.exe";
+    ASSERT_FALSE(FolderIsWritable(folder));
+    const std::wstring settings = PerUserFolder() + L"Wendlock RO.ini";
+    ::DeleteFileW(settings.c_str());
+
+    StartStandIn();
+    {
+        auto app = StartAt(exe);
+        ASSERT_TRUE(app.WaitForIcon());
+        EXPECT_TRUE(test::PumpUntil([&] { return HasLine(standin.Journal(), "GetDefaultFolder(6)"); }));
+        app.EndSession();
+        ASSERT_TRUE(app.WaitForExit(std::chrono::seconds(10)));
+    }
+    std::string saved = test::ReadTextFile(settings);
+    EXPECT_NE(saved.find("DontKeepOlLoaded=0"), std::string::npos) << saved;
+    EXPECT_FALSE(test::FileExists(folder + L"Wendlock RO.ini"));
+
+    // The next start takes its settings from there: keep-loaded off, no connection.
+    test::WriteTextFile(settings, "[settings]\r\nDontKeepOlLoaded=-1\r\n");
+    standin.ClearJournal();
+    {
+        auto app = StartAt(exe);
+        ASSERT_TRUE(app.WaitForIcon());
+        test::Pump(std::chrono::milliseconds(500));
+        EXPECT_FALSE(HasLine(standin.Journal(), "CreateObject"));
+        app.EndSession();
+        ASSERT_TRUE(app.WaitForExit(std::chrono::seconds(10)));
+    }
+    EXPECT_NE(test::ReadTextFile(settings).find("DontKeepOlLoaded=-1"), std::string::npos);
+    ::DeleteFileW(settings.c_str());
+}
+
+TEST_F(Program, RunsFromAFolderNamedOutsideTheCodePage)
+{
+    const std::wstring folder = Folder() + L"\x141\xF3" L"d\x17A \x6771\x4EAC\\";  // "Łódź 東京"
+    ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
+    for (const wchar_t* file : {L"olico.ico", L"olicod.ico", L"bell.ico", L"task.ico", L"newlnks.ini"})
+        ::CopyFileW((test::BinFolder() + file).c_str(), (folder + file).c_str(), FALSE);
+    ::CopyFileW((test::BinFolder() + L"wendlock.exe").c_str(), (folder + L"wendlock.exe").c_str(), FALSE);
+    StartStandIn();
+    auto app = StartAt(folder + L"wendlock.exe");
+    ASSERT_TRUE(app.WaitForIcon());
+    EXPECT_TRUE(test::PumpUntil([&] { return HasLine(standin.Journal(), "GetDefaultFolder(6)"); }));
+    app.EndSession();
+    ASSERT_TRUE(app.WaitForExit(std::chrono::seconds(10)));
+    EXPECT_NE(test::ReadTextFile(folder + L"wendlock.ini").find("DontTrackOverdueTasks=0"), std::string::npos);
 }

@@ -112,6 +112,17 @@ TEST_F(Settings, DefaultsAreTakenAtEachCall)
     EXPECT_EQ(ReadIniSetting(L"Where"), L"first");
 }
 
+TEST_F(Settings, AWritableProgramFolderKeepsTheSettingsAndAUsersOwnLinksFileWins)
+{
+    EXPECT_EQ(ChooseSettingsFolder(folder.Path()), folder.Path());  // a portable copy, as always
+    test::TempFolder user;
+    SetSettingsFolder(user.Path());
+    EXPECT_EQ(LinksFolder(), folder.Path());  // the example beside the program
+    test::WriteTextFile(user.Path() + L"newlnks.ini", "[settings]\r\ncount=0\r\n");
+    EXPECT_EQ(LinksFolder(), user.Path());
+    SetSettingsFolder(folder.Path());
+}
+
 TEST(SettingsFile, IsNamedAfterTheExecutable)
 {
     EXPECT_EQ(SettingsFileName(), L"wendlock_wintests.ini");
@@ -187,4 +198,32 @@ TEST(Registry, TheStandInIsRegisteredAsOutlook)
     std::wstring path = ReadRegistryString(HKEY_LOCAL_MACHINE,
                                            L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\OUTLOOK.EXE", L"");
     EXPECT_NE(path.find(L"outlook-standin.exe"), std::wstring::npos) << test::Narrow(path);
+}
+
+TEST(Registry, OutlooksPathIsAlsoFoundInThe32BitView)
+{
+    // A 32-bit Office registers OUTLOOK.EXE in the 32-bit view only.
+    const wchar_t* kAppPath = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\OUTLOOK.EXE";
+    std::wstring registered = ReadRegistryString(HKEY_LOCAL_MACHINE, kAppPath, L"", KEY_WOW64_64KEY);
+    ASSERT_FALSE(registered.empty());
+    auto setDefault = [&](REGSAM view, const std::wstring* value) {
+        HKEY key = nullptr;
+        ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kAppPath, 0, nullptr, 0, KEY_SET_VALUE | view, nullptr, &key,
+                                    nullptr),
+                  ERROR_SUCCESS);
+        if (value)
+            ::RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value->c_str()),
+                             static_cast<DWORD>((value->size() + 1) * sizeof(wchar_t)));
+        else
+            ::RegDeleteValueW(key, nullptr);
+        ::RegCloseKey(key);
+    };
+    const std::wstring office32 = L"\"C:\\Program Files (x86)\\Microsoft Office\\root\\Office16\\OUTLOOK.EXE\"";
+    setDefault(KEY_WOW64_64KEY, nullptr);
+    setDefault(KEY_WOW64_32KEY, &office32);
+    std::wstring found = ReadOutlookPath();
+    setDefault(KEY_WOW64_32KEY, nullptr);
+    setDefault(KEY_WOW64_64KEY, &registered);
+    EXPECT_EQ(found, L"C:\\Program Files (x86)\\Microsoft Office\\root\\Office16\\OUTLOOK.EXE");  // without quotes
+    EXPECT_EQ(ReadOutlookPath(), registered);
 }

@@ -90,6 +90,22 @@ TEST_F(Tray, RestoreAddsEveryIconAgain)
     EXPECT_TRUE(test::ShellHasIcon(owner.icon));
 }
 
+TEST_F(Tray, AnAddTheShellRefusesIsTriedAgainLater)
+{
+    // The shell refuses an icon it already shows: that stands for a shell
+    // that is not ready yet.
+    NOTIFYICONDATAW data{};
+    data.cbSize = NOTIFYICONDATAW_V1_SIZE;
+    data.hWnd = owner.icon.owner;
+    data.uID = owner.icon.id;
+    ASSERT_TRUE(::Shell_NotifyIconW(NIM_ADD, &data));
+    EXPECT_FALSE(ShowTrayIcon(owner.icon, Icon(L"olico.ico"), L"Outlook"));
+    EXPECT_FALSE(TrayIconShown(owner.icon));
+    ASSERT_TRUE(::Shell_NotifyIconW(NIM_DELETE, &data));
+    EXPECT_TRUE(test::PumpUntil([&] { return TrayIconShown(owner.icon); }, std::chrono::seconds(5)));
+    EXPECT_TRUE(test::ShellHasIcon(owner.icon));
+}
+
 TEST(IconFiles, LoadsSmallOrLargeAndNothingFromNonIcons)
 {
     test::ProgramFolder folder;
