@@ -1,5 +1,84 @@
-# The release artifacts of the Windows program and what they are made with.
+# The release artifacts of the Windows program, made from the same files:
+#
+#   cmake --build <tree> --target package   Wendlock-<version>-win64.zip (CPack)
+#
+# (scripts/package.sh makes it from a fresh clone.) The zip holds
+# wendlock.exe, the four tray icons, the example newlnks.ini, the user guide
+# (docs/user-guide.md as one HTML file with its pictures), the licence and
+# SHA256SUMS, in a folder named like the zip. The version is the project version.
+#
+# The zip is reproducible (cmake/Reproducible.cmake, packaging/zip-package.cmake):
+# the same commit gives the same bytes. The tools are Debian's: cmark-gfm and
+# zip. Without them the target is left out.
 
 # scripts/screenshots.sh: where a window is, to crop the guide's pictures.
 add_executable(window-rect EXCLUDE_FROM_ALL docs/tools/window-rect.cpp)
 target_link_libraries(window-rect PRIVATE wendlock_win_defs)
+
+find_program(WENDLOCK_CMARK cmark-gfm)
+find_program(WENDLOCK_ZIP zip)
+if(NOT WENDLOCK_CMARK OR NOT WENDLOCK_ZIP OR NOT CMAKE_STRIP OR NOT CMAKE_HOST_UNIX)
+    message(STATUS "cmark-gfm, zip or strip not found: no package target")
+    return()
+endif()
+
+set(WENDLOCK_RELEASE_DIR ${CMAKE_BINARY_DIR}/release)
+set(WENDLOCK_PACKAGE_NAME Wendlock-${PROJECT_VERSION}-win64)
+set(WENDLOCK_RELEASE_EXE ${WENDLOCK_RELEASE_DIR}/wendlock.exe)
+set(WENDLOCK_GUIDE_HTML "${WENDLOCK_RELEASE_DIR}/User Guide.html")
+
+# The released exe leaves out the symbol table and the debug sections that the
+# static C and C++ run-times bring (half the size); the code is the same.
+# strip writes the time of day into the PE header unless SOURCE_DATE_EPOCH
+# says otherwise: 0, as the linker leaves it (cmake/Reproducible.cmake).
+add_custom_command(OUTPUT ${WENDLOCK_RELEASE_EXE}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${WENDLOCK_RELEASE_DIR}
+    COMMAND ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=0
+            ${CMAKE_STRIP} -o ${WENDLOCK_RELEASE_EXE} $<TARGET_FILE:wendlock>
+    DEPENDS wendlock
+    VERBATIM)
+
+file(GLOB WENDLOCK_GUIDE_IMAGES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/docs/images/*.png)
+add_custom_command(OUTPUT ${WENDLOCK_GUIDE_HTML}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${WENDLOCK_RELEASE_DIR}
+    COMMAND bash ${CMAKE_SOURCE_DIR}/packaging/guide-html.sh ${WENDLOCK_CMARK}
+            ${CMAKE_SOURCE_DIR}/docs/user-guide.md ${CMAKE_SOURCE_DIR}/packaging/guide.html.in ${WENDLOCK_GUIDE_HTML}
+    DEPENDS ${CMAKE_SOURCE_DIR}/docs/user-guide.md ${WENDLOCK_GUIDE_IMAGES}
+            ${CMAKE_SOURCE_DIR}/packaging/guide-html.sh ${CMAKE_SOURCE_DIR}/packaging/guide.html.in
+    VERBATIM)
+add_custom_target(release_files ALL DEPENDS ${WENDLOCK_RELEASE_EXE} ${WENDLOCK_GUIDE_HTML})
+
+# What the zip and the MSI hold. WENDLOCK_BESIDE_EXE is the list of files the
+# program finds beside itself (cmake/Windows.cmake).
+install(PROGRAMS ${WENDLOCK_RELEASE_EXE} DESTINATION .)
+install(FILES ${WENDLOCK_BESIDE_EXE} ${WENDLOCK_GUIDE_HTML} DESTINATION .)
+install(FILES ${CMAKE_SOURCE_DIR}/LICENSE DESTINATION . RENAME LICENSE.txt)
+
+# CPack stages the files; packaging/zip-package.cmake zips them (CPack's own
+# ZIP generator stores each file's change and access times, so its zips differ
+# from build to build).
+set(CPACK_PACKAGE_NAME Wendlock)
+set(CPACK_PACKAGE_VENDOR "The Wendlock developers")
+set(CPACK_PACKAGE_FILE_NAME ${WENDLOCK_PACKAGE_NAME})
+set(CPACK_GENERATOR External)
+set(CPACK_EXTERNAL_REQUESTED_VERSIONS "1.0")
+set(CPACK_EXTERNAL_ENABLE_STAGING ON)
+set(CPACK_EXTERNAL_PACKAGE_SCRIPT ${CMAKE_SOURCE_DIR}/packaging/zip-package.cmake)
+set(CPACK_PACKAGE_CHECKSUM SHA256)
+set(CPACK_WENDLOCK_SOURCE_DIR ${CMAKE_SOURCE_DIR})
+set(CPACK_WENDLOCK_ZIP ${WENDLOCK_ZIP})
+include(CPack)
+set(WENDLOCK_ZIP_FILE ${CMAKE_BINARY_DIR}/${WENDLOCK_PACKAGE_NAME}.zip)
+
+if(NOT WENDLOCK_TESTS)
+    return()
+endif()
+
+# The release tests. Package.Build makes the artifacts for the tests that need them.
+add_test(NAME Package.Build COMMAND ${CMAKE_COMMAND} --build ${CMAKE_BINARY_DIR} --target package)
+set_tests_properties(Package.Build PROPERTIES FIXTURES_SETUP release TIMEOUT 900)
+
+add_test(NAME Package.ZipHoldsTheReleaseFiles
+    COMMAND bash ${CMAKE_SOURCE_DIR}/packaging/tests/check-zip.sh ${WENDLOCK_ZIP_FILE} ${PROJECT_VERSION}
+            ${WENDLOCK_RELEASE_EXE} ${CMAKE_SOURCE_DIR})
+set_tests_properties(Package.ZipHoldsTheReleaseFiles PROPERTIES FIXTURES_REQUIRED release TIMEOUT 900)

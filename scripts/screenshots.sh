@@ -11,7 +11,7 @@ cd "$(dirname "$0")/.."
 ROOT=$PWD
 
 source scripts/packages.sh
-ensure_packages "${BUILD_PACKAGES[@]}" imagemagick
+ensure_packages "${BUILD_PACKAGES[@]}" "${PACKAGING_PACKAGES[@]}" imagemagick
 
 cmake -S . -B build/win -G Ninja -DCMAKE_BUILD_TYPE=Release \
       -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" >/dev/null
