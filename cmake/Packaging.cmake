@@ -17,6 +17,13 @@
 add_executable(window-rect EXCLUDE_FROM_ALL docs/tools/window-rect.cpp)
 target_link_libraries(window-rect PRIVATE wendlock_win_defs)
 
+# No DLL that Windows would look for beside the exe (a planted one would run).
+if(WENDLOCK_TESTS AND CMAKE_OBJDUMP)
+    add_test(NAME Package.ImportsOnlyKnownDlls
+        COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${CMAKE_OBJDUMP} -DEXE=$<TARGET_FILE:wendlock>
+                -P ${CMAKE_SOURCE_DIR}/packaging/check-imports.cmake)
+endif()
+
 find_program(WENDLOCK_CMARK cmark-gfm)
 find_program(WENDLOCK_ZIP zip)
 find_program(WENDLOCK_WIXL wixl)
