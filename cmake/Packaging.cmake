@@ -127,7 +127,10 @@ set_tests_properties(Package.Build PROPERTIES FIXTURES_SETUP release TIMEOUT 900
 add_test(NAME Package.ZipHoldsTheReleaseFiles
     COMMAND bash ${CMAKE_SOURCE_DIR}/packaging/tests/check-zip.sh ${WENDLOCK_ZIP_FILE} ${PROJECT_VERSION}
             ${WENDLOCK_RELEASE_EXE} ${CMAKE_SOURCE_DIR})
-set_tests_properties(Package.ZipHoldsTheReleaseFiles PROPERTIES FIXTURES_REQUIRED release TIMEOUT 900)
+add_test(NAME Package.SameBytesFromAnotherFolder
+    COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/check-reproducible.sh ${CMAKE_BINARY_DIR})
+set_tests_properties(Package.ZipHoldsTheReleaseFiles Package.SameBytesFromAnotherFolder
+    PROPERTIES FIXTURES_REQUIRED release TIMEOUT 900)
 
 # msiexec under Wine, in a Wine prefix of its own (packaging/tests/run-msi-tests.sh).
 if(TARGET msi AND CMAKE_CROSSCOMPILING)
