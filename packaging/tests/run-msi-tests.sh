@@ -31,4 +31,15 @@ export WENDLOCK_MSI WENDLOCK_MSI_NEXT WENDLOCK_RELEASE_DIR
 WENDLOCK_MSI=$(winpath "$msi")
 WENDLOCK_MSI_NEXT=$(winpath "$next")
 WENDLOCK_RELEASE_DIR="$(winpath "$release")\\"
-"$WINE" "$tests" "$@" </dev/null
+status=0
+"$WINE" "$tests" "$@" </dev/null || status=$?
+"$WINESERVER" -k 2>/dev/null || true
+"$WINESERVER" -w 2>/dev/null || true
+# A passing run leaves nothing behind (the prefix is 700 MB); a failing one
+# keeps it, with msiexec's logs in its user's Temp folder.
+if [ $status -eq 0 ]; then
+    rm -rf "$work"
+else
+    echo "msiexec logs: $WINEPREFIX/drive_c/users/$(id -un)/Temp/wendlock-msiexec-*.log" >&2
+fi
+exit $status
