@@ -1,14 +1,15 @@
 #!/bin/bash
 # The user guide as one HTML file for the release: docs/user-guide.md through
-# cmark-gfm, its pictures inlined (data: URLs), the headings given the ids
-# that the guide's own links use (GitHub's: lower case, punctuation dropped,
-# spaces as hyphens), in packaging/guide.html.in.
+# cmark-gfm (--unsafe keeps the guide's own HTML, such as <kbd>), its pictures
+# inlined (data: URLs), the headings given the ids that the guide's own links
+# use (GitHub's: lower case, punctuation dropped, spaces as hyphens), in
+# packaging/guide.html.in.
 # Usage: guide-html.sh CMARK-GFM GUIDE.md TEMPLATE OUTPUT
 set -euo pipefail
 cmark=$1 guide=$2 template=$3 output=$4
 images=$(dirname "$guide")
 
-body=$("$cmark" --extension table --extension autolink "$guide" | awk -v dir="$images" '
+body=$("$cmark" --unsafe --extension table --extension autolink "$guide" | awk -v dir="$images" '
     function slug(text,    s) {
         s = tolower(text)
         gsub(/<[^>]*>/, "", s)

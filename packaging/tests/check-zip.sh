@@ -33,6 +33,7 @@ done
 cmp -s LICENSE.txt "$source/LICENSE" || fail "LICENSE.txt differs from LICENSE"
 grep -q '<h1 id="wendlock-user-guide">' "User Guide.html" || fail "User Guide.html is not the guide"
 ! grep -q 'src="images/' "User Guide.html" || fail "User Guide.html refers to picture files it does not carry"
+! grep -q 'raw HTML omitted' "User Guide.html" || fail "User Guide.html lost the guide's own HTML"
 
 # The version block says the version the zip's name says.
 file_version=$(x86_64-w64-mingw32-strings -e l wendlock.exe | grep -A1 -x FileVersion | tail -n 1)
