@@ -20,6 +20,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <optional>
@@ -225,20 +226,36 @@ bool StartFromShortcutAndLogOff(const std::wstring& lnk, const std::wstring& exe
     return icon;
 }
 
+// The names in a folder (not "." and ".."), sorted.
+std::vector<std::wstring> FolderContents(const std::wstring& folder)
+{
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW found{};
+    HANDLE search = ::FindFirstFileW((folder + L"*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do {
+        std::wstring name = found.cFileName;
+        if (name != L"." && name != L"..") names.push_back(name);
+    } while (::FindNextFileW(search, &found));
+    ::FindClose(search);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 // The files of the release zip but SHA256SUMS, which belongs to the zip only.
 std::vector<std::wstring> ReleaseFiles()
 {
-    std::vector<std::wstring> files;
-    WIN32_FIND_DATAW found{};
-    std::wstring dir = Environment(L"WENDLOCK_RELEASE_DIR");
-    HANDLE search = ::FindFirstFileW((dir + L"*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return files;
-    do {
-        std::wstring name = found.cFileName;
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && name != L"SHA256SUMS") files.push_back(name);
-    } while (::FindNextFileW(search, &found));
-    ::FindClose(search);
+    auto files = FolderContents(Environment(L"WENDLOCK_RELEASE_DIR"));
+    std::erase(files, L"SHA256SUMS");
     return files;
+}
+
+bool KeyExists(HKEY root, const wchar_t* path)
+{
+    HKEY key = nullptr;
+    if (::RegOpenKeyExW(root, path, 0, KEY_READ | KEY_WOW64_64KEY, &key) != ERROR_SUCCESS) return false;
+    ::RegCloseKey(key);
+    return true;
 }
 
 class Msi : public testing::Test {
@@ -351,7 +368,12 @@ TEST_F(Msi, PerUserInstallWithStartAtLogonRunsAndUninstallsKeepingTheSettings)
     ExpectNoReleaseFileIn(m_userFolder);
     EXPECT_FALSE(test::FileExists(m_userShortcut));
     EXPECT_EQ(RunValue(HKEY_CURRENT_USER), std::nullopt);
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, L"Software\\Wendlock"));
     EXPECT_TRUE(test::FileExists(settings)) << "the settings went with the program";
+    // Nothing else is left of the installation.
+    std::vector<std::wstring> left;
+    if (settings.starts_with(m_userFolder)) left.push_back(L"wendlock.ini");
+    EXPECT_EQ(FolderContents(m_userFolder), left);
 
     ::DeleteFileW(settings.c_str());
     ::RemoveDirectoryW(m_userFolder.c_str());
