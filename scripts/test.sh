@@ -12,7 +12,7 @@ ROOT=$PWD
 JOBS=$(nproc)
 
 source scripts/packages.sh
-ensure_packages "${BUILD_PACKAGES[@]}" clang libclang-rt-14-dev
+ensure_packages "${BUILD_PACKAGES[@]}" "${PACKAGING_PACKAGES[@]}" clang libclang-rt-14-dev
 
 echo "== native build (ASan, UBSan)"
 cmake -S . -B build/native -G Ninja -DCMAKE_BUILD_TYPE=Debug \

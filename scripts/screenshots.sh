@@ -1,0 +1,114 @@
+#!/bin/bash
+# Makes the pictures of the user guide (docs/images/) the way demo.sh runs
+# the program: Wendlock under Wine, in Wine's virtual desktop with its
+# notification area, with the Outlook stand-in serving its demo mailbox. Run
+# it again whenever the tray, the menu, the Options dialog or the alert
+# windows change, and commit the pictures with the change.
+#
+#   scripts/screenshots.sh            (on $DISPLAY if set, else on a private Xvfb)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+ROOT=$PWD
+
+source scripts/packages.sh
+ensure_packages "${BUILD_PACKAGES[@]}" "${PACKAGING_PACKAGES[@]}" imagemagick
+
+cmake -S . -B build/win -G Ninja -DCMAKE_BUILD_TYPE=Release \
+      -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" >/dev/null
+cmake --build build/win --target wendlock outlook-standin standin-ctl wine-keeper window-rect
+
+WORK=$ROOT/build/screenshots
+OUT=$ROOT/docs/images
+rm -rf "$WORK/Wendlock" "$WORK/bin" "$WORK/raw"
+mkdir -p "$WORK/Wendlock" "$WORK/bin" "$WORK/raw" "$OUT"
+cp build/win/bin/wendlock.exe build/win/bin/{olico,olicod,bell,task}.ico build/win/bin/newlnks.ini "$WORK/Wendlock/"
+cp build/win/bin/{outlook-standin,standin-ctl,wine-keeper,window-rect}.exe "$WORK/bin/"
+
+export WINEPREFIX=$WORK/wineprefix WENDLOCK_BIN=$WORK/bin
+export WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export DISPLAY=${DISPLAY:-:96}
+trap 'tests/wine/wine-rig.sh stop' EXIT
+tests/wine/wine-rig.sh restart
+tests/wine/wine-rig.sh ensure
+
+WINE=/usr/lib/wine/wine64
+CONVERT=/usr/bin/convert
+ctl() { "$WINE" "$WENDLOCK_BIN/standin-ctl.exe" "$@" </dev/null 2>/dev/null | tr -d '\r'; }
+rect() { "$WINE" "$WENDLOCK_BIN/window-rect.exe" "$1" </dev/null 2>/dev/null | tr -d '\r'; }
+wait_rect() {
+    local r
+    for _ in $(seq 50); do r=$(rect "$1") && [ -n "$r" ] && { echo "$r"; return 0; }; sleep 0.2; done
+    echo "screenshots: no window '$1'" >&2
+    return 1
+}
+grab() { import -window root "$WORK/raw/$1.png"; }
+# crop NAME X Y W H [MARGIN]: a part of the last grab, with a margin around it.
+crop() {
+    local name=$1 x=$2 y=$3 w=$4 h=$5 m=${6:-8}
+    read -r sw sh < <(xdotool getdisplaygeometry)
+    local x0=$((x - m < 0 ? 0 : x - m)) y0=$((y - m < 0 ? 0 : y - m))
+    local x1=$((x + w + m > sw ? sw : x + w + m)) y1=$((y + h + m > sh ? sh : y + h + m))
+    "$CONVERT" "$WORK/raw/$name.png" -crop "$((x1 - x0))x$((y1 - y0))+$x0+$y0" +repage -strip "$OUT/$name.png"
+    echo "   docs/images/$name.png"
+}
+read -r WIDTH HEIGHT < <(xdotool getdisplaygeometry)
+# Debian's Wine 8 does not find its own Marlett font, and the caption buttons
+# of the windows would show letters instead of their symbols.
+cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
+
+# Tray icons sit right to left in the order they came: Outlook, tasks, bell.
+OUTLOOK_ICON_X=$((WIDTH - 11)) BELL_ICON_X=$((WIDTH - 51)) ICON_Y=$((HEIGHT - 10))
+# A balloon is a tooltip window; wait until none shows.
+no_balloon() { for _ in $(seq 100); do rect tooltips_class32 >/dev/null || return 0; sleep 0.3; done; }
+
+echo "== Wendlock starts with the stand-in's demo mailbox (overdue tasks)"
+setsid "$WINE" "$WORK/Wendlock/wendlock.exe" </dev/null >/dev/null 2>&1 9>&- &
+for _ in $(seq 100); do ctl ping | grep -q '^ok' && break; sleep 0.2; done
+sleep 4
+no_balloon
+
+echo "== the menu"
+xdotool mousemove "$OUTLOOK_ICON_X" "$ICON_Y" click 3
+read -r x y w h < <(wait_rect '#32768')
+# The pointer on Show Outlook, the default item (100 px above the menu's bottom).
+xdotool mousemove $((x + 50)) $((y + h - 100))
+sleep 0.8
+grab tray-menu
+crop tray-menu "$x" "$y" $((WIDTH - x)) $((HEIGHT - y))
+xdotool key Escape
+sleep 0.5
+
+echo "== Options"
+xdotool mousemove "$OUTLOOK_ICON_X" "$ICON_Y" click 3
+read -r x y w h < <(wait_rect '#32768')
+xdotool mousemove $((x + 50)) $((y + h - 52)) sleep 0.3 click 1
+read -r x y w h < <(wait_rect Wendlock)
+xdotool mousemove 10 10
+sleep 0.8
+grab options
+crop options "$x" "$y" "$w" "$h"
+xdotool key Escape
+sleep 0.5
+
+echo "== two reminders: the bell and its notification"
+for subject in "Project review with Klaus" "Call the printer about the brochure"; do
+    id=$(ctl add folder=Calendar "subject=$subject" reminder=now | sed -n 's/^ok //p')
+    ctl fire-reminder "$id" >/dev/null
+done
+read -r x y w h < <(wait_rect tooltips_class32)
+sleep 1
+grab tray-balloon
+crop tray-balloon "$x" "$y" $((WIDTH - x)) $((HEIGHT - y))
+no_balloon
+
+echo "== the reminders window, from the bell's menu"
+xdotool mousemove "$BELL_ICON_X" "$ICON_Y" click 3
+read -r x y w h < <(wait_rect '#32768')
+# Show Reminders, the first item.
+xdotool mousemove $((x + 40)) $((y + 10)) sleep 0.3 click 1
+read -r x y w h < <(wait_rect 'Outlook Reminders')
+# The first reminder selected, as after a click on it.
+xdotool mousemove $((x + 60)) $((y + 38)) click 1 mousemove 10 10
+sleep 0.8
+grab reminders-window
+crop reminders-window "$x" "$y" "$w" "$h"
