@@ -9,6 +9,8 @@
 //   WENDLOCK_RELEASE_DIR   the files of the release zip, to compare the installed files with
 #include "tests/win/TestSupport.h"
 
+#include "mainwindow/frmMain.h"
+
 #include "core/win32.h"
 
 #include <knownfolders.h>
@@ -207,8 +209,7 @@ bool StartFromShortcutAndLogOff(const std::wstring& lnk, const std::wstring& exe
         [&] {
             pid = pid ? pid : RunningCopyOf(exe);
             main = pid ? test::FindMainWindow(pid) : nullptr;
-            HWND box = main ? ::FindWindowExW(main, nullptr, L"WendlockTrayBox", nullptr) : nullptr;
-            return box && test::ShellHasIcon(box);
+            return main && test::ShellHasIcon({main, frmMain::kTrayIconId});
         },
         30s);
     if (!pid) return false;
