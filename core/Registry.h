@@ -15,3 +15,12 @@ std::wstring ReadRegistryString(HKEY root, std::wstring_view keyPath, std::wstri
 // and then the 32-bit one (where a 32-bit Office registers it), without
 // quotes; empty when Outlook is not registered.
 std::wstring ReadOutlookPath();
+
+// Start at logon: the value "Wendlock" under the user's
+// Software\Microsoft\Windows\CurrentVersion\Run, holding the program's full
+// path in quotes. The only registry value the program ever writes.
+// Whether it is there and names this copy of the program (exePath).
+bool StartsAtLogon(const std::wstring& exePath);
+// Writes it for this copy (replacing one of another copy), or removes it
+// when it names this copy. Whether the registry took the change.
+bool SetStartAtLogon(const std::wstring& exePath, bool start);

@@ -2,6 +2,7 @@
 #include "frmMain.h"
 
 #include "core/Conversions.h"
+#include "core/Registry.h"
 #include "core/Settings.h"
 #include "core/SettingsRules.h"
 #include "core/basINI.h"
@@ -24,6 +25,7 @@ void frmMain::UpdateSettingsView()
     SetChecked(IDC_CHKDISPLAYOUTLOOK, wl::FlagFromKey(ReadIniSetting(L"DisplayOutlookAtStart")));
     SetChecked(IDC_CHKREMINDERS, g_blnTrackReminders);
     SetChecked(IDC_CHKOVERDUETASKS, g_blnTrackOverdueTasks);
+    SetChecked(IDC_CHKSTARTATLOGON, StartsAtLogon(wl::ExecutablePath()));
     // The delay as start-up would use it, in seconds, with a full stop.
     std::wstring seconds = wl::DelaySecondsText(wl::LoadDelayFromKey(ReadIniSetting(L"LoadDelay")));
     ::SetWindowTextW(Control(IDC_TXTLOADDELAY), seconds.c_str());
@@ -87,6 +89,7 @@ void frmMain::cmdOK_Click()
     }
 
     WriteIniSetting(L"LoadDelay", *delayMs);
+    (void)SetStartAtLogon(wl::ExecutablePath(), Checked(IDC_CHKSTARTATLOGON));
     cmdCancel_Click();
 }
 

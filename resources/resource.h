@@ -19,6 +19,7 @@
 #define IDC_CHKDISPLAYOUTLOOK   1007
 #define IDC_CHKREMINDERS        1008
 #define IDC_CHKOVERDUETASKS     1009
+#define IDC_CHKSTARTATLOGON     1010
 // cmdOK and cmdCancel are IDOK and IDCANCEL, so Enter and Esc work
 
 // Controls of the alert window

@@ -1,6 +1,7 @@
 // The Options dialog through its real controls and keys.
 #include "MainWindowFixture.h"
 
+#include "core/Registry.h"
 #include "core/basINI.h"
 #include "resources/resource.h"
 
@@ -253,4 +254,48 @@ TEST_F(Options, EnterConfirmsEscapeAndTheCloseBoxCancel)
     EXPECT_EQ(g_intStartOutlookIn, 9);
     EXPECT_TRUE(window->Loaded());
     EXPECT_FALSE(::IsWindowVisible(window->Hwnd()));
+}
+
+TEST_F(Options, StartAtLogonIsTheRunValueOfThisCopy)
+{
+    const wchar_t* kRun = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+    auto runValue = [&] { return ReadRegistryString(HKEY_CURRENT_USER, kRun, L"Wendlock"); };
+    auto setRunValue = [&](const std::wstring& value) {
+        ::RegSetKeyValueW(HKEY_CURRENT_USER, kRun, L"Wendlock", REG_SZ, value.c_str(),
+                          static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+    };
+    struct Restore {
+        std::wstring before;
+        std::function<void(const std::wstring&)> set;
+        ~Restore()
+        {
+            if (before.empty()) ::RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run", L"Wendlock");
+            else set(before);
+        }
+    } restore{runValue(), setRunValue};
+    const std::wstring self = L"\"" + wl::ExecutablePath() + L"\"";
+
+    StartStandIn();
+    LoadWindow();
+    ::RegDeleteKeyValueW(HKEY_CURRENT_USER, kRun, L"Wendlock");
+    window->UpdateSettingsView();
+    EXPECT_FALSE(Checked(IDC_CHKSTARTATLOGON));
+    EXPECT_EQ(Text(IDC_CHKSTARTATLOGON), L"Start Wendlock when I log on");
+    Click(IDC_CHKSTARTATLOGON);
+    Click(IDOK);
+    EXPECT_EQ(runValue(), self);
+
+    window->UpdateSettingsView();
+    EXPECT_TRUE(Checked(IDC_CHKSTARTATLOGON));
+    Click(IDC_CHKSTARTATLOGON);
+    Click(IDOK);
+    EXPECT_EQ(runValue(), L"");
+
+    // Another copy of the program: not this one's start, replaced when ticked.
+    setRunValue(L"\"C:\\Old Copy\\wendlock.exe\"");
+    window->UpdateSettingsView();
+    EXPECT_FALSE(Checked(IDC_CHKSTARTATLOGON));
+    Click(IDC_CHKSTARTATLOGON);
+    Click(IDOK);
+    EXPECT_EQ(runValue(), self);
 }
