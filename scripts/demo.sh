@@ -33,6 +33,9 @@ export WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 export DISPLAY=${DISPLAY:-:96}
 trap 'tests/wine/wine-rig.sh stop' EXIT
 tests/wine/wine-rig.sh ensure
+# Debian's Wine 8 does not find its own Marlett font: without it the caption
+# buttons of the windows show letters instead of their symbols.
+cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
 
 WINE=/usr/lib/wine/wine64
 ctl() { "$WINE" "$WENDLOCK_BIN/standin-ctl.exe" "$@" </dev/null 2>/dev/null | tr -d '\r'; }
