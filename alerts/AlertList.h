@@ -1,6 +1,7 @@
-// The item list of an alert window: Outlook items held in the order they were
-// added, without duplicates, and the lines and balloon text shown for them.
-// No Windows functions here; the window supplies the items' readers.
+// The item list of an alert window: Outlook items (or, for overdue tasks,
+// what a scan read of them) held in the order they were added, without
+// duplicates, and the lines and balloon text shown for them. No Windows
+// functions here; the window supplies the items' readers.
 #pragma once
 
 #include <cstddef>
