@@ -1,5 +1,7 @@
 #include "AlertList.h"
 
+#include <map>
+
 namespace wl {
 
 std::optional<AlertList::Identity> AlertList::ReadIdentity(AlertItem& item)
@@ -29,6 +31,42 @@ bool AlertList::Add(std::shared_ptr<AlertItem> item)
     // The first item is stored without reading anything of it.
     m_entries.push_back({std::move(item), false});
     return true;
+}
+
+std::size_t AlertList::Replace(std::vector<std::shared_ptr<AlertItem>> items)
+{
+    std::map<Identity, std::size_t> given;  // the first given item of each identity
+    std::vector<bool> dropped(items.size(), false);
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        if (!items[i]) {
+            dropped[i] = true;
+            continue;
+        }
+        if (auto identity = ReadIdentity(*items[i]))
+            if (!given.emplace(std::move(*identity), i).second) dropped[i] = true;
+    }
+
+    std::vector<Entry> kept;
+    kept.reserve(items.size());
+    std::vector<bool> placed(items.size(), false);
+    for (Entry& entry : m_entries) {
+        auto identity = ReadIdentity(*entry.item);
+        if (!identity) continue;
+        auto found = given.find(*identity);
+        if (found == given.end() || placed[found->second]) continue;
+        placed[found->second] = true;
+        kept.push_back({items[found->second], false});
+    }
+    std::size_t appended = 0;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        if (placed[i] || dropped[i]) continue;
+        kept.push_back({items[i], false});
+        ++appended;
+    }
+
+    m_entries = std::move(kept);
+    ForgetIdentities();
+    return appended;
 }
 
 void AlertList::Remove(std::size_t index)

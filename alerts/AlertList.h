@@ -1,6 +1,7 @@
-// The item list of an alert window: Outlook items held in the order they were
-// added, without duplicates, and the lines and balloon text shown for them.
-// No Windows functions here; the window supplies the items' readers.
+// The item list of an alert window: Outlook items (or, for overdue tasks,
+// what a scan read of them) held in the order they were added, without
+// duplicates, and the lines and balloon text shown for them. No Windows
+// functions here; the window supplies the items' readers.
 #pragma once
 
 #include <cstddef>
@@ -30,6 +31,15 @@ public:
     virtual std::optional<std::wstring> DateText(AlertMode mode) = 0;
 };
 
+// An overdue task as the scan read it from Outlook: what its line shows and
+// how Outlook finds it again, with no Outlook object held.
+struct TaskRow {
+    std::wstring folderName;  // of the folder it was found in
+    std::wstring entryId;
+    std::optional<std::wstring> subject;  // none when Outlook could not give it
+    double dueDate = 0;                   // an automation date, local time
+};
+
 class AlertList {
 public:
     // Appends the item unless an item with the same folder name and entry id
@@ -37,6 +47,15 @@ public:
     // nothing. Each held item's identity is read at most once between two
     // calls of Lines, so a scan that adds n items costs O(n) reads.
     bool Add(std::shared_ptr<AlertItem> item);
+
+    // Makes the list exactly the given items (a scan's findings): a held item
+    // whose folder name and entry id are among them keeps its place and takes
+    // the given item's data, the other held items go, and the given ones not
+    // held yet are appended in their order. Duplicates and identities follow
+    // Add: the first of equal items counts, an unreadable one matches nothing.
+    // Each identity is read once. Returns how many were appended; on failure
+    // (out of memory) the list is as it was.
+    std::size_t Replace(std::vector<std::shared_ptr<AlertItem>> items);
 
     // Removes the item at a 0-based index; out of range does nothing.
     void Remove(std::size_t index);

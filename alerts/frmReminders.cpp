@@ -16,8 +16,35 @@ constexpr UINT kBalloonTimeoutMs = 10000;
 constexpr long kTrayBalloonClick = WM_USER + 5;  // NIN_BALLOONUSERCLICK
 constexpr UINT kRemindersIconId = 2;             // the main icon is 1
 
+// MAPI_E_NOT_FOUND: Outlook has no item of that entry id (any more).
+constexpr HRESULT kItemNotFound = static_cast<HRESULT>(0x8004010FL);
+
+// An item of the list as the window opens it.
+class ListedItem : public wl::AlertItem {
+public:
+    // Opens the item in Outlook; false when Outlook no longer has it. Other
+    // failures throw wl::ComError.
+    virtual bool Display(const std::function<wl::Dispatch()>& session) const = 0;
+
+protected:
+    template <class F>
+    static std::optional<std::wstring> Read(F read)
+    {
+        try {
+            return read();
+        } catch (const wl::ComError&) {
+            return std::nullopt;
+        }
+    }
+    static void Display(const wl::Dispatch& item)
+    {
+        item.AllowForeground();
+        (void)item.Call(L"Display");
+    }
+};
+
 // An Outlook item of the list, read by member name; a failed read is std::nullopt.
-class OutlookAlertItem final : public wl::AlertItem {
+class OutlookAlertItem final : public ListedItem {
 public:
     explicit OutlookAlertItem(wl::Dispatch item) : m_item(std::move(item)) {}
 
@@ -32,23 +59,45 @@ public:
         const wchar_t* member = mode == wl::ModeOverdueTasks ? L"DueDate" : L"ReminderTime";
         return Read([&] { return wl::DateText(m_item.Get(member).Date()); });
     }
-    void Display() const
+    bool Display(const std::function<wl::Dispatch()>&) const override
     {
-        m_item.AllowForeground();
-        (void)m_item.Call(L"Display");
+        ListedItem::Display(m_item);
+        return true;
     }
 
 private:
-    template <class F>
-    static std::optional<std::wstring> Read(F read)
-    {
-        try {
-            return read();
-        } catch (const wl::ComError&) {
-            return std::nullopt;
-        }
-    }
     wl::Dispatch m_item;
+};
+
+// A task as the scan read it: it answers from what was read, and Outlook is
+// asked for the item only when the user opens it.
+class TaskRowItem final : public ListedItem {
+public:
+    explicit TaskRowItem(wl::TaskRow row) : m_row(std::move(row)) {}
+
+    std::optional<std::wstring> FolderName() override { return m_row.folderName; }
+    std::optional<std::wstring> EntryID() override { return m_row.entryId; }
+    std::optional<std::wstring> Subject() override { return m_row.subject; }
+    std::optional<std::wstring> DateText(wl::AlertMode) override
+    {
+        return Read([&] { return wl::DateText(m_row.dueDate); });
+    }
+    bool Display(const std::function<wl::Dispatch()>& session) const override
+    {
+        if (!session) throw wl::ComError(E_POINTER, L"Object variable not set");
+        wl::Dispatch item;
+        try {
+            item = session().Call(L"GetItemFromID", m_row.entryId).Object();
+        } catch (const wl::ComError& error) {
+            if (error.Code() == kItemNotFound) return false;
+            throw;
+        }
+        ListedItem::Display(item);
+        return true;
+    }
+
+private:
+    wl::TaskRow m_row;
 };
 
 }  // namespace
@@ -120,7 +169,24 @@ void frmReminders::AddReminder(const wl::Dispatch& oItem)
     }
 }
 
-void frmReminders::RefreshList()
+void frmReminders::RefreshList() { ShowItems(true); }
+
+void frmReminders::ReplaceTasks(std::vector<wl::TaskRow> tasks)
+{
+    HandlerScope scope(*this);
+    std::size_t added = 0;
+    try {
+        std::vector<std::shared_ptr<wl::AlertItem>> items;
+        items.reserve(tasks.size());
+        for (wl::TaskRow& task : tasks) items.push_back(std::make_shared<TaskRowItem>(std::move(task)));
+        added = m_colItems.Replace(std::move(items));
+    } catch (...) {
+        return;  // out of memory: the list stays as it was
+    }
+    ShowItems(added > 0);
+}
+
+void frmReminders::ShowItems(bool alert)
 {
     HandlerScope scope(*this);
     OutlookWork work;
@@ -146,12 +212,15 @@ void frmReminders::RefreshList()
     ::ReleaseDC(list, dc);
     ::SendMessageW(list, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(widest + 8), 0);
 
-    try {
-        UpdateTrayAlert();
-    } catch (...) {
-        // The alert is best effort here; the list is what matters.
+    const bool empty = ::SendMessageW(list, LB_GETCOUNT, 0, 0) <= 0;
+    if (alert || empty) {
+        try {
+            UpdateTrayAlert();  // with no lines: the icon and the repeat go
+        } catch (...) {
+            // The alert is best effort here; the list is what matters.
+        }
     }
-    if (::SendMessageW(list, LB_GETCOUNT, 0, 0) <= 0) Raise(RemindersClear);
+    if (empty) Raise(RemindersClear);
     // The owner may have unloaded this window: nothing more happens here.
 }
 
@@ -220,6 +289,7 @@ void frmReminders::UpdateTrayAlert()
         m_lngTimerID = 0;
     }
     m_lngTimerID = StartTimer(kRepeatMinutes);
+    ++m_alertsRaised;
     m_lastBalloon = text;
     ShowTrayBalloon(TrayBox(), text, title, kBalloonTimeoutMs);
 }
@@ -230,13 +300,24 @@ void frmReminders::cmdDisplay_Click()
 {
     auto selected = ::SendMessageW(Control(IDC_LSTREMINDERS), LB_GETCURSEL, 0, 0);
     if (selected == LB_ERR || static_cast<std::size_t>(selected) >= m_colItems.Count()) return;
+    const auto index = static_cast<std::size_t>(selected);
+    std::shared_ptr<wl::AlertItem> item = m_colItems.At(index);
+    bool shown = true;
     try {
         OutlookWork work;
-        static_cast<OutlookAlertItem&>(*m_colItems.At(static_cast<std::size_t>(selected))).Display();
+        shown = static_cast<const ListedItem&>(*item).Display(Session);
     } catch (const wl::ComError&) {
         // Deleted or moved in Outlook since it was listed: say so, and stay usable.
         ::MessageBoxW(Hwnd(), wl::LoadStr(IDS_DISPLAY_FAILED).c_str(), wl::LoadStr(IDS_APP_TITLE).c_str(),
                       MB_OK | MB_ICONEXCLAMATION);
+        return;
+    }
+    if (shown) return;
+    // A task gone from Outlook since the scan: its line goes, without a word,
+    // as the next scan would drop it.
+    if (index < m_colItems.Count() && m_colItems.At(index) == item) {
+        m_colItems.Remove(index);
+        ShowItems(false);
     }
 }
 
@@ -256,9 +337,9 @@ void frmReminders::cmdClearAll_Click()
         ClearReminders();
         RefreshList();
     } else if (m_intMode == wl::ModeOverdueTasks) {
-        ClearReminders();
+        // Refresh: a rescan that makes the list what is overdue now. One that
+        // fails leaves the list, the icon and the repeat as they are.
         Raise(RefreshTimerFired);
-        if (Loaded()) RefreshList();
     }
 }
 
@@ -320,12 +401,12 @@ void frmReminders::TimerFired(std::int32_t)
         OutlookWork::Defer(Hwnd(), WM_APP_TIMER_RETRY);
         return;
     }
-    if (m_intMode == wl::ModeReminders) {
-        Raise(RefreshTimerFired);
-        if (Loaded()) UpdateTrayAlert();
-    } else if (m_intMode == wl::ModeOverdueTasks) {
-        cmdClearAll_Click();
-    }
+    // The overdue tasks are scanned afresh first (the reminders window has no
+    // such handler), then the alert is repeated, unless the rescan has just
+    // raised it for a new task or found none left.
+    const unsigned alerts = m_alertsRaised;
+    Raise(RefreshTimerFired);
+    if (Loaded() && m_alertsRaised == alerts) UpdateTrayAlert();
 }
 
 void frmReminders::Raise(const std::function<void()>& event)

@@ -41,6 +41,10 @@ public:
     void AddReminder(const wl::Dispatch& oItem);
     void RefreshList();
     void ClearReminders();
+    // Makes the list exactly these overdue tasks (AlertList::Replace). The
+    // alert is raised again only when one of them is new; with none left the
+    // window clears itself as Clear All does.
+    void ReplaceTasks(std::vector<wl::TaskRow> tasks);
     wl::AlertMode Mode() const noexcept { return m_intMode; }
     void Mode(wl::AlertMode iNewValue);
 
@@ -48,6 +52,9 @@ public:
     std::function<void()> RemindersClear;
     std::function<void()> ShowOutlook;
     std::function<void()> RefreshTimerFired;
+    // Outlook's NameSpace, asked for when a listed task is opened by its
+    // entry id. Throws wl::ComError.
+    std::function<wl::Dispatch()> Session;
 
     // Handlers
     void Form_Load();
@@ -71,6 +78,7 @@ public:
     std::vector<std::wstring> Lines() const;
     std::size_t ItemCount() const noexcept { return m_colItems.Count(); }
     std::int32_t CurrentTimerID() const noexcept { return m_lngTimerID; }
+    unsigned AlertsRaised() const noexcept { return m_alertsRaised; }
     // The window's icon; each kind of alert has an identifier of its own.
     TrayIcon TrayBox() const noexcept;
     HMENU TrayMenu() const noexcept { return m_tmnuFile; }
@@ -84,6 +92,9 @@ protected:
 private:
     frmReminders() = default;
     void OnCommand(int id, int notification);
+    // Fills the list box; alerts when asked, and clears the window when the
+    // list is empty.
+    void ShowItems(bool alert);
     void ShowWindowModeless();
     void Raise(const std::function<void()>& event);
     std::wstring Title() const;
@@ -92,6 +103,7 @@ private:
     wl::AlertMode m_intMode = wl::ModeReminders;
     wl::AlertList m_colItems;
     std::int32_t m_lngTimerID = 0;
+    unsigned m_alertsRaised = 0;  // balloons shown, so a tick does not repeat one just raised
     long m_lngTrayMsg = 0;
     bool m_blnInTrayEvent = false;
     bool m_timerDeferred = false;

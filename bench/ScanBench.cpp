@@ -1,7 +1,11 @@
 // What a scan of the Tasks folder costs: the calls that reach Outlook (the
 // stand-in counts them) and the wall time, for folders of 100 to 10,000 tasks
-// of which 10% are overdue. Run under Wine:
+// of which 10% are overdue, through the Table and through each walk of the
+// items an Outlook without tables gets. Also, once the overdue list holds
+// what the scan found, the Outlook objects the program holds (the stand-in's
+// live objects), and the program's handles and working set. Run under Wine:
 //   build/win/wine-run.sh build/win/bin/wendlock_bench.exe [largest]
+#include "bench/SoakFigures.h"
 #include "core/Settings.h"
 #include "core/win32.h"
 #include "mainwindow/frmMain.h"
@@ -15,6 +19,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -32,8 +37,20 @@ std::wstring Scenario(int n)
     return wl::FromUtf8(text);
 }
 
+// How the scan reads the folder: what the stand-in is told to lack.
+struct Path {
+    const char* name;
+    std::vector<std::string> missing;
+};
+
+const Path kPaths[] = {
+    {"table   ", {}},
+    {"Restrict", {"Folder.GetTable"}},
+    {"neither ", {"Folder.GetTable", "Items.Restrict"}},
+};
+
 struct Counts {
-    long long lookups = 0, invokes = 0, nexts = 0;
+    long long lookups = 0, invokes = 0, nexts = 0, objects = 0;
     long long Calls() const { return lookups + invokes + nexts; }
 };
 
@@ -44,13 +61,14 @@ Counts Stats(const standin::StandIn& standin)
     c.lookups = std::atoll(standin::ReplyValue(reply, "getidsofnames").c_str());
     c.invokes = std::atoll(standin::ReplyValue(reply, "invoke").c_str());
     c.nexts = std::atoll(standin::ReplyValue(reply, "next").c_str());
+    c.objects = std::atoll(standin::ReplyValue(reply, "objects").c_str());
     return c;
 }
 
-void Measure(int n, bool restrictMissing)
+void Measure(int n, const Path& path)
 {
     auto standin = standin::StandIn::Start(Scenario(n));
-    if (restrictMissing) standin.Command("fail Items.Restrict");
+    for (const std::string& member : path.missing) standin.Command("fail " + member);
 
     auto window = std::make_shared<frmMain>();
     window->Load();  // connects once the message loop runs; overdue tracking is off in the settings file
@@ -60,6 +78,7 @@ void Measure(int n, bool restrictMissing)
         ::DispatchMessageW(&msg);
     }
     g_blnTrackOverdueTasks = true;
+    const DWORD handlesBefore = CountOwnHandles();
 
     for (int pass = 1; pass <= 2; ++pass) {
         standin.Command("stats-reset");
@@ -68,9 +87,11 @@ void Measure(int n, bool restrictMissing)
         double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         Counts c = Stats(standin);
         size_t listed = window->OverdueTasksWindow() ? window->OverdueTasksWindow()->ItemCount() : 0;
-        std::printf("| %6d | %s | %d | %5zu | %8lld | %8lld | %6lld | %8lld | %6.2f | %7.2f |%s\n", n,
-                    restrictMissing ? "no " : "yes", pass, listed, c.lookups, c.invokes, c.nexts, c.Calls(),
-                    static_cast<double>(c.Calls()) / n, seconds, found ? "" : " (none found)");
+        std::printf("| %6d | %s | %d | %5zu | %7lld | %7lld | %5lld | %7lld | %5.2f | %7.2f | %5lld | %+4ld | %6lld |%s\n",
+                    n, path.name, pass, listed, c.lookups, c.invokes, c.nexts, c.Calls(),
+                    static_cast<double>(c.Calls()) / n, seconds, c.objects,
+                    static_cast<long>(CountOwnHandles()) - static_cast<long>(handlesBefore), OwnWorkingSetKb(),
+                    found ? "" : " (none found)");
         std::fflush(stdout);
     }
     window->Unload(UnloadMode::FormCode);
@@ -93,10 +114,11 @@ int wmain(int argc, wchar_t** argv)
     std::ofstream((folder / "wendlock_bench.ini").string()) << "[settings]\r\nDontTrackOverdueTasks=-1\r\n";
     ReadStartupSettings();
 
-    std::printf("| tasks | Restrict | scan | listed | lookups | invokes | Next | calls | calls/task | seconds |\n");
-    std::printf("| ---: | --- | ---: | ---: | ---: | ---: | ---: | ---: | ---: | ---: |\n");
-    for (int n = 100; n <= largest; n *= 10) Measure(n, false);
-    for (int n = 100; n <= largest; n *= 10) Measure(n, true);
+    std::printf("| tasks | path | scan | listed | lookups | invokes | Next | calls | calls/task | seconds | objects | "
+                "handles | working set KB |\n");
+    std::printf("| ---: | --- | ---: | ---: | ---: | ---: | ---: | ---: | ---: | ---: | ---: | ---: | ---: |\n");
+    for (int n = 100; n <= largest; n *= 10)
+        for (const Path& path : kPaths) Measure(n, path);
     standin::StandIn::EndRunning();
     return 0;
 }

@@ -8,10 +8,6 @@
 
 #include <psapi.h>
 
-#include <cstdlib>
-#include <fstream>
-#include <string>
-
 namespace {
 
 LRESULT CountWindows()
@@ -51,15 +47,7 @@ LRESULT Figure(SoakFigure which)
 {
     HANDLE self = ::GetCurrentProcess();
     switch (which) {
-    case SoakFigure::Handles: {
-        DWORD handles = 0;
-        if (::GetProcessHandleCount(self, &handles) && handles) return handles;
-        // Wine does not count them: probe the handle values.
-        DWORD flags = 0;
-        for (ULONG_PTR value = 4; value < 0x10000; value += 4)
-            if (::GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags)) ++handles;
-        return handles;
-    }
+    case SoakFigure::Handles: return CountOwnHandles();
     case SoakFigure::GdiObjects: return ::GetGuiResources(self, GR_GDIOBJECTS);
     case SoakFigure::UserObjects: return ::GetGuiResources(self, GR_USEROBJECTS);
     case SoakFigure::PrivateKb: {
@@ -69,12 +57,7 @@ LRESULT Figure(SoakFigure which)
         return static_cast<LRESULT>(memory.PrivateUsage / 1024);
     }
     case SoakFigure::Windows: return CountWindows();
-    case SoakFigure::ResidentKb: {
-        std::ifstream status(L"Z:\\proc\\self\\status");
-        for (std::string line; std::getline(status, line);)
-            if (line.rfind("VmRSS:", 0) == 0) return std::atoll(line.c_str() + 6);
-        return 0;
-    }
+    case SoakFigure::ResidentKb: return static_cast<LRESULT>(OwnWorkingSetKb());
     case SoakFigure::AlertItems: return CountAlertItems();
     }
     return -1;

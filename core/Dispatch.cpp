@@ -228,6 +228,16 @@ Value Dispatch::Call(std::wstring_view member, std::initializer_list<Arg> args) 
 
 Value Dispatch::Get(std::wstring_view member) const { return Call(member, std::initializer_list<Arg>{}); }
 
+BoundMember Dispatch::Bind(std::wstring_view member) const { return BoundMember(*this, IdOf(member)); }
+
+Value BoundMember::Call(std::initializer_list<Dispatch::Arg> args) const
+{
+    std::vector<const Variant*> values;
+    values.reserve(args.size());
+    for (const Dispatch::Arg& a : args) values.push_back(&a.Get());
+    return m_object.Invoke(m_id, DISPATCH_METHOD | DISPATCH_PROPERTYGET, values);
+}
+
 void Dispatch::Put(std::wstring_view member, const Arg& value) const
 {
     DISPID id = IdOf(member);
@@ -340,6 +350,39 @@ long Value::Long() const { return Converted(m_value, VT_I4).Ref().lVal; }
 double Value::Date() const { return Converted(m_value, VT_DATE).Ref().date; }
 
 double Value::Number() const { return Converted(m_value, VT_R8).Ref().dblVal; }
+
+ValueGrid Value::Grid(std::size_t columns) const
+{
+    const VARIANT& v = m_value.Ref();
+    SAFEARRAY* array = v.vt == (VT_ARRAY | VT_VARIANT) ? v.parray : nullptr;
+    if (!array || ::SafeArrayGetDim(array) != 2) throw ComError(DISP_E_TYPEMISMATCH, L"Type mismatch");
+    LONG lower[2] = {}, upper[2] = {};
+    std::size_t size[2] = {};
+    for (UINT d = 0; d < 2; ++d) {
+        ThrowIfFailed(::SafeArrayGetLBound(array, d + 1, &lower[d]));
+        ThrowIfFailed(::SafeArrayGetUBound(array, d + 1, &upper[d]));
+        size[d] = upper[d] >= lower[d] ? static_cast<std::size_t>(upper[d] - lower[d]) + 1 : 0;
+    }
+    const bool rowsFirst = size[1] == columns;
+    if (!rowsFirst && size[0] != columns) throw ComError(DISP_E_TYPEMISMATCH, L"Type mismatch");
+
+    ValueGrid grid;
+    grid.m_columns = columns;
+    grid.m_rows = rowsFirst ? size[0] : size[1];
+    grid.m_cells.reserve(grid.m_rows * columns);
+    for (std::size_t row = 0; row < grid.m_rows; ++row) {
+        for (std::size_t column = 0; column < columns; ++column) {
+            // The indices in the order of the dimensions, the first one first.
+            LONG at[2] = {static_cast<LONG>(rowsFirst ? row : column), static_cast<LONG>(rowsFirst ? column : row)};
+            at[0] += lower[0];
+            at[1] += lower[1];
+            Variant cell;
+            ThrowIfFailed(::SafeArrayGetElement(array, at, cell.Put()));
+            grid.m_cells.emplace_back(std::move(cell));
+        }
+    }
+    return grid;
+}
 
 std::wstring DateText(double date)
 {

@@ -8,6 +8,7 @@
 
 #include "win32.h"
 
+#include <cstddef>
 #include <exception>
 #include <functional>
 #include <initializer_list>
@@ -60,6 +61,7 @@ using ServerGoneObserver = void (*)() noexcept;
 void SetServerGoneObserver(ServerGoneObserver observer) noexcept;
 
 class Value;
+class BoundMember;
 
 // An automation object reached through IDispatch.
 class Dispatch {
@@ -96,6 +98,10 @@ public:
     // Sets a property; objects are set by reference when the member allows it.
     void Put(std::wstring_view member, const Arg& value) const;
 
+    // Looks the member up once, for calls repeated on this same object: each
+    // of them is then one call into the object's process instead of two.
+    BoundMember Bind(std::wstring_view member) const;
+
     // Walks a collection through its _NewEnum, fetching items in batches.
     // The callback returns false to stop early.
     void ForEach(const std::function<bool(const Value&)>& visit) const;
@@ -112,9 +118,27 @@ private:
     DISPID IdOf(std::wstring_view member) const;
     Value Invoke(DISPID id, WORD flags, const std::vector<const Variant*>& args) const;
     friend class Value;
+    friend class BoundMember;
 
     ComPtr<IDispatch> m_object;
 };
+
+// A member of one object, looked up once (Dispatch::Bind).
+class BoundMember {
+public:
+    Value Call(std::initializer_list<Dispatch::Arg> args = {}) const;
+    template <class... A>
+    Value Call(const A&... args) const;
+
+private:
+    friend class Dispatch;
+    BoundMember(Dispatch object, DISPID id) : m_object(std::move(object)), m_id(id) {}
+
+    Dispatch m_object;
+    DISPID m_id;
+};
+
+class ValueGrid;
 
 // The result of a call: a VARIANT with typed readers that throw ComError
 // (DISP_E_TYPEMISMATCH) when the value cannot be converted.
@@ -131,6 +155,9 @@ public:
     long Long() const;
     double Date() const;  // an automation DATE: days since 30 December 1899
     double Number() const;
+    // A two-dimensional array of values with that many columns, as Outlook's
+    // Table.GetArray gives it (see ValueGrid).
+    ValueGrid Grid(std::size_t columns) const;
 
     // Chaining on an object result.
     template <class... A>
@@ -150,6 +177,30 @@ Value Dispatch::Call(std::wstring_view member, const A&... args) const
 {
     return Call(member, std::initializer_list<Arg>{Arg(args)...});
 }
+
+template <class... A>
+Value BoundMember::Call(const A&... args) const
+{
+    return Call(std::initializer_list<Dispatch::Arg>{Dispatch::Arg(args)...});
+}
+
+// The cells of a two-dimensional array, copied out of it, by row and column.
+// Outlook's reference gives the column as the first index of Table.GetArray's
+// array, its own example and Outlook itself the row: the dimension whose size
+// is the number of columns asked for is taken as the columns, and the first
+// dimension as the rows when both sizes match.
+class ValueGrid {
+public:
+    std::size_t Rows() const noexcept { return m_rows; }
+    std::size_t Columns() const noexcept { return m_columns; }
+    const Value& At(std::size_t row, std::size_t column) const { return m_cells.at(row * m_columns + column); }
+
+private:
+    friend class Value;
+    std::vector<Value> m_cells;  // row after row
+    std::size_t m_rows = 0;
+    std::size_t m_columns = 0;
+};
 
 // The text automation gives a date in the user's locale: short date, then the
 // time, the time left out at exactly midnight.

@@ -45,6 +45,9 @@ public:
     void UnloadRemindersWindow() noexcept;
     void UnloadOverdueTasksWindow() noexcept;
     void DisplayOutlook(StartFolder iStartOutlookIn);
+    // Reads the overdue tasks and makes the overdue list exactly them (see
+    // frmReminders::ReplaceTasks); a scan that fails changes nothing. Returns
+    // whether it found overdue tasks.
     bool ScanForOverdueTasks();
 
     // Options dialog

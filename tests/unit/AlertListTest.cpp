@@ -161,6 +161,69 @@ TEST_F(ListFixture, LinesAskForTheModesDate)
     EXPECT_TRUE(list.Lines(static_cast<AlertMode>(7), L"?").empty());
 }
 
+// Replace: a scan's findings become the list.
+
+namespace {
+
+std::vector<std::wstring> Subjects(AlertList& list)
+{
+    std::vector<std::wstring> subjects;
+    for (std::size_t i = 0; i < list.Count(); ++i) subjects.push_back(list.At(i)->Subject().value_or(L"?"));
+    return subjects;
+}
+
+}  // namespace
+
+TEST_F(ListFixture, ReplaceKeepsTheStayingInPlaceDropsTheRestAndAppendsTheNew)
+{
+    list.Add(Item(L"Tasks", L"A", L"a1"));
+    list.Add(Item(L"Tasks", L"B", L"b1"));
+    list.Add(Item(L"Tasks", L"C", L"c1"));
+    // B is done; A and C are still overdue, A renamed meanwhile; D is new.
+    EXPECT_EQ(list.Replace({Item(L"Tasks", L"D", L"d2"), Item(L"Tasks", L"C", L"c2"), Item(L"Tasks", L"A", L"a2")}),
+              1u);
+    EXPECT_EQ(Subjects(list), (std::vector<std::wstring>{L"a2", L"c2", L"d2"}));
+    EXPECT_EQ(list.Lines(ModeOverdueTasks, L"?"), (std::vector<std::wstring>{L"a2 d", L"c2 d", L"d2 d"}));
+}
+
+TEST_F(ListFixture, ReplaceWithTheSameFindsNothingNewAndWithNoneEmpties)
+{
+    list.Add(Item(L"Tasks", L"A"));
+    list.Add(Item(L"Tasks", L"B"));
+    EXPECT_EQ(list.Replace({Item(L"Tasks", L"A"), Item(L"Tasks", L"B")}), 0u);
+    EXPECT_EQ(list.Count(), 2u);
+    EXPECT_EQ(list.Replace({}), 0u);
+    EXPECT_EQ(list.Count(), 0u);
+    EXPECT_EQ(list.Replace({Item(L"Tasks", L"A")}), 1u);  // into an empty list everything is new
+}
+
+TEST_F(ListFixture, ReplaceComparesAsAddDoes)
+{
+    auto broken = Item(L"Tasks", L"A", L"old");
+    list.Add(broken);
+    list.Add(Item(L"Tasks", L"B", L"b"));
+    broken->broken = true;  // deleted in Outlook: matches nothing, so it goes
+    EXPECT_EQ(list.Replace({Item(L"Tasks", L"A", L"new"), Item(L"Tasks", L"b", L"case"), Item(L"Tasks", L"B", L"b"),
+                            Item(L"Tasks", L"B", L"twice"), Item(L"<fail>", L"C", L"unreadable"), nullptr}),
+              3u);
+    EXPECT_EQ(Subjects(list), (std::vector<std::wstring>{L"b", L"new", L"case", L"unreadable"}));
+}
+
+TEST_F(ListFixture, ReplaceReadsEachIdentityOnce)
+{
+    const int n = 500;
+    for (int i = 0; i < n; ++i) list.Add(Item(L"Tasks", std::to_wstring(i)));
+    list.Lines(ModeOverdueTasks, L"?");
+    reads = {};
+    std::vector<std::shared_ptr<AlertItem>> found;
+    for (int i = n / 2; i < n + n / 2; ++i) found.push_back(Item(L"Tasks", std::to_wstring(i)));
+    EXPECT_EQ(list.Replace(std::move(found)), static_cast<std::size_t>(n / 2));
+    EXPECT_EQ(reads.folder, 2 * n);
+    EXPECT_EQ(reads.entryId, 2 * n);
+    EXPECT_EQ(reads.subject + reads.date, 0);
+    EXPECT_EQ(list.Count(), static_cast<std::size_t>(n));
+}
+
 TEST(BalloonText, ListsThreeLinesAtMost)
 {
     const wchar_t* more = L"(more)";

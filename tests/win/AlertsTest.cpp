@@ -318,17 +318,29 @@ TEST_F(Alerts, TheScanListsTasksDueAtOrBeforeThisMinute)
     EXPECT_FALSE(::IsWindowVisible(::GetDlgItem(alert.Hwnd(), IDC_CMDCLEAR)));
     ::GetWindowTextW(::GetDlgItem(alert.Hwnd(), IDC_CMDCLEARALL), caption, 64);
     EXPECT_STREQ(caption, L"Refresh");
-    EXPECT_TRUE(HasLine(standin.Journal(), "Restrict(\"[Complete] = False\")"));
+    EXPECT_TRUE(HasLine(standin.Journal(), "Folder:Tasks.GetTable(\"[Complete] = False\") -> Table:Tasks"));
 }
 
-TEST_F(Alerts, TwoScansOverTheSameTaskGiveOneLineAndTwoAlerts)
+TEST_F(Alerts, ARescanAlertsAgainOnlyForANewTask)
 {
     StartStandIn(kTasks);
     LoadWindow();
     std::int32_t timer = Tasks().CurrentTimerID();
+    unsigned alerts = Tasks().AlertsRaised();
     EXPECT_TRUE(window->ScanForOverdueTasks());
     EXPECT_EQ(Tasks().Lines().size(), 2u);
+    EXPECT_EQ(Tasks().CurrentTimerID(), timer);  // the repeat runs on as it was
+    EXPECT_EQ(Tasks().AlertsRaised(), alerts);
+
+    ASSERT_TRUE(standin::ReplyOk(standin.Command("add folder=Tasks subject=New entryid=T9 due=yesterday complete=0")));
+    EXPECT_TRUE(window->ScanForOverdueTasks());
+    auto lines = Tasks().Lines();
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(Subject(lines[2]), L"New");
+    EXPECT_EQ(Tasks().AlertsRaised(), alerts + 1);
     EXPECT_NE(Tasks().CurrentTimerID(), timer);
+    EXPECT_EQ(Tasks().LastBalloonText(),
+              L"-" + lines[0] + L"\r\n-" + lines[1] + L"\r\n-" + lines[2] + L"\r\n\r\nClick here for details");
 }
 
 TEST_F(Alerts, ATaskWhosePropertiesFailIsPassedOver)
@@ -345,6 +357,7 @@ TEST_F(Alerts, ATaskWhosePropertiesFailIsPassedOver)
 TEST_F(Alerts, WithoutRestrictTheScanReadsEveryTask)
 {
     StartStandIn(kTasks);
+    ASSERT_TRUE(standin::ReplyOk(standin.Command("fail Folder.GetTable")));
     ASSERT_TRUE(standin::ReplyOk(standin.Command("fail Items.Restrict")));
     LoadWindow();
     ASSERT_NE(window->OverdueTasksWindow(), nullptr);
@@ -377,6 +390,119 @@ TEST_F(Alerts, RefreshRebuildsOrEndsTheWindow)
     Press(Tasks(), IDC_CMDCLEARALL);
     EXPECT_EQ(window->OverdueTasksWindow(), nullptr);
     EXPECT_FALSE(test::ShellHasIcon(box));
+}
+
+TEST_F(Alerts, TasksDoneMovedOrDeletedInOutlookDropOffAtTheNextScan)
+{
+    StartStandIn(std::string(kTasks) + "item folder=Tasks subject=Moved entryid=T6 due=today-2d complete=0\n"
+                                       "item folder=Tasks subject=Deleted entryid=T7 due=today-3d complete=0\n");
+    LoadWindow();
+    ASSERT_EQ(Tasks().Lines().size(), 4u);
+    std::int32_t timer = Tasks().CurrentTimerID();
+    unsigned alerts = Tasks().AlertsRaised();
+    ASSERT_TRUE(standin::ReplyOk(standin.Command("set T2 complete=1")));
+    ASSERT_TRUE(standin::ReplyOk(standin.Command("set T6 due=today+3d")));
+    ASSERT_TRUE(standin::ReplyOk(standin.Command("delete T7")));
+    EXPECT_TRUE(window->ScanForOverdueTasks());  // as every reminder rescans
+    auto lines = Tasks().Lines();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(Subject(lines[0]), L"MinuteAgo");
+    EXPECT_EQ(Tasks().AlertsRaised(), alerts);  // nothing new: no alert
+    EXPECT_EQ(Tasks().CurrentTimerID(), timer);
+    Tick(Tasks());  // the repeat shows what is overdue now
+    EXPECT_EQ(Tasks().AlertsRaised(), alerts + 1);
+    EXPECT_EQ(Tasks().LastBalloonText(), L"-" + lines[0] + L"\r\n\r\nClick here for details");
+}
+
+TEST_F(Alerts, ARefreshThatFailsKeepsTheListItsIconAndItsRepeat)
+{
+    StartStandIn(kTasks);
+    LoadWindow();
+    frmReminders& alert = Tasks();
+    const auto lines = alert.Lines();
+    const std::int32_t timer = alert.CurrentTimerID();
+    const unsigned alerts = alert.AlertsRaised();
+    ASSERT_TRUE(standin::ReplyOk(standin.Command("set T2 complete=1")));  // a scan that got through would drop it
+    auto unchanged = [&] {
+        EXPECT_TRUE(alert.Loaded());
+        EXPECT_EQ(alert.Lines(), lines);
+        EXPECT_EQ(alert.CurrentTimerID(), timer);
+        EXPECT_EQ(alert.AlertsRaised(), alerts);
+        EXPECT_EQ(Icon(alert), L"task.ico");
+    };
+
+    // Outlook fails while the rows are read.
+    ASSERT_TRUE(standin::ReplyOk(standin.Command("fail Table.GetArray")));
+    Press(alert, IDC_CMDCLEARALL);
+    EXPECT_TRUE(HasLine(standin.Journal(), "Table:Tasks.GetArray(3) -> !0x80004005"));
+    unchanged();
+    ASSERT_TRUE(standin::ReplyOk(standin.Command("fail-clear")));
+
+    // Outlook too busy to answer for longer than the program waits.
+    struct BusyRetry {
+        BusyRetry() { wl::SetBusyRetry(50, 300); }
+        ~BusyRetry() { wl::SetBusyRetry(250, 30'000); }
+    } shortWait;
+    ASSERT_TRUE(standin::ReplyOk(standin.Command("busy 2000")));
+    EXPECT_FALSE(window->ScanForOverdueTasks());
+    unchanged();
+}
+
+TEST_F(Alerts, ShowOpensAListedTaskByItsEntryIdAndOneDeletedSinceQuietlyGoes)
+{
+    StartStandIn(kTasks);
+    LoadWindow();
+    frmReminders& alert = Tasks();
+    Select(alert, 0);
+    Press(alert, IDC_CMDDISPLAY);
+    EXPECT_TRUE(standin::InOrder(standin.Journal(),
+                                 {"NameSpace.GetItemFromID(\"T2\") -> Item:T2", "Item:T2.Display()"}));
+
+    test::MessageBoxWatcher boxes;
+    ASSERT_TRUE(standin::ReplyOk(standin.Command("delete T2")));
+    Select(alert, 0);
+    ::SendMessageW(alert.Hwnd(), WM_COMMAND, MAKEWPARAM(IDC_LSTREMINDERS, LBN_DBLCLK),
+                   reinterpret_cast<LPARAM>(::GetDlgItem(alert.Hwnd(), IDC_LSTREMINDERS)));
+    EXPECT_TRUE(HasLine(standin.Journal(), "NameSpace.GetItemFromID(\"T2\") -> !0x8004010F"));
+    EXPECT_TRUE(boxes.Texts().empty());
+    ASSERT_EQ(alert.Lines().size(), 1u);
+    EXPECT_EQ(Subject(alert.Lines()[0]), L"MinuteAgo");
+
+    // The last one gone: the window clears as on Refresh with nothing overdue.
+    TrayIcon box = alert.TrayBox();
+    ASSERT_TRUE(standin::ReplyOk(standin.Command("delete T4")));
+    Select(alert, 0);
+    Press(alert, IDC_CMDDISPLAY);
+    EXPECT_TRUE(boxes.Texts().empty());
+    EXPECT_EQ(window->OverdueTasksWindow(), nullptr);
+    EXPECT_FALSE(test::ShellHasIcon(box));
+}
+
+TEST_F(Alerts, AFolderLargerThanABatchIsReadInFewCalls)
+{
+    // 1,201 open tasks: three batches of rows, overdue ones at their edges.
+    std::string tasks;
+    for (int i = 0; i <= 1200; ++i) {
+        bool late = i == 0 || i == 499 || i == 500 || i == 999 || i == 1000 || i == 1200;
+        tasks += "item folder=Tasks subject=T" + std::to_string(i) + " entryid=T" + std::to_string(i) +
+                 (late ? " due=yesterday" : " due=today+3d") + " complete=0\n";
+    }
+    WriteSettings("[settings]\r\nDontTrackOverdueTasks=-1\r\n");
+    StartStandIn(tasks);
+    LoadWindow();
+    ASSERT_TRUE(standin::ReplyOk(standin.Command("stats-reset")));
+    EXPECT_TRUE(window->ScanForOverdueTasks());
+    std::string stats = standin.Command("stats");
+    int calls = std::stoi(standin::ReplyValue(stats, "getidsofnames")) + std::stoi(standin::ReplyValue(stats, "invoke")) +
+                std::stoi(standin::ReplyValue(stats, "next"));
+    EXPECT_LE(calls, 20 + 3) << stats;
+
+    std::vector<std::wstring> subjects;
+    for (const std::wstring& line : Tasks().Lines()) subjects.push_back(Subject(line));
+    EXPECT_EQ(subjects, (std::vector<std::wstring>{L"T0", L"T499", L"T500", L"T999", L"T1000", L"T1200"}));
+    auto journal = standin.Journal();
+    EXPECT_EQ(CountLines(journal, "Table:Tasks.GetArray(500) -> Array(500x3)"), 2u);
+    EXPECT_EQ(CountLines(journal, "Table:Tasks.GetArray(201) -> Array(201x3)"), 1u);
 }
 
 TEST_F(Alerts, ATimerTickRescansTheTasks)
@@ -439,3 +565,65 @@ TEST_F(Alerts, DisconnectingClosesBothWindows)
     EXPECT_EQ(window->OverdueTasksWindow(), nullptr);
     for (TrayIcon box : boxes) EXPECT_FALSE(test::ShellHasIcon(box));
 }
+
+// The table, and the walks for an Outlook without one, find the same tasks.
+namespace {
+
+enum class ScanPath { Table, Restrict, Neither };
+
+struct ScanPaths : Alerts, testing::WithParamInterface<ScanPath> {};
+
+std::string PathName(const testing::TestParamInfo<ScanPath>& info)
+{
+    switch (info.param) {
+    case ScanPath::Table: return "Table";
+    case ScanPath::Restrict: return "ItemsWithRestrict";
+    case ScanPath::Neither: return "EveryItem";
+    }
+    return "?";
+}
+
+}  // namespace
+
+TEST_P(ScanPaths, FindTheSameOverdueTasks)
+{
+    StartStandIn("item folder=Tasks subject=Past entryid=T1 due=today-3d complete=0\n"
+                 "item folder=Tasks subject=ThisMinute entryid=T2 due=now complete=0\n"
+                 "item folder=Tasks subject=Midnight entryid=T3 due=today complete=0\n"
+                 "item folder=Tasks subject=NoDate entryid=T4 due=none complete=0\n"
+                 "item folder=Tasks subject=Done entryid=T5 due=yesterday complete=1\n"
+                 "item folder=Tasks subject=NoDueDate entryid=T6 due=yesterday complete=0\n"
+                 "item folder=Tasks subject=Later entryid=T7 due=now+2h complete=0\n"
+                 "item folder=Tasks subject=NoSubject entryid=T8 due=yesterday complete=0\n");
+    // T6's due date and T8's subject cannot be read: Outlook leaves their cells empty.
+    ASSERT_TRUE(standin::ReplyOk(standin.Command("fail Item:T6.DueDate")));
+    ASSERT_TRUE(standin::ReplyOk(standin.Command("fail Item:T8.Subject")));
+    std::vector<std::string> missing;
+    if (GetParam() != ScanPath::Table) missing.push_back("Folder.GetTable");
+    if (GetParam() == ScanPath::Neither) missing.push_back("Items.Restrict");
+    for (const std::string& member : missing) ASSERT_TRUE(standin::ReplyOk(standin.Command("fail " + member)));
+    LoadWindow();
+
+    ASSERT_NE(window->OverdueTasksWindow(), nullptr);
+    auto lines = Tasks().Lines();
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(Subject(lines[0]), L"Past");
+    EXPECT_EQ(Subject(lines[1]), L"ThisMinute");
+    EXPECT_EQ(Subject(lines[2]), L"Midnight");
+    EXPECT_EQ(lines[3], L"(this item can no longer be read)");
+
+    auto journal = standin.Journal();
+    EXPECT_EQ(HasLine(journal, "Table:Tasks.GetArray("), GetParam() == ScanPath::Table);
+    EXPECT_EQ(HasLine(journal, "Items:Tasks.Restrict(\"[Complete] = False\") -> Items:Tasks"),
+              GetParam() == ScanPath::Restrict);
+    EXPECT_EQ(HasLine(journal, "Item:T5.Complete() -> True"), GetParam() == ScanPath::Neither);
+
+    // Show finds a task of any path by its entry id.
+    Select(Tasks(), 3);
+    Press(Tasks(), IDC_CMDDISPLAY);
+    EXPECT_TRUE(standin::InOrder(standin.Journal(),
+                                 {"NameSpace.GetItemFromID(\"T8\") -> Item:T8", "Item:T8.Display()"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Alerts, ScanPaths, testing::Values(ScanPath::Table, ScanPath::Restrict, ScanPath::Neither),
+                         PathName);
