@@ -5,6 +5,7 @@
 #include "Ui.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace standin {
 
@@ -157,15 +158,22 @@ void Server::Revoke()
 
 void Server::DisconnectAll()
 {
+    // Releasing a client's sink is a call into the client, during which this
+    // thread takes messages and calls: a timer or a client's call may come
+    // back here, and a client may advise anew. Nothing is held across it.
+    if (disconnecting) return;
+    disconnecting = true;
     // Clients holding references see the objects disconnected, as when Outlook ends.
     std::vector<IUnknown*> objects(liveObjects.begin(), liveObjects.end());
     for (IUnknown* o : objects) o->AddRef();
     for (IUnknown* o : objects) ::CoDisconnectObject(o, 0);
     for (IUnknown* o : objects) o->Release();
-    sinks.clear();
+    std::vector<Sink> released = std::exchange(sinks, {});
+    released.clear();
     for (auto& e : model.Explorers()) ui::Destroy(e->window);
     for (auto& f : model.Folders())
         for (auto& item : f->items) ui::Destroy(item->window);
+    disconnecting = false;
 }
 
 void Server::Shutdown(const wchar_t* reason, int exitCode)

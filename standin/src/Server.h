@@ -73,6 +73,7 @@ public:
     bool everUsed = false;
     bool ending = false;
     bool quitting = false;  // Quit came; the process ends when options.quitDelayMs have passed
+    bool disconnecting = false;
     IDispatch* application = nullptr;  // not owned: the Application singleton while it lives
     std::vector<Sink> sinks;
     DWORD nextCookie = 1;
