@@ -30,23 +30,7 @@ struct Sample {
 // The soak build's window that answers for its process.
 HWND FigureWindow(DWORD pid)
 {
-    struct Search {
-        DWORD pid;
-        HWND found = nullptr;
-    } search{pid};
-    ::EnumWindows(
-        [](HWND hwnd, LPARAM param) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(param);
-            DWORD owner = 0;
-            ::GetWindowThreadProcessId(hwnd, &owner);
-            wchar_t cls[64] = {};
-            ::GetClassNameW(hwnd, cls, 64);
-            if (owner != s->pid || std::wstring(cls) != kSoakWindowClass) return TRUE;
-            s->found = hwnd;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    return test::FindTopLevel(pid, [](HWND hwnd) { return test::HasClass(hwnd, kSoakWindowClass); });
 }
 
 Sample Measure(HWND figures)

@@ -4,12 +4,11 @@
 #include "core/Processes.h"
 #include "core/Registry.h"
 #include "core/Settings.h"
+#include "mainwindow/StartFolder.h"
 
 #include <algorithm>
 
 namespace {
-
-constexpr int kInbox = 6;
 
 // The window told when a call finds Outlook's process gone. Calls fail deep
 // inside the late-binding helper, which knows of no connection.
@@ -127,7 +126,7 @@ void OutlookConnection::Open(bool keepWord)
     StopWatchingServerProcess();
     ++m_generation;  // events of the previous object are stale from here on
     m_objOutlook.Set(std::move(application), this);
-    m_objInbox = m_objOutlook->Call(L"GetNamespace", L"MAPI").Call(L"GetDefaultFolder", kInbox).Object();
+    m_objInbox = m_objOutlook->Call(L"GetNamespace", L"MAPI").Call(L"GetDefaultFolder", static_cast<int>(StartFolder::Inbox)).Object();
     m_blnOutlookLoaded = true;
     WatchServerProcess();
 }

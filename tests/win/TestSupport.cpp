@@ -98,6 +98,24 @@ bool PumpUntil(const std::function<bool()>& condition, std::chrono::milliseconds
 
 namespace {
 
+std::map<UINT_PTR, std::function<void()>>& PendingActions()
+{
+    static std::map<UINT_PTR, std::function<void()>> actions;
+    return actions;
+}
+
+void CALLBACK RunPendingAction(HWND, UINT, UINT_PTR id, DWORD)
+{
+    ::KillTimer(nullptr, id);
+    auto found = PendingActions().find(id);
+    if (found == PendingActions().end()) return;
+    auto action = std::move(found->second);
+    PendingActions().erase(found);
+    action();
+}
+
+}  // namespace
+
 // The first top-level window of the process that passes the test, or null.
 HWND FindTopLevel(DWORD pid, const std::function<bool(HWND)>& test)
 {
@@ -125,24 +143,6 @@ bool HasClass(HWND hwnd, std::wstring_view name)
     ::GetClassNameW(hwnd, cls, 64);
     return name == cls;
 }
-
-std::map<UINT_PTR, std::function<void()>>& PendingActions()
-{
-    static std::map<UINT_PTR, std::function<void()>> actions;
-    return actions;
-}
-
-void CALLBACK RunPendingAction(HWND, UINT, UINT_PTR id, DWORD)
-{
-    ::KillTimer(nullptr, id);
-    auto found = PendingActions().find(id);
-    if (found == PendingActions().end()) return;
-    auto action = std::move(found->second);
-    PendingActions().erase(found);
-    action();
-}
-
-}  // namespace
 
 void RunLater(std::chrono::milliseconds delay, std::function<void()> action)
 {

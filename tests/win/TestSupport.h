@@ -9,6 +9,7 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -96,6 +97,10 @@ public:
 private:
     HWND m_hwnd = nullptr;
 };
+
+// The first top-level window of the process that passes the test, or null.
+HWND FindTopLevel(DWORD pid, const std::function<bool(HWND)>& test);
+bool HasClass(HWND hwnd, std::wstring_view name);
 
 // The hidden main window of a running copy of the program (the dialog with
 // the start-folder list), or null.
