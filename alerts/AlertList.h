@@ -4,6 +4,8 @@
 // functions here; the window supplies the items' readers.
 #pragma once
 
+#include "outlook/TaskRow.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -29,15 +31,6 @@ public:
     // The reminder time (reminders) or due date (overdue tasks), as text in
     // the user's locale.
     virtual std::optional<std::wstring> DateText(AlertMode mode) = 0;
-};
-
-// An overdue task as the scan read it from Outlook: what its line shows and
-// how Outlook finds it again, with no Outlook object held.
-struct TaskRow {
-    std::wstring folderName;  // of the folder it was found in
-    std::wstring entryId;
-    std::optional<std::wstring> subject;  // none when Outlook could not give it
-    double dueDate = 0;                   // an automation date, local time
 };
 
 class AlertList {

@@ -1,72 +1,48 @@
 #include "frmReminders.h"
 
-#include "core/OutlookWork.h"
+#include "core/AppMessages.h"
+#include "core/RemoteWork.h"
 #include "core/Settings.h"
 #include "core/basTimer.h"
 
+#include <shellapi.h>
 #include <windowsx.h>
 
 #include <utility>
 
 namespace {
 
-constexpr UINT WM_APP_TIMER_RETRY = WM_APP + 20;
 constexpr std::int32_t kRepeatMinutes = 30;
 constexpr UINT kBalloonTimeoutMs = 10000;
-constexpr long kTrayBalloonClick = WM_USER + 5;  // NIN_BALLOONUSERCLICK
-constexpr UINT kRemindersIconId = 2;             // the main icon is 1
-
-// MAPI_E_NOT_FOUND: Outlook has no item of that entry id (any more).
-constexpr HRESULT kItemNotFound = static_cast<HRESULT>(0x8004010FL);
 
 // An item of the list as the window opens it.
 class ListedItem : public wl::AlertItem {
 public:
     // Opens the item in Outlook; false when Outlook no longer has it. Other
     // failures throw wl::ComError.
-    virtual bool Display(const std::function<wl::Dispatch()>& session) const = 0;
-
-protected:
-    template <class F>
-    static std::optional<std::wstring> Read(F read)
-    {
-        try {
-            return read();
-        } catch (const wl::ComError&) {
-            return std::nullopt;
-        }
-    }
-    static void Display(const wl::Dispatch& item)
-    {
-        item.AllowForeground();
-        (void)item.Call(L"Display");
-    }
+    virtual bool Display(const OutlookSession& outlook) const = 0;
 };
 
-// An Outlook item of the list, read by member name; a failed read is std::nullopt.
-class OutlookAlertItem final : public ListedItem {
+// The item of a reminder, read from Outlook each time its line is drawn.
+class ReminderAlertItem final : public ListedItem {
 public:
-    explicit OutlookAlertItem(wl::Dispatch item) : m_item(std::move(item)) {}
+    explicit ReminderAlertItem(wl::OutlookItem item) : m_item(std::move(item)) {}
 
-    std::optional<std::wstring> FolderName() override
-    {
-        return Read([&] { return m_item.Get(L"Parent").Object().Get(L"Name").Text(); });
-    }
-    std::optional<std::wstring> EntryID() override { return Read([&] { return m_item.Get(L"EntryID").Text(); }); }
-    std::optional<std::wstring> Subject() override { return Read([&] { return m_item.Get(L"Subject").Text(); }); }
+    std::optional<std::wstring> FolderName() override { return m_item.FolderName(); }
+    std::optional<std::wstring> EntryID() override { return m_item.EntryID(); }
+    std::optional<std::wstring> Subject() override { return m_item.Subject(); }
     std::optional<std::wstring> DateText(wl::AlertMode mode) override
     {
-        const wchar_t* member = mode == wl::ModeOverdueTasks ? L"DueDate" : L"ReminderTime";
-        return Read([&] { return wl::DateText(m_item.Get(member).Date()); });
+        return mode == wl::ModeOverdueTasks ? m_item.DueDateText() : m_item.ReminderTimeText();
     }
-    bool Display(const std::function<wl::Dispatch()>&) const override
+    bool Display(const OutlookSession&) const override
     {
-        ListedItem::Display(m_item);
+        m_item.Display();
         return true;
     }
 
 private:
-    wl::Dispatch m_item;
+    wl::OutlookItem m_item;
 };
 
 // A task as the scan read it: it answers from what was read, and Outlook is
@@ -80,21 +56,13 @@ public:
     std::optional<std::wstring> Subject() override { return m_row.subject; }
     std::optional<std::wstring> DateText(wl::AlertMode) override
     {
-        return Read([&] { return wl::DateText(m_row.dueDate); });
-    }
-    bool Display(const std::function<wl::Dispatch()>& session) const override
-    {
-        if (!session) throw wl::ComError(E_POINTER, L"Object variable not set");
-        wl::Dispatch item;
         try {
-            item = session().Call(L"GetItemFromID", m_row.entryId).Object();
-        } catch (const wl::ComError& error) {
-            if (error.Code() == kItemNotFound) return false;
-            throw;
+            return wl::DateText(m_row.dueDate);
+        } catch (const wl::ComError&) {
+            return std::nullopt;
         }
-        ListedItem::Display(item);
-        return true;
     }
+    bool Display(const OutlookSession& outlook) const override { return outlook.DisplayTask(m_row.entryId); }
 
 private:
     wl::TaskRow m_row;
@@ -102,9 +70,9 @@ private:
 
 }  // namespace
 
-std::shared_ptr<frmReminders> frmReminders::Create()
+std::shared_ptr<frmReminders> frmReminders::Create(const OutlookSession& outlook)
 {
-    return std::shared_ptr<frmReminders>(new frmReminders());
+    return std::shared_ptr<frmReminders>(new frmReminders(outlook));
 }
 
 frmReminders::~frmReminders() { UnregisterTimerOwner(this); }
@@ -153,17 +121,17 @@ bool frmReminders::Form_QueryUnload(UnloadMode unloadMode)
 
 TrayIcon frmReminders::TrayBox() const noexcept
 {
-    return {Hwnd(), m_intMode == wl::ModeOverdueTasks ? kRemindersIconId + 1 : kRemindersIconId};
+    return {Hwnd(), m_intMode == wl::ModeOverdueTasks ? wl::kOverdueTasksIconId : wl::kRemindersIconId};
 }
 
 // The list model
 
-void frmReminders::AddReminder(const wl::Dispatch& oItem)
+void frmReminders::AddReminder(const wl::OutlookItem& oItem)
 {
     HandlerScope scope(*this);
-    OutlookWork work;
+    wl::RemoteWork work;
     try {
-        (void)m_colItems.Add(std::make_shared<OutlookAlertItem>(oItem));
+        (void)m_colItems.Add(std::make_shared<ReminderAlertItem>(oItem));
     } catch (...) {
         // Adding never fails its caller.
     }
@@ -189,13 +157,14 @@ void frmReminders::ReplaceTasks(std::vector<wl::TaskRow> tasks)
 void frmReminders::ShowItems(bool alert)
 {
     HandlerScope scope(*this);
-    OutlookWork work;
+    wl::RemoteWork work;
     HWND list = Control(IDC_LSTREMINDERS);
     ::SendMessageW(list, LB_RESETCONTENT, 0, 0);
-    std::vector<std::wstring> lines;
+    std::vector<std::wstring>& lines = m_lines;
     try {
         lines = m_colItems.Lines(m_intMode, wl::LoadStr(IDS_ITEM_UNREADABLE));
     } catch (...) {
+        lines.clear();  // out of memory: an empty list rather than one that belongs to other items
     }
 
     // Long lines scroll sideways rather than being cut.
@@ -212,7 +181,7 @@ void frmReminders::ShowItems(bool alert)
     ::ReleaseDC(list, dc);
     ::SendMessageW(list, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(widest + 8), 0);
 
-    const bool empty = ::SendMessageW(list, LB_GETCOUNT, 0, 0) <= 0;
+    const bool empty = lines.empty();
     if (alert || empty) {
         try {
             UpdateTrayAlert();  // with no lines: the icon and the repeat go
@@ -233,25 +202,12 @@ void frmReminders::Mode(wl::AlertMode iNewValue)
     ::SetWindowTextW(Hwnd(), wl::LoadStr(IDS_CAPTION_TASKS).c_str());
     ::ShowWindow(Control(IDC_CMDCLEAR), SW_HIDE);
     ::SetWindowTextW(Control(IDC_CMDCLEARALL), wl::LoadStr(IDS_BUTTON_REFRESH).c_str());
-    if (m_tmnuFile) {
+    if (HMENU popup = TrayPopup()) {
         std::wstring show = wl::LoadStr(IDS_MENU_SHOW_TASKS);
         std::wstring refresh = wl::LoadStr(IDS_MENU_REFRESH);
-        ::ModifyMenuW(m_tmnuFile, IDM_ALERT_SHOW, MF_BYCOMMAND | MF_STRING, IDM_ALERT_SHOW, show.c_str());
-        ::ModifyMenuW(m_tmnuFile, IDM_ALERT_CLEAR, MF_BYCOMMAND | MF_STRING, IDM_ALERT_CLEAR, refresh.c_str());
+        ::ModifyMenuW(popup, IDM_ALERT_SHOW, MF_BYCOMMAND | MF_STRING, IDM_ALERT_SHOW, show.c_str());
+        ::ModifyMenuW(popup, IDM_ALERT_CLEAR, MF_BYCOMMAND | MF_STRING, IDM_ALERT_CLEAR, refresh.c_str());
     }
-}
-
-std::vector<std::wstring> frmReminders::Lines() const
-{
-    HWND list = Control(IDC_LSTREMINDERS);
-    std::vector<std::wstring> lines;
-    auto count = ::SendMessageW(list, LB_GETCOUNT, 0, 0);
-    for (LRESULT i = 0; i < count; ++i) {
-        std::wstring text(static_cast<size_t>(::SendMessageW(list, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0)), L'\0');
-        ::SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text.data()));
-        lines.push_back(std::move(text));
-    }
-    return lines;
 }
 
 // The alert
@@ -272,7 +228,7 @@ std::wstring frmReminders::IconFile() const
 
 void frmReminders::UpdateTrayAlert()
 {
-    std::vector<std::wstring> lines = Lines();
+    const std::vector<std::wstring>& lines = m_lines;
     if (lines.empty()) {
         if (m_lngTimerID != 0) {
             StopTimer(m_lngTimerID);
@@ -283,15 +239,14 @@ void frmReminders::UpdateTrayAlert()
     }
     std::wstring title = Title();
     std::wstring text = wl::BalloonText(lines, wl::LoadStr(IDS_BALLOON_MORE), wl::LoadStr(IDS_BALLOON_DETAILS));
-    ShowTrayIcon(TrayBox(), g_strAppPath + IconFile(), title);
+    (void)ShowTrayIcon(TrayBox(), g_strAppPath + IconFile(), title);
     if (m_lngTimerID != 0) {
         StopTimer(m_lngTimerID);
         m_lngTimerID = 0;
     }
     m_lngTimerID = StartTimer(kRepeatMinutes);
     ++m_alertsRaised;
-    m_lastBalloon = text;
-    ShowTrayBalloon(TrayBox(), text, title, kBalloonTimeoutMs);
+    (void)ShowTrayBalloon(TrayBox(), text, title, kBalloonTimeoutMs);
 }
 
 // Buttons, list and menu
@@ -304,8 +259,8 @@ void frmReminders::cmdDisplay_Click()
     std::shared_ptr<wl::AlertItem> item = m_colItems.At(index);
     bool shown = true;
     try {
-        OutlookWork work;
-        shown = static_cast<const ListedItem&>(*item).Display(Session);
+        wl::RemoteWork work;
+        shown = static_cast<const ListedItem&>(*item).Display(m_outlook);
     } catch (const wl::ComError&) {
         // Deleted or moved in Outlook since it was listed: say so, and stay usable.
         ::MessageBoxW(Hwnd(), wl::LoadStr(IDS_DISPLAY_FAILED).c_str(), wl::LoadStr(IDS_APP_TITLE).c_str(),
@@ -363,22 +318,16 @@ void frmReminders::mnuFile_Click(FileMenu index)
     else if (index == FileMenu::ClearAll) cmdClearAll_Click();
 }
 
-void frmReminders::picTrayBox_MouseMove(long trayMessage)
+void frmReminders::OnTrayMessage(long trayMessage)
 {
-    m_lngTrayMsg = trayMessage;
-    if (m_blnInTrayEvent) return;
-    FlagScope busy(m_blnInTrayEvent);
-    switch (m_lngTrayMsg) {
+    switch (trayMessage) {
     case WM_LBUTTONUP:
         UpdateTrayAlert();
         break;
-    case WM_RBUTTONUP: {
-        UINT chosen = TrackTrayPopup(Hwnd(), m_tmnuFile, IDM_ALERT_SHOW);
-        if (chosen == IDM_ALERT_SHOW || chosen == IDM_ALERT_CLEAR)
-            mnuFile_Click(static_cast<FileMenu>(chosen - IDM_ALERT_FILE_FIRST));
+    case WM_RBUTTONUP:
+        ShowTrayPopup(IDM_ALERT_SHOW);
         break;
-    }
-    case kTrayBalloonClick:
+    case NIN_BALLOONUSERCLICK:
         if (m_intMode == wl::ModeReminders) ShowWindowModeless();
         else if (m_intMode == wl::ModeOverdueTasks) cmdOutlook_Click();
         break;
@@ -396,9 +345,9 @@ std::int32_t frmReminders::TimerID(std::int16_t) { return m_lngTimerID; }
 void frmReminders::TimerFired(std::int32_t)
 {
     HandlerScope scope(*this);
-    if (OutlookWork::InProgress()) {
+    if (wl::RemoteWork::InProgress()) {
         // A tick during a call into Outlook waits until the call is done.
-        OutlookWork::Defer(Hwnd(), WM_APP_TIMER_RETRY);
+        wl::RemoteWork::Defer(Hwnd(), wl::kAlertTimerRetry);
         return;
     }
     // The overdue tasks are scanned afresh first (the reminders window has no
@@ -421,30 +370,16 @@ void frmReminders::Raise(const std::function<void()>& event)
 
 // Messages
 
-bool frmReminders::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result)
+bool frmReminders::OnWindowMessage(UINT message, WPARAM, LPARAM, INT_PTR& result)
 {
     switch (message) {
-    case WM_INITDIALOG: {
-        HINSTANCE instance = ::GetModuleHandleW(nullptr);
+    case WM_INITDIALOG:
         SetIcons(IDI_REMINDERS);
-        m_menu.reset(::LoadMenuW(instance, MAKEINTRESOURCEW(IDM_REMINDERS_TRAY)));
-        m_tmnuFile = ::GetSubMenu(m_menu.get(), 0);
+        LoadTrayMenu(IDM_REMINDERS_TRAY);
         result = TRUE;
         return true;
-    }
-    case kTrayCallbackMessage:
-        // A click while a call into Outlook waits is dropped, as while busy.
-        if (OutlookWork::InProgress()) m_lngTrayMsg = static_cast<long>(LOWORD(lParam));
-        else picTrayBox_MouseMove(static_cast<long>(LOWORD(lParam)));
-        return true;
-    case WM_APP_TIMER_RETRY:
+    case wl::kAlertTimerRetry:
         TimerFired(m_lngTimerID);
-        return true;
-    case WM_COMMAND:
-        if (!OutlookWork::InProgress()) OnCommand(LOWORD(wParam), HIWORD(wParam));
-        return true;
-    case WM_CLOSE:
-        (void)Unload(UnloadMode::FormControlMenu);
         return true;
     default:
         return false;
@@ -460,6 +395,8 @@ void frmReminders::OnCommand(int id, int notification)
     case IDC_CMDOUTLOOK: cmdOutlook_Click(); break;
     case IDC_CMDCLOSE: cmdClose_Click(); break;
     case IDCANCEL: cmdClose_Click(); break;  // Esc
+    case IDM_ALERT_SHOW: mnuFile_Click(FileMenu::ShowWindow); break;
+    case IDM_ALERT_CLEAR: mnuFile_Click(FileMenu::ClearAll); break;
     case IDC_LSTREMINDERS:
         if (notification == LBN_DBLCLK) lstReminders_DblClick();
         break;

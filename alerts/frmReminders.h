@@ -4,10 +4,10 @@
 #pragma once
 
 #include "alerts/AlertList.h"
-#include "core/Dispatch.h"
 #include "core/IFormWithTimer.h"
-#include "core/TrayIcons.h"
-#include "core/Window.h"
+#include "core/TrayWindow.h"
+#include "outlook/OutlookItem.h"
+#include "outlook/OutlookSession.h"
 #include "resources/resource.h"
 
 #include <cstdint>
@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-class frmReminders final : public DialogWindow,
+class frmReminders final : public TrayWindow,
                            public IFormWithTimer,
                            public std::enable_shared_from_this<frmReminders> {
 public:
@@ -27,18 +27,19 @@ public:
     };
 
     // Alert windows are shared: a handler of the window keeps it alive while
-    // its owner drops it.
-    static std::shared_ptr<frmReminders> Create();
+    // its owner drops it. A listed task is opened through the session, which
+    // outlives the window.
+    static std::shared_ptr<frmReminders> Create(const OutlookSession& outlook);
     ~frmReminders() override;
 
     // Creates the hidden window and runs Form_Load.
     void Load();
     // Runs Form_QueryUnload; unless cancelled, stops the timer, removes the
     // icon and destroys the window. Returns whether it unloaded.
-    bool Unload(UnloadMode unloadMode = UnloadMode::FormCode);
+    bool Unload(UnloadMode unloadMode = UnloadMode::FormCode) override;
 
     // The item list
-    void AddReminder(const wl::Dispatch& oItem);
+    void AddReminder(const wl::OutlookItem& oItem);
     void RefreshList();
     void ClearReminders();
     // Makes the list exactly these overdue tasks (AlertList::Replace). The
@@ -52,9 +53,6 @@ public:
     std::function<void()> RemindersClear;
     std::function<void()> ShowOutlook;
     std::function<void()> RefreshTimerFired;
-    // Outlook's NameSpace, asked for when a listed task is opened by its
-    // entry id. Throws wl::ComError.
-    std::function<wl::Dispatch()> Session;
 
     // Handlers
     void Form_Load();
@@ -67,31 +65,27 @@ public:
     void cmdClose_Click();
     void lstReminders_DblClick();
     void mnuFile_Click(FileMenu index);
-    void picTrayBox_MouseMove(long trayMessage);
 
     // IFormWithTimer
     std::int16_t TimersCount() override;
     std::int32_t TimerID(std::int16_t index) override;
     void TimerFired(std::int32_t timerId) override;
 
-    // State, for tests
-    std::vector<std::wstring> Lines() const;
-    std::size_t ItemCount() const noexcept { return m_colItems.Count(); }
-    std::int32_t CurrentTimerID() const noexcept { return m_lngTimerID; }
-    unsigned AlertsRaised() const noexcept { return m_alertsRaised; }
-    // The window's icon; each kind of alert has an identifier of its own.
-    TrayIcon TrayBox() const noexcept;
-    HMENU TrayMenu() const noexcept { return m_tmnuFile; }
-    const std::wstring& LastBalloonText() const noexcept { return m_lastBalloon; }
-    bool InTrayEvent() const noexcept { return m_blnInTrayEvent; }
-
 protected:
-    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
     std::shared_ptr<void> KeepAlive() override { return weak_from_this().lock(); }
 
 private:
-    frmReminders() = default;
-    void OnCommand(int id, int notification);
+    friend struct Inspector;  // the tests' one view inside the program
+
+    explicit frmReminders(const OutlookSession& outlook) : m_outlook(outlook) {}
+
+    // TrayWindow
+    void OnTrayMessage(long trayMessage) override;
+    void OnCommand(int id, int notification) override;
+    bool OnWindowMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
+
+    // The window's icon; each kind of alert has an identifier of its own.
+    TrayIcon TrayBox() const noexcept;
     // Fills the list box; alerts when asked, and clears the window when the
     // list is empty.
     void ShowItems(bool alert);
@@ -100,14 +94,11 @@ private:
     std::wstring Title() const;
     std::wstring IconFile() const;
 
+    const OutlookSession& m_outlook;
     wl::AlertMode m_intMode = wl::ModeReminders;
     wl::AlertList m_colItems;
+    std::vector<std::wstring> m_lines;  // the list box's lines, as the list gave them
     std::int32_t m_lngTimerID = 0;
     unsigned m_alertsRaised = 0;  // balloons shown, so a tick does not repeat one just raised
-    long m_lngTrayMsg = 0;
-    bool m_blnInTrayEvent = false;
-    bool m_timerDeferred = false;
-    HMENU m_tmnuFile = nullptr;
-    wl::UniqueMenu m_menu;  // the menu resource; m_tmnuFile is its popup
-    std::wstring m_lastBalloon;
+    std::wstring m_lastBalloon;   // the text of the last balloon
 };

@@ -6,6 +6,7 @@
 // live objects), and the program's handles and working set. Run under Wine:
 //   build/win/wine-run.sh build/win/bin/wendlock_bench.exe [largest]
 #include "bench/SoakFigures.h"
+#include "tests/win/Inspector.h"
 #include "core/Settings.h"
 #include "core/win32.h"
 #include "mainwindow/frmMain.h"
@@ -72,7 +73,7 @@ void Measure(int n, const Path& path)
 
     auto window = std::make_shared<frmMain>();
     window->Load();  // connects once the message loop runs; overdue tracking is off in the settings file
-    while (window->StartUpPending()) {
+    while (Inspector::StartUpPending(*window)) {
         MSG msg;
         if (::GetMessageW(&msg, nullptr, 0, 0) <= 0) break;
         ::DispatchMessageW(&msg);
@@ -86,7 +87,7 @@ void Measure(int n, const Path& path)
         bool found = window->ScanForOverdueTasks();
         double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         Counts c = Stats(standin);
-        size_t listed = window->OverdueTasksWindow() ? window->OverdueTasksWindow()->ItemCount() : 0;
+        size_t listed = Inspector::OverdueTasksWindow(*window) ? Inspector::ItemCount(*Inspector::OverdueTasksWindow(*window)) : 0;
         std::printf("| %6d | %s | %d | %5zu | %7lld | %7lld | %5lld | %7lld | %5.2f | %7.2f | %5lld | %+4ld | %6lld |%s\n",
                     n, path.name, pass, listed, c.lookups, c.invokes, c.nexts, c.Calls(),
                     static_cast<double>(c.Calls()) / n, seconds, c.objects,

@@ -43,13 +43,16 @@ add_library(wendlock_app STATIC
     core/basTimer.cpp
     core/TrayIcons.cpp
     core/Window.cpp
-    core/OutlookWork.cpp
+    core/RemoteWork.cpp
+    core/TrayWindow.cpp
+    outlook/OutlookSession.cpp
+    outlook/OutlookEvents.cpp
+    outlook/OutlookItem.cpp
+    outlook/OverdueScan.cpp
     mainwindow/frmMain.cpp
     mainwindow/frmMain_Outlook.cpp
     mainwindow/frmMain_Tray.cpp
     mainwindow/frmMain_Options.cpp
-    mainwindow/OutlookConnection.cpp
-    mainwindow/OutlookEvents.cpp
     alerts/frmReminders.cpp
 )
 target_include_directories(wendlock_app PUBLIC ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR}/generated)

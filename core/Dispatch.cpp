@@ -1,6 +1,6 @@
 #include "Dispatch.h"
 
-#include "core/OutlookWork.h"
+#include "core/RemoteWork.h"
 
 #include <algorithm>
 
@@ -69,7 +69,7 @@ UINT g_retryLimitMs = 30'000;
 // the time is up; false when the program is asked to end meanwhile.
 bool WaitWithMessagesFlowing(UINT milliseconds)
 {
-    OutlookWork work;
+    RemoteWork work;
     const ULONGLONG end = ::GetTickCount64() + milliseconds;
     for (;;) {
         MSG msg;
@@ -100,9 +100,11 @@ bool IsBusyRejection(HRESULT hr) noexcept { return hr == RPC_E_CALL_REJECTED || 
 
 HRESULT RetryWhileBusy(const std::function<HRESULT()>& call)
 {
+    // Every call into another process runs inside this scope: whatever
+    // arrives while it waits is put off, whoever made the call.
+    RemoteWork work;
     HRESULT hr = call();
-    const ULONGLONG start = ::GetTickCount64();
-    while (IsBusyRejection(hr) && ::GetTickCount64() - start < g_retryLimitMs) {
+    while (IsBusyRejection(hr) && RemoteWork::ElapsedMs() < g_retryLimitMs) {
         if (!WaitWithMessagesFlowing(g_retryIntervalMs)) break;
         hr = call();
     }

@@ -45,11 +45,12 @@ void ThrowIfFailed(HRESULT hr);
 // A busy Outlook (starting, showing a dialog of its own, at long work) rejects
 // incoming calls: RPC_E_CALL_REJECTED, or RPC_E_SERVERCALL_RETRYLATER. Every
 // call of this helper, and what the program asks of Outlook's objects
-// besides, is tried again every intervalMs for up to limitMs (250 ms and 30 s
-// unless set), and then fails as before. While it waits the thread's sent
-// and posted messages flow, as in any call into Outlook, and the wait counts
-// as Outlook work (see OutlookWork): events, ticks and clicks are put off.
-// Input stays queued for later.
+// besides, is tried again every intervalMs until the piece of work it belongs
+// to (the outermost RemoteWork scope) has run limitMs (250 ms and 30 s unless
+// set); then it fails, and so does every later rejected call of the same
+// work, at once. While it waits the thread's sent and posted messages flow,
+// as in any call into another process, and the wait counts as remote work
+// (see RemoteWork): events, ticks and clicks are put off. Input stays queued.
 void SetBusyRetry(UINT intervalMs, UINT limitMs) noexcept;
 bool IsBusyRejection(HRESULT hr) noexcept;
 HRESULT RetryWhileBusy(const std::function<HRESULT()>& call);

@@ -46,7 +46,7 @@ std::wstring ChooseSettingsFolder(const std::wstring& programFolder)
 {
     if (FolderIsWritable(programFolder)) return programFolder;
     std::wstring perUser = PerUserFolder();
-    if (perUser.empty()) return programFolder;  // nowhere better: as before
+    if (perUser.empty()) return programFolder;  // no profile folder: the program folder is all there is
     (void)::CreateDirectoryW(perUser.c_str(), nullptr);  // exists already, or is made now
     return perUser;
 }

@@ -40,5 +40,6 @@ std::wstring LinksFolder();
 
 // Reads the five settings from the settings file into the globals.
 void ReadStartupSettings();
-// Writes them back, in the order the file has always had them.
+// Writes them back, in a fixed order: DontKeepOlLoaded, KeepWordLoaded,
+// StartOutlookIn, DontTrackReminders, DontTrackOverdueTasks.
 void SaveStartupSettings();

@@ -1,5 +1,6 @@
 #include "TrayIcons.h"
 
+#include "core/AppMessages.h"
 #include "core/Conversions.h"
 
 #include <shellapi.h>
@@ -26,6 +27,7 @@ struct TrayEntry {
     wl::UniqueIcon image;
     std::wstring iconFile;
     std::wstring tip;
+    std::wstring balloon;
     bool shown = false;  // false: the add failed and waits for the shell
 };
 
@@ -47,7 +49,7 @@ NOTIFYICONDATAW IconRecord(TrayIcon icon, HICON image, const std::wstring& tip)
     data.hWnd = icon.owner;
     data.uID = icon.id;
     data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
-    data.uCallbackMessage = kTrayCallbackMessage;
+    data.uCallbackMessage = wl::kTrayCallback;
     data.hIcon = image;
     // 64 characters with the terminating NUL: a tip of up to 63 shows whole.
     std::wstring text = wl::CutText(tip, 63);
@@ -116,7 +118,7 @@ bool ShowTrayIcon(TrayIcon icon, const std::wstring& iconFile, const std::wstrin
         // A pending add takes the new look when it is retried.
         found->second.image = std::move(image);
         found->second.iconFile = iconFile;
-        found->second.tip = tip;
+        found->second.tip = data.szTip;
         return shown;
     }
 
@@ -131,7 +133,7 @@ bool ShowTrayIcon(TrayIcon icon, const std::wstring& iconFile, const std::wstrin
     entry.shown = shown;
     entry.image = std::move(image);
     entry.iconFile = iconFile;
-    entry.tip = tip;
+    entry.tip = data.szTip;  // as the shell was handed it
     if (!shown) RetryLater();
     return shown;
 }
@@ -165,6 +167,7 @@ bool ShowTrayBalloon(TrayIcon icon, const std::wstring& text, const std::wstring
     infoTitle.copy(data.szInfoTitle, infoTitle.size());
     data.uTimeout = timeoutMs;
     data.dwInfoFlags = NIIF_NONE;
+    if (auto found = Entries().find(KeyOf(icon)); found != Entries().end()) found->second.balloon = data.szInfo;
     return Notify(NIM_MODIFY, data);
 }
 
@@ -180,14 +183,12 @@ void RemoveAllTrayIcons()
 
 void OpenTray() { g_trayClosed = false; }
 
-bool TrayIconShown(TrayIcon icon, std::wstring* iconFile, std::wstring* tip)
+bool TrayRecords::Find(TrayIcon icon, TrayIconRecord& record)
 {
-    auto& entries = Entries();
-    auto found = entries.find(KeyOf(icon));
-    if (found == entries.end()) return false;
-    if (iconFile) *iconFile = found->second.iconFile;
-    if (tip) *tip = found->second.tip;
-    return found->second.shown;
+    auto found = Entries().find(KeyOf(icon));
+    if (found == Entries().end()) return false;
+    record = {found->second.shown, found->second.iconFile, found->second.tip, found->second.balloon};
+    return true;
 }
 
 HICON LoadIconFromFile(const std::wstring& fileName, int iconIndex, bool small)

@@ -4,6 +4,7 @@
 
 #include "core/win32.h"
 
+#include <optional>
 #include <string>
 
 // An icon of the program: the window its mouse messages go to, and its
@@ -13,12 +14,6 @@ struct TrayIcon {
     UINT id = 0;
     friend bool operator==(const TrayIcon&, const TrayIcon&) = default;
 };
-
-// The icons' mouse messages reach their owner as this message: wParam the
-// identifier, lParam the mouse message (WM_RBUTTONUP, NIN_BALLOONUSERCLICK...).
-// A message of the program's own, never one of the input range, which COM's
-// wait loop and the menu loop may hold back or drop.
-inline constexpr UINT kTrayCallbackMessage = WM_APP + 1;
 
 // Each returns what the shell answered; the program itself does not look.
 // Adding an icon that exists changes nothing; changing one that does not
@@ -36,8 +31,18 @@ void RestoreTrayIcons();
 // cannot bring one back.
 void RemoveAllTrayIcons();
 void OpenTray();
-// Whether the program shows the icon, and with which file and tip.
-bool TrayIconShown(TrayIcon icon, std::wstring* iconFile = nullptr, std::wstring* tip = nullptr);
+// What the program last told the shell of one of its icons, the texts as the
+// shell was handed them, as the service keeps it to add the icon again unchanged.
+struct TrayIconRecord {
+    bool shown = false;  // false: the add failed and waits for the shell
+    std::wstring iconFile;
+    std::wstring tip;
+    std::wstring balloon;  // the text of the last balloon, if any
+};
+class TrayRecords {
+    friend struct Inspector;  // the tests' one view inside the program
+    static bool Find(TrayIcon icon, TrayIconRecord& record);
+};
 
 // Returns a new icon handle, or nullptr; the caller owns it.
 HICON LoadIconFromFile(const std::wstring& fileName, int iconIndex, bool small = false);

@@ -14,7 +14,6 @@ enum class UnloadMode : std::int16_t {
     FormControlMenu = 0,  // the close box, the system menu or Alt+F4: only hides
     FormCode = 1,         // the program's own code
     AppWindows = 2,       // Windows ends the session
-    AppTaskManager = 3,
 };
 
 class DialogWindow : public wl::HandlerCounted {
@@ -49,7 +48,7 @@ protected:
         explicit HandlerScope(DialogWindow& window) : wl::HandlerScope(window, window.KeepAlive()) {}
     };
 
-    // Centres the window on the work area of its monitor.
+    // Centres the window on its monitor, as on the screen of a single-monitor desk.
     void CentreOnScreen() noexcept;
 
     // Gives the window the icon resource in both sizes; the icons live as

@@ -1,6 +1,8 @@
 // Small owners for the Windows resources the program holds: handles, icons,
 // menus, windows, COM pointers, BSTRs, VARIANTs, COM initialisation.
-// Copying is deleted everywhere; moving hands the resource over.
+// Handles, BSTRs and COM initialisation are not copied, only moved; a COM
+// pointer copies with AddRef and a VARIANT with VariantCopy, as COM's own
+// smart types do, since both stand for a shared reference.
 #pragma once
 
 #ifndef WIN32_LEAN_AND_MEAN

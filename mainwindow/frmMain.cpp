@@ -1,7 +1,8 @@
 // The main window: loading, unloading, the session end and message routing.
 #include "frmMain.h"
 
-#include "core/OutlookWork.h"
+#include "core/AppMessages.h"
+#include "core/RemoteWork.h"
 #include "core/Settings.h"
 #include "core/SettingsRules.h"
 #include "core/basINI.h"
@@ -9,13 +10,6 @@
 #include <commctrl.h>
 
 #include <vector>
-
-namespace {
-
-constexpr UINT WM_APP_OUTLOOK_REMINDER = WM_APP + 10;
-constexpr UINT WM_APP_END_SESSION = WM_APP + 13;
-
-}  // namespace
 
 frmMain::frmMain() = default;
 
@@ -31,32 +25,27 @@ void frmMain::Load()
     if (Loaded()) return;
     CreateFromTemplate(IDD_MAIN);
     OpenTray();
-    m_connection.Attach(Hwnd());
+    m_outlook.Attach(Hwnd(), g_strOutlookPath);
+    m_outlook.KeepLoaded(g_blnKeepOutlookLoaded);
     Form_Load();
 }
 
 void frmMain::OnInitDialog()
 {
-    HINSTANCE instance = ::GetModuleHandleW(nullptr);
     SetIcons(IDI_WENDLOCK);
     // Run as administrator, the window would not hear that Explorer restarted
     // (a message from a process of lower integrity) and the icons would stay away.
     (void)::ChangeWindowMessageFilterEx(Hwnd(), TaskbarCreatedMessage(), MSGFLT_ALLOW, nullptr);
 
-    // cmbStartIn: the ten start folders, each with its folder number as item data.
+    // cmbStartIn: the ten start folders, in the order of kStartFolders.
     HWND list = Control(IDC_CMBSTARTIN);
-    UINT caption = IDS_START_FOLDER_FIRST;
-    for (StartFolder folder : kStartFolders) {
-        std::wstring text = wl::LoadStr(caption++);
-        auto at = ::SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
-        ::SendMessageW(list, CB_SETITEMDATA, static_cast<WPARAM>(at), static_cast<LPARAM>(folder));
+    for (std::size_t i = 0; i < std::size(kStartFolders); ++i) {
+        std::wstring text = wl::LoadStr(StartFolderCaption(i));
+        ::SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
     }
     ::SendMessageW(Control(IDC_TXTLOADDELAY), EM_SETLIMITTEXT, 32, 0);
 
-    m_menu.reset(::LoadMenuW(instance, MAKEINTRESOURCEW(IDM_MAIN_TRAY)));
-    m_tmnuFile = ::GetSubMenu(m_menu.get(), 0);
-    m_viewCount = 1;
-    m_linkCount = 1;
+    LoadTrayMenu(IDM_MAIN_TRAY);
 }
 
 void frmMain::Form_Load()
@@ -67,35 +56,35 @@ void frmMain::Form_Load()
 
     // The icon comes first, disconnected, and the delay runs on a timer: the
     // user sees the program at once, and it answers Windows meanwhile.
-    ShowTrayIcon(TrayBox(), g_strAppPath + L"olicod.ico", wl::LoadStr(IDS_TIP_OUTLOOK));
+    (void)ShowTrayIcon(TrayBox(), g_strAppPath + L"olicod.ico", wl::LoadStr(IDS_TIP_OUTLOOK));
     m_displayAtStart = wl::FlagFromKey(ReadIniSetting(L"DisplayOutlookAtStart"));
     UINT delayMs = 0;
     if (m_displayAtStart || g_blnKeepOutlookLoaded)
         delayMs = static_cast<UINT>(wl::LoadDelayFromKey(ReadIniSetting(L"LoadDelay")));
     m_startUpPending = true;
-    ::SetTimer(Hwnd(), kStartUpTimer, delayMs, nullptr);
+    ::SetTimer(Hwnd(), wl::kStartUpTimer, delayMs, nullptr);
 }
 
 void frmMain::OnStartUpTimer()
 {
-    ::KillTimer(Hwnd(), kStartUpTimer);
+    ::KillTimer(Hwnd(), wl::kStartUpTimer);
     if (!m_startUpPending) return;
-    if (OutlookWork::InProgress()) {
-        ::SetTimer(Hwnd(), kStartUpTimer, USER_TIMER_MINIMUM, nullptr);  // after the call in progress
+    if (wl::RemoteWork::InProgress()) {
+        ::SetTimer(Hwnd(), wl::kStartUpTimer, USER_TIMER_MINIMUM, nullptr);  // after the call in progress
         return;
     }
     m_startUpPending = false;
     try {
         if (m_displayAtStart) DisplayOutlook(StartFolder::Configured);
-        else if (g_blnKeepOutlookLoaded && !OutlookLoaded()) LoadOutlook();
+        else if (g_blnKeepOutlookLoaded && !m_outlook.Loaded()) LoadOutlook();
     } catch (const wl::ComError& error) {
         // Outlook could not be started: say so once, and run on disconnected.
-        m_connection.Reset();
+        m_outlook.Reset();
         MessageBox(ConnectFailedText(error), MB_OK | MB_ICONEXCLAMATION);
-        m_connection.ScheduleReconnect();
+        m_outlook.ScheduleReconnect();
     }
     if (m_unloaded) return;  // the session ended meanwhile
-    m_connection.Watch();
+    m_outlook.Watch();
     if (g_blnTrackOverdueTasks) (void)ScanForOverdueTasks();
 }
 
@@ -111,7 +100,7 @@ bool frmMain::Unload(UnloadMode unloadMode)
     }
     if (cancel) return false;
     m_unloaded = true;
-    m_connection.Detach();
+    m_outlook.Detach();
     DestroyHwnd();
     if (m_quitOnUnload) ::PostQuitMessage(0);
     return true;
@@ -143,14 +132,14 @@ bool frmMain::Form_QueryUnload(UnloadMode unloadMode)
 
 void frmMain::OnEndSession()
 {
-    if (OutlookWork::InProgress()) {
+    if (wl::RemoteWork::InProgress()) {
         // The session ends while a call into Outlook waits for its answer
         // (COM delivers sent messages meanwhile). Unloading now would pull the
         // alert windows from under that call: make the settings and the tray
         // safe at once, and unload when the call is done.
         SaveStartupSettings();
         RemoveAllTrayIcons();
-        OutlookWork::Defer(Hwnd(), WM_APP_END_SESSION);
+        wl::RemoteWork::Defer(Hwnd(), wl::kEndSessionDeferred);
         return;
     }
     (void)Unload(UnloadMode::AppWindows);
@@ -198,36 +187,44 @@ int frmMain::MessageBox(const std::wstring& text, UINT flags)
     return ::MessageBoxW(owner, text.c_str(), wl::LoadStr(IDS_APP_TITLE).c_str(), flags | MB_SETFOREGROUND);
 }
 
+TrayIcon frmMain::TrayBox() const noexcept { return {Hwnd(), wl::kMainIconId}; }
+
 void frmMain::ShowTrayConnected(bool connected)
 {
-    UINT tip = !connected && m_connection.OutlookMissing() ? IDS_TIP_NO_OUTLOOK : IDS_TIP_OUTLOOK;
-    ShowTrayIcon(TrayBox(), g_strAppPath + (connected ? L"olico.ico" : L"olicod.ico"), wl::LoadStr(tip), true);
+    UINT tip = !connected && m_outlook.OutlookMissing() ? IDS_TIP_NO_OUTLOOK : IDS_TIP_OUTLOOK;
+    (void)ShowTrayIcon(TrayBox(), g_strAppPath + (connected ? L"olico.ico" : L"olicod.ico"), wl::LoadStr(tip), true);
 }
 
 // The connection's owner
 
-void frmMain::OutlookReminder(const wl::Dispatch& item)
+void frmMain::OutlookReminder(wl::OutlookItem item)
 {
     // Handled from the message loop, never inside a call into Outlook that
     // is still waiting for its answer.
-    m_pendingReminders.push_back(item);
-    if (Loaded()) ::PostMessageW(Hwnd(), WM_APP_OUTLOOK_REMINDER, 0, 0);
+    m_pendingReminders.push_back(std::move(item));
+    if (Loaded()) ::PostMessageW(Hwnd(), wl::kOutlookReminderArrived, 0, 0);
 }
 
 void frmMain::ProcessReminders()
 {
-    if (OutlookWork::InProgress()) {
-        OutlookWork::Defer(Hwnd(), WM_APP_OUTLOOK_REMINDER);
+    if (wl::RemoteWork::InProgress()) {
+        wl::RemoteWork::Defer(Hwnd(), wl::kOutlookReminderArrived);
         return;
     }
     while (!m_pendingReminders.empty() && !m_unloaded) {
-        wl::Dispatch item = std::move(m_pendingReminders.front());
+        wl::OutlookItem item = std::move(m_pendingReminders.front());
         m_pendingReminders.pop_front();
         m_objOutlook_Reminder(item);
     }
 }
 
 void frmMain::OutlookLost() { UnloadOutlook(); }
+
+void frmMain::KeepOutlookLoaded(bool keep)
+{
+    g_blnKeepOutlookLoaded = keep;
+    m_outlook.KeepLoaded(keep);
+}
 
 void frmMain::OutlookReconnect()
 {
@@ -238,39 +235,28 @@ void frmMain::OutlookReconnect()
 
 // Messages
 
-bool frmMain::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result)
+bool frmMain::OnWindowMessage(UINT message, WPARAM wParam, LPARAM, INT_PTR& result)
 {
     if (message == TaskbarCreatedMessage() && message != 0) {
         // Explorer restarted: every icon of the program comes back as it was.
         RestoreTrayIcons();
         return true;
     }
-    if (m_connection.OnMessage(message, wParam)) return true;
+    if (m_outlook.OnMessage(message, wParam)) return true;
     switch (message) {
     case WM_INITDIALOG:
         OnInitDialog();
         result = FALSE;  // focus is set when the dialog is shown
         return true;
-    case kTrayCallbackMessage:
-        // A click while a call into Outlook waits is dropped, as while busy.
-        if (OutlookWork::InProgress()) m_lngTrayMsg = static_cast<long>(LOWORD(lParam));
-        else picTrayBox_MouseMove(static_cast<long>(LOWORD(lParam)));
-        return true;
-    case WM_APP_END_SESSION:
+    case wl::kEndSessionDeferred:
         OnEndSession();  // put off again if another call into Outlook has begun meanwhile
         return true;
-    case WM_APP_OUTLOOK_REMINDER:
+    case wl::kOutlookReminderArrived:
         ProcessReminders();
         return true;
     case WM_TIMER:
-        if (wParam == kStartUpTimer) OnStartUpTimer();
-        else if (wParam == kCleanUpTimer) OnCleanUpTimer();
-        return true;
-    case WM_COMMAND:
-        if (!OutlookWork::InProgress()) OnCommand(LOWORD(wParam), HIWORD(wParam));
-        return true;
-    case WM_CLOSE:
-        (void)Unload(UnloadMode::FormControlMenu);
+        if (wParam == wl::kStartUpTimer) OnStartUpTimer();
+        else if (wParam == wl::kCleanUpTimer) OnCleanUpTimer();
         return true;
     case WM_QUERYENDSESSION:
         result = TRUE;
@@ -280,7 +266,7 @@ bool frmMain::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& res
         result = 0;
         return true;
     case WM_DESTROY:
-        m_connection.Detach();
+        m_outlook.Detach();
         return false;
     default:
         return false;
@@ -289,7 +275,24 @@ bool frmMain::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& res
 
 void frmMain::OnCommand(int id, int notification)
 {
+    const auto command = static_cast<UINT>(id);
+    if (command >= IDM_VIEW_FIRST && command < IDM_VIEW_FIRST + std::size(kStartFolders)) {
+        mnuView_Click(static_cast<std::int16_t>(command - IDM_VIEW_FIRST));
+        return;
+    }
+    if (command >= IDM_LINK_FIRST && command < IDM_LINK_FIRST + static_cast<UINT>(m_linkCount)) {
+        mnuNewLink_Click(static_cast<std::int16_t>(command - IDM_LINK_FIRST));
+        return;
+    }
     switch (id) {
+    case IDM_FILE_SHOWOUTLOOK:
+    case IDM_FILE_KEEPLOADED:
+    case IDM_FILE_CLEANUP:
+    case IDM_FILE_OPTIONS:
+    case IDM_FILE_ABOUT:
+    case IDM_FILE_EXIT:
+        mnuFile_Click(static_cast<FileMenu>(id - IDM_FILE_FIRST));
+        return;
     case IDOK: cmdOK_Click(); return;
     case IDCANCEL: cmdCancel_Click(); return;
     case IDC_CHKKEEPLOADED:
@@ -304,10 +307,4 @@ bool frmMain::Checked(int id) const { return ::SendMessageW(Control(id), BM_GETC
 void frmMain::SetChecked(int id, bool checked)
 {
     ::SendMessageW(Control(id), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
-}
-
-std::int16_t frmMain::StartFolderData(int listIndex) const
-{
-    return static_cast<std::int16_t>(
-        ::SendMessageW(Control(IDC_CMBSTARTIN), CB_GETITEMDATA, static_cast<WPARAM>(listIndex), 0));
 }

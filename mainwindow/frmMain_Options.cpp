@@ -12,11 +12,9 @@ void frmMain::UpdateSettingsView()
     // Filling the controls is not the user clicking them.
     FlagScope filling(m_fillingView);
 
-    HWND list = Control(IDC_CMBSTARTIN);
-    int n = static_cast<int>(::SendMessageW(list, CB_GETCOUNT, 0, 0));
-    for (int i = 0; i < n; ++i) {
-        if (StartFolderData(i) == g_intStartOutlookIn) {
-            ::SendMessageW(list, CB_SETCURSEL, static_cast<WPARAM>(i), 0);
+    for (std::size_t i = 0; i < std::size(kStartFolders); ++i) {
+        if (static_cast<std::int16_t>(kStartFolders[i]) == g_intStartOutlookIn) {
+            ::SendMessageW(Control(IDC_CMBSTARTIN), CB_SETCURSEL, i, 0);
             break;
         }
     }
@@ -55,16 +53,17 @@ void frmMain::cmdOK_Click()
 
     // Without a selection (a start folder the list does not know) the current one stays.
     auto selected = ::SendMessageW(Control(IDC_CMBSTARTIN), CB_GETCURSEL, 0, 0);
-    if (selected != CB_ERR) g_intStartOutlookIn = StartFolderData(static_cast<int>(selected));
+    if (selected >= 0 && static_cast<std::size_t>(selected) < std::size(kStartFolders))
+        g_intStartOutlookIn = static_cast<std::int16_t>(kStartFolders[static_cast<std::size_t>(selected)]);
 
     g_blnKeepWordLoaded = Checked(IDC_CHKKEEPWORDLOADED);
 
     try {
         if (Checked(IDC_CHKKEEPLOADED)) {
-            g_blnKeepOutlookLoaded = true;
+            KeepOutlookLoaded(true);
             LoadOutlook();
         } else {
-            g_blnKeepOutlookLoaded = false;
+            KeepOutlookLoaded(false);
             UnloadOutlook();
         }
     } catch (const wl::ComError& error) {

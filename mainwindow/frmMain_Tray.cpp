@@ -2,6 +2,7 @@
 // the new-item links.
 #include "frmMain.h"
 
+#include "core/AppMessages.h"
 #include "core/Conversions.h"
 #include "core/Settings.h"
 #include "core/basINI.h"
@@ -11,7 +12,7 @@
 namespace {
 
 // Clean Up waits for the Outlook it quit to end, at most this long; when its
-// process is not known, it waits the pause Outlook has always been given.
+// process is not known, it waits a fixed pause, long enough for a quick Outlook.
 constexpr ULONGLONG kCleanUpLongestWaitMs = 60'000;
 constexpr ULONGLONG kCleanUpPauseMs = 6'000;
 constexpr UINT kCleanUpPollMs = 250;
@@ -58,28 +59,17 @@ std::wstring FindOnPath(const std::wstring& name)
 
 // Tray messages
 
-void frmMain::picTrayBox_MouseMove(long trayMessage)
+void frmMain::OnTrayMessage(long trayMessage)
 {
-    m_lngTrayMsg = trayMessage;
-    if (m_blnInTrayEvent || m_cleanUpWaiting) return;  // an action, the popup, a dialog or Clean Up is running
-    FlagScope busy(m_blnInTrayEvent);
-
-    switch (m_lngTrayMsg) {
+    switch (trayMessage) {
     case WM_LBUTTONUP:
     case WM_LBUTTONDBLCLK:
         mnuFile_Click(FileMenu::ShowOutlook);
         break;
-    case WM_RBUTTONUP: {
+    case WM_RBUTTONUP:
         tmnuFile_Click();
-        UINT chosen = TrackTrayPopup(Hwnd(), m_tmnuFile, IDM_FILE_SHOWOUTLOOK);
-        if (chosen >= IDM_VIEW_FIRST && chosen < IDM_VIEW_FIRST + static_cast<UINT>(m_viewCount))
-            mnuView_Click(static_cast<std::int16_t>(chosen - IDM_VIEW_FIRST));
-        else if (chosen >= IDM_LINK_FIRST && chosen < IDM_LINK_FIRST + static_cast<UINT>(m_linkCount))
-            mnuNewLink_Click(static_cast<std::int16_t>(chosen - IDM_LINK_FIRST));
-        else if (chosen >= IDM_FILE_FIRST && chosen <= IDM_FILE_EXIT)
-            mnuFile_Click(static_cast<FileMenu>(chosen - IDM_FILE_FIRST));
+        ShowTrayPopup(IDM_FILE_SHOWOUTLOOK);
         break;
-    }
     default:
         break;
     }
@@ -87,7 +77,7 @@ void frmMain::picTrayBox_MouseMove(long trayMessage)
 
 void frmMain::tmnuFile_Click()
 {
-    ::CheckMenuItem(m_tmnuFile, IDM_FILE_KEEPLOADED,
+    ::CheckMenuItem(TrayPopup(), IDM_FILE_KEEPLOADED,
                     MF_BYCOMMAND | (g_blnKeepOutlookLoaded ? MF_CHECKED : MF_UNCHECKED));
 }
 
@@ -99,33 +89,16 @@ void frmMain::mnuFile_Click(FileMenu index)
         break;
     case FileMenu::KeepOutlookLoaded:
         if (g_blnKeepOutlookLoaded) {
-            g_blnKeepOutlookLoaded = false;
+            KeepOutlookLoaded(false);
             UnloadOutlook();
         } else {
-            g_blnKeepOutlookLoaded = true;
+            KeepOutlookLoaded(true);
             Step([&] { LoadOutlook(); });
         }
         break;
-    case FileMenu::CleanUp: {
-        // Outlook's Quit event that follows is the program's own doing.
-        m_connection.SetQuitting(true);
-        wl::UniqueHandle outlook = m_connection.ServerProcess();
-        Step([&] { (void)m_connection.Outlook().Call(L"Quit"); });
-        if (!OutlookLoaded()) {
-            FinishCleanUp();
-            break;
-        }
-        UnloadOutlook();
-        // Outlook may take far longer than a few seconds to close its data
-        // file, and until its process has ended a new connection would be
-        // to the dying one: wait for it on a timer, answering Windows
-        // meanwhile; tray clicks are dropped until it is done.
-        m_quittingOutlook = std::move(outlook);
-        m_cleanUpStarted = ::GetTickCount64();
-        m_cleanUpWaiting = true;
-        ::SetTimer(Hwnd(), kCleanUpTimer, kCleanUpPollMs, nullptr);
+    case FileMenu::CleanUp:
+        CleanUp();
         break;
-    }
     case FileMenu::Options:
         Step([&] { UpdateSettingsView(); });
         ShowModal();
@@ -141,6 +114,27 @@ void frmMain::mnuFile_Click(FileMenu index)
     }
 }
 
+void frmMain::CleanUp()
+{
+    // Outlook's Quit event that follows is the program's own doing.
+    m_outlook.SetQuitting(true);
+    wl::UniqueHandle outlook = m_outlook.ServerProcess();
+    (void)m_outlook.Quit();
+    if (!m_outlook.Loaded()) {
+        FinishCleanUp();
+        return;
+    }
+    UnloadOutlook();
+    // Outlook may take far longer than a few seconds to close its data
+    // file, and until its process has ended a new connection would be
+    // to the dying one: wait for it on a timer, answering Windows
+    // meanwhile; tray clicks are dropped until it is done.
+    m_quittingOutlook = std::move(outlook);
+    m_cleanUpStarted = ::GetTickCount64();
+    m_cleanUpWaiting = true;
+    ::SetTimer(Hwnd(), wl::kCleanUpTimer, kCleanUpPollMs, nullptr);
+}
+
 void frmMain::OnCleanUpTimer()
 {
     ULONGLONG waited = ::GetTickCount64() - m_cleanUpStarted;
@@ -151,21 +145,16 @@ void frmMain::OnCleanUpTimer()
 
 void frmMain::FinishCleanUp()
 {
-    ::KillTimer(Hwnd(), kCleanUpTimer);
+    ::KillTimer(Hwnd(), wl::kCleanUpTimer);
     m_cleanUpWaiting = false;
     m_quittingOutlook.reset();
-    m_connection.SetQuitting(false);
+    m_outlook.SetQuitting(false);
     if (g_blnKeepOutlookLoaded) Step([&] { LoadOutlook(); });
 }
 
-std::wstring frmMain::AboutText()
+std::wstring frmMain::AboutText() const
 {
-    long explorers = 0;
-    try {
-        explorers = m_connection.Outlook().Get(L"Explorers").Call(L"Count").Long();
-    } catch (const wl::ComError&) {
-        // Not connected: no explorers to count.
-    }
+    const long explorers = m_outlook.ExplorerCount();
     return wl::LoadStr(IDS_APP_TITLE) + L"\r\n" + wl::LoadStr(IDS_AUTHOR) + L"\r\n" + wl::LoadStr(IDS_VERSION_PREFIX) +
            VersionText() + L"\r\n" + wl::LoadStr(IDS_COPYRIGHT) + L"\r\n\r\n" + wl::LoadStr(IDS_LOADED_EXPLORERS) +
            wl::IntegerText(explorers) + L"\r\n" + wl::LoadStr(IDS_SETTINGS_FILE) + SettingsFolder() + SettingsFileName();
@@ -173,8 +162,9 @@ std::wstring frmMain::AboutText()
 
 void frmMain::mnuView_Click(std::int16_t index)
 {
+    if (index < 0 || static_cast<std::size_t>(index) >= std::size(kStartFolders)) return;
     try {
-        DisplayOutlook(static_cast<StartFolder>(StartFolderData(index)));
+        DisplayOutlook(kStartFolders[static_cast<std::size_t>(index)]);
     } catch (const wl::ComError& error) {
         // Outlook could not be started at all; DisplayOutlook reports only what happens after.
         MessageBox(ConnectFailedText(error), MB_OK | MB_ICONEXCLAMATION);
@@ -185,35 +175,30 @@ void frmMain::mnuView_Click(std::int16_t index)
 
 void frmMain::BuildStartFolderMenu()
 {
-    HWND list = Control(IDC_CMBSTARTIN);
-    int n = static_cast<int>(::SendMessageW(list, CB_GETCOUNT, 0, 0));
-    for (int i = m_viewCount; i < n; ++i) {
-        ::InsertMenuW(m_tmnuFile, static_cast<UINT>(i), MF_BYPOSITION | MF_STRING, IDM_VIEW_FIRST + static_cast<UINT>(i),
-                      L"0");
-    }
-    m_viewCount = n > 0 ? n : 1;
-    for (int i = 0; i < n; ++i) {
-        std::wstring caption(static_cast<size_t>(::SendMessageW(list, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0)),
-                             L'\0');
-        ::SendMessageW(list, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(caption.data()));
-        ::ModifyMenuW(m_tmnuFile, IDM_VIEW_FIRST + static_cast<UINT>(i), MF_BYCOMMAND | MF_STRING,
-                      IDM_VIEW_FIRST + static_cast<UINT>(i), caption.c_str());
+    // The resource holds mnuView(0); the others follow it, one per start folder.
+    HMENU popup = TrayPopup();
+    for (std::size_t i = 0; i < std::size(kStartFolders); ++i) {
+        const UINT id = IDM_VIEW_FIRST + static_cast<UINT>(i);
+        std::wstring caption = wl::LoadStr(StartFolderCaption(i));
+        if (i == 0) ::ModifyMenuW(popup, id, MF_BYCOMMAND | MF_STRING, id, caption.c_str());
+        else ::InsertMenuW(popup, static_cast<UINT>(i), MF_BYPOSITION | MF_STRING, id, caption.c_str());
     }
 }
 
 void frmMain::BuildLinkMenu()
 {
     // Link item 0 follows the start folders and their separator.
-    const UINT first = static_cast<UINT>(m_viewCount) + 1;
+    HMENU popup = TrayPopup();
+    const UINT first = static_cast<UINT>(std::size(kStartFolders)) + 1;
     std::int16_t count = wl::LinkCount(ReadIniSetting(L"count", LinksFile()));
     for (int n = 2; n <= count; ++n)
-        ::InsertMenuW(m_tmnuFile, first + static_cast<UINT>(n - 1), MF_BYPOSITION | MF_STRING,
+        ::InsertMenuW(popup, first + static_cast<UINT>(n - 1), MF_BYPOSITION | MF_STRING,
                       IDM_LINK_FIRST + static_cast<UINT>(n - 1), L"0");
     m_linkCount = count > 0 ? count : 1;
 
     if (count < 1) {
         // Without links the popup says so, rather than showing a bare "0".
-        ::ModifyMenuW(m_tmnuFile, IDM_LINK_FIRST, MF_BYCOMMAND | MF_STRING | MF_GRAYED, IDM_LINK_FIRST,
+        ::ModifyMenuW(popup, IDM_LINK_FIRST, MF_BYCOMMAND | MF_STRING | MF_GRAYED, IDM_LINK_FIRST,
                       wl::LoadStr(IDS_NO_LINKS).c_str());
         m_linkCount = 0;
         return;
@@ -223,7 +208,7 @@ void frmMain::BuildLinkMenu()
         // Without Outlook's path a link that needs it could only fail: it is shown disabled.
         bool needsOutlook = wl::UsesOutlookPath(ReadIniSetting(L"newcmd" + wl::IntegerText(n), LinksFile()));
         UINT state = needsOutlook && g_strOutlookPath.empty() ? MF_GRAYED : MF_ENABLED;
-        ::ModifyMenuW(m_tmnuFile, IDM_LINK_FIRST + static_cast<UINT>(n - 1), MF_BYCOMMAND | MF_STRING | state,
+        ::ModifyMenuW(popup, IDM_LINK_FIRST + static_cast<UINT>(n - 1), MF_BYCOMMAND | MF_STRING | state,
                       IDM_LINK_FIRST + static_cast<UINT>(n - 1), caption.c_str());
     }
 }

@@ -159,15 +159,6 @@ TEST(TrimAtNull, CutsAtTheFirstNul)
     EXPECT_EQ(TrimAtNull(L""), L"");
 }
 
-TEST(CutText, BalloonAndTipLimits)
-{
-    EXPECT_EQ(CutText(std::wstring(300, L'x'), 255), std::wstring(255, L'x'));
-    EXPECT_EQ(CutText(std::wstring(255, L'y'), 255), std::wstring(255, L'y'));
-    EXPECT_EQ(CutText(std::wstring(254, L'z'), 255), std::wstring(254, L'z'));
-    EXPECT_EQ(CutText(std::wstring(70, L't'), 63), std::wstring(63, L't'));
-    EXPECT_EQ(CutText(L"abc", 0), L"");
-}
-
 TEST(CutText, NeverSplitsASurrogatePair)
 {
     if (sizeof(wchar_t) != 2) GTEST_SKIP() << "UTF-16 only where wchar_t is 16 bits";

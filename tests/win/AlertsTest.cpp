@@ -1,6 +1,7 @@
 // Reminders and overdue tasks, from the stand-in's events and folders to the
 // alert windows, their tray icons, balloons, buttons and timers.
 #include "MainWindowFixture.h"
+#include "Inspector.h"
 
 #include "core/basTimer.h"
 #include "resources/resource.h"
@@ -30,8 +31,8 @@ struct Alerts : test::MainWindowFixture {
         }
         test::Pump(100ms);
     }
-    frmReminders& Reminders() { return *window->RemindersWindow(); }
-    frmReminders& Tasks() { return *window->OverdueTasksWindow(); }
+    frmReminders& Reminders() { return *Inspector::RemindersWindow(*window); }
+    frmReminders& Tasks() { return *Inspector::OverdueTasksWindow(*window); }
     static void Press(frmReminders& alert, int id)
     {
         ::SendMessageW(::GetDlgItem(alert.Hwnd(), id), BM_CLICK, 0, 0);
@@ -43,17 +44,17 @@ struct Alerts : test::MainWindowFixture {
     static std::wstring Icon(frmReminders& alert)
     {
         std::wstring file;
-        if (!TrayIconShown(alert.TrayBox(), &file)) return {};
+        if (!Inspector::TrayIconShown(Inspector::TrayBox(alert), &file)) return {};
         return file.substr(file.find_last_of(L'\\') + 1);
     }
     static std::wstring Tip(frmReminders& alert)
     {
         std::wstring tip;
-        TrayIconShown(alert.TrayBox(), nullptr, &tip);
+        Inspector::TrayIconShown(Inspector::TrayBox(alert), nullptr, &tip);
         return tip;
     }
     static std::wstring Subject(const std::wstring& line) { return line.substr(0, line.find(L' ')); }
-    static void Tick(frmReminders& alert) { TimerProc(nullptr, WM_TIMER, static_cast<UINT_PTR>(alert.CurrentTimerID()), 0); }
+    static void Tick(frmReminders& alert) { TimerProc(nullptr, WM_TIMER, static_cast<UINT_PTR>(Inspector::CurrentTimerID(alert)), 0); }
 };
 
 const char kTasks[] =
@@ -73,17 +74,17 @@ TEST_F(Alerts, AReminderOpensTheRemindersWindowWithBellAndBalloon)
     StartStandIn("item folder=Inbox subject=Budget entryid=M1 reminder=\"2024-05-01 09:30\"\n");
     LoadWindow();
     FireReminder("M1");
-    ASSERT_NE(window->RemindersWindow(), nullptr);
+    ASSERT_NE(Inspector::RemindersWindow(*window), nullptr);
     frmReminders& alert = Reminders();
     EXPECT_EQ(alert.Mode(), wl::ModeReminders);
     EXPECT_FALSE(::IsWindowVisible(alert.Hwnd()));
-    ASSERT_EQ(alert.Lines().size(), 1u);
-    EXPECT_EQ(Subject(alert.Lines()[0]), L"Budget");
-    EXPECT_NE(alert.Lines()[0].find(L"2024"), std::wstring::npos);
+    ASSERT_EQ(Inspector::Lines(alert).size(), 1u);
+    EXPECT_EQ(Subject(Inspector::Lines(alert)[0]), L"Budget");
+    EXPECT_NE(Inspector::Lines(alert)[0].find(L"2024"), std::wstring::npos);
     EXPECT_EQ(Icon(alert), L"bell.ico");
     EXPECT_EQ(Tip(alert), L"You have reminders!");
-    EXPECT_EQ(alert.LastBalloonText(), L"-" + alert.Lines()[0] + L"\r\n\r\nClick here for details");
-    EXPECT_NE(alert.CurrentTimerID(), 0);
+    EXPECT_EQ(Inspector::LastBalloonText(alert), L"-" + Inspector::Lines(alert)[0] + L"\r\n\r\nClick here for details");
+    EXPECT_NE(Inspector::CurrentTimerID(alert), 0);
     wchar_t caption[64] = {};
     ::GetWindowTextW(alert.Hwnd(), caption, 64);
     EXPECT_STREQ(caption, L"Outlook Reminders");
@@ -96,7 +97,7 @@ TEST_F(Alerts, TrackingOffAddsNothingButStillScans)
     LoadWindow();
     size_t scans = CountLines(standin.Journal(), "GetDefaultFolder(13)");
     FireReminder("M1");
-    EXPECT_EQ(window->RemindersWindow(), nullptr);
+    EXPECT_EQ(Inspector::RemindersWindow(*window), nullptr);
     EXPECT_EQ(CountLines(standin.Journal(), "GetDefaultFolder(13)"), scans + 1);
 }
 
@@ -105,10 +106,10 @@ TEST_F(Alerts, TheSameItemTwiceGivesOneLineAndASecondAlert)
     StartStandIn("item folder=Inbox subject=Budget entryid=M1 reminder=now\n");
     LoadWindow();
     FireReminder("M1");
-    std::int32_t firstTimer = Reminders().CurrentTimerID();
+    std::int32_t firstTimer = Inspector::CurrentTimerID(Reminders());
     FireReminder("M1");
-    EXPECT_EQ(Reminders().Lines().size(), 1u);
-    EXPECT_NE(Reminders().CurrentTimerID(), firstTimer);  // alerted again: the timer restarted
+    EXPECT_EQ(Inspector::Lines(Reminders()).size(), 1u);
+    EXPECT_NE(Inspector::CurrentTimerID(Reminders()), firstTimer);  // alerted again: the timer restarted
 }
 
 TEST_F(Alerts, AfterClearingItselfTheNextReminderOpensAFreshWindow)
@@ -117,15 +118,15 @@ TEST_F(Alerts, AfterClearingItselfTheNextReminderOpensAFreshWindow)
                  "item folder=Inbox subject=Second entryid=M2 reminder=now\n");
     LoadWindow();
     FireReminder("M1");
-    TrayIcon box = Reminders().TrayBox();
+    TrayIcon box = Inspector::TrayBox(Reminders());
     Press(Reminders(), IDC_CMDCLEARALL);  // the window's own handler makes the owner drop it
-    EXPECT_EQ(window->RemindersWindow(), nullptr);
+    EXPECT_EQ(Inspector::RemindersWindow(*window), nullptr);
     EXPECT_FALSE(test::ShellHasIcon(box));
     FireReminder("M2");
-    ASSERT_NE(window->RemindersWindow(), nullptr);
+    ASSERT_NE(Inspector::RemindersWindow(*window), nullptr);
     EXPECT_EQ(Reminders().Mode(), wl::ModeReminders);
-    ASSERT_EQ(Reminders().Lines().size(), 1u);
-    EXPECT_EQ(Subject(Reminders().Lines()[0]), L"Second");
+    ASSERT_EQ(Inspector::Lines(Reminders()).size(), 1u);
+    EXPECT_EQ(Subject(Inspector::Lines(Reminders())[0]), L"Second");
 }
 
 TEST_F(Alerts, OutlookButtonOpensOutlookTodayAndHides)
@@ -147,17 +148,17 @@ TEST_F(Alerts, ClearDownToEmptyRemovesTheIconAndTheWindow)
     LoadWindow();
     FireReminder("M1");
     FireReminder("M2");
-    ASSERT_EQ(Reminders().Lines().size(), 2u);
+    ASSERT_EQ(Inspector::Lines(Reminders()).size(), 2u);
     Press(Reminders(), IDC_CMDCLEAR);  // no selection: nothing
-    EXPECT_EQ(Reminders().Lines().size(), 2u);
+    EXPECT_EQ(Inspector::Lines(Reminders()).size(), 2u);
     Select(Reminders(), 0);
     Press(Reminders(), IDC_CMDCLEAR);
-    ASSERT_EQ(Reminders().Lines().size(), 1u);
-    EXPECT_EQ(Subject(Reminders().Lines()[0]), L"Two");
-    TrayIcon box = Reminders().TrayBox();
+    ASSERT_EQ(Inspector::Lines(Reminders()).size(), 1u);
+    EXPECT_EQ(Subject(Inspector::Lines(Reminders())[0]), L"Two");
+    TrayIcon box = Inspector::TrayBox(Reminders());
     Select(Reminders(), 0);
     Press(Reminders(), IDC_CMDCLEAR);
-    EXPECT_EQ(window->RemindersWindow(), nullptr);
+    EXPECT_EQ(Inspector::RemindersWindow(*window), nullptr);
     EXPECT_FALSE(test::ShellHasIcon(box));
     test::Pump(100ms);  // nothing left behind runs on a freed window
 }
@@ -178,8 +179,8 @@ TEST_F(Alerts, TrayClearEmptiesTheWholeList)
             ::PostMessageW(menu, WM_KEYUP, key, 0xC0000000);
         }
     });
-    test::SendTrayMessage(Reminders().TrayBox(), WM_RBUTTONUP);
-    EXPECT_EQ(window->RemindersWindow(), nullptr);
+    test::SendTrayMessage(Inspector::TrayBox(Reminders()), WM_RBUTTONUP);
+    EXPECT_EQ(Inspector::RemindersWindow(*window), nullptr);
 }
 
 TEST_F(Alerts, TheCloseBoxHidesAndKeepsListIconAndTimer)
@@ -193,10 +194,10 @@ TEST_F(Alerts, TheCloseBoxHidesAndKeepsListIconAndTimer)
     ::GetWindowRect(alert.Hwnd(), &before);
     ::SendMessageW(alert.Hwnd(), WM_SYSCOMMAND, SC_CLOSE, 0);
     EXPECT_FALSE(::IsWindowVisible(alert.Hwnd()));
-    EXPECT_EQ(alert.Lines().size(), 1u);
+    EXPECT_EQ(Inspector::Lines(alert).size(), 1u);
     EXPECT_EQ(Icon(alert), L"bell.ico");
-    EXPECT_NE(alert.CurrentTimerID(), 0);
-    test::SendTrayMessage(alert.TrayBox(), kBalloonClick);  // reminders: the balloon shows the window
+    EXPECT_NE(Inspector::CurrentTimerID(alert), 0);
+    test::SendTrayMessage(Inspector::TrayBox(alert), kBalloonClick);  // reminders: the balloon shows the window
     EXPECT_TRUE(::IsWindowVisible(alert.Hwnd()));
     RECT after{};
     ::GetWindowRect(alert.Hwnd(), &after);
@@ -210,13 +211,13 @@ TEST_F(Alerts, LeftClickAlertsAgainAndTheTimerTickRepeatsTheAlert)
     LoadWindow();
     FireReminder("M1");
     frmReminders& alert = Reminders();
-    std::int32_t timer = alert.CurrentTimerID();
-    test::SendTrayMessage(alert.TrayBox(), WM_LBUTTONUP);
-    EXPECT_NE(alert.CurrentTimerID(), timer);
-    timer = alert.CurrentTimerID();
+    std::int32_t timer = Inspector::CurrentTimerID(alert);
+    test::SendTrayMessage(Inspector::TrayBox(alert), WM_LBUTTONUP);
+    EXPECT_NE(Inspector::CurrentTimerID(alert), timer);
+    timer = Inspector::CurrentTimerID(alert);
     Tick(alert);
-    EXPECT_NE(alert.CurrentTimerID(), timer);
-    EXPECT_EQ(alert.Lines().size(), 1u);
+    EXPECT_NE(Inspector::CurrentTimerID(alert), timer);
+    EXPECT_EQ(Inspector::Lines(alert).size(), 1u);
 }
 
 TEST_F(Alerts, DisplayOpensTheItemAndADeletedItemGivesAMessage)
@@ -238,7 +239,7 @@ TEST_F(Alerts, DisplayOpensTheItemAndADeletedItemGivesAMessage)
     ASSERT_EQ(boxes.Texts().size(), 1u);
     EXPECT_NE(boxes.Texts()[0].find(L"moved or deleted"), std::wstring::npos);
     EXPECT_TRUE(alert.Loaded());
-    EXPECT_EQ(alert.Lines().size(), 1u);
+    EXPECT_EQ(Inspector::Lines(alert).size(), 1u);
 }
 
 TEST_F(Alerts, MidnightShowsTheDateAloneAndSubjectsShowWhole)
@@ -250,13 +251,13 @@ TEST_F(Alerts, MidnightShowsTheDateAloneAndSubjectsShowWhole)
     LoadWindow();
     FireReminder("M1");
     FireReminder("M2");
-    auto lines = Reminders().Lines();
+    auto lines = Inspector::Lines(Reminders());
     ASSERT_EQ(lines.size(), 2u);
     const std::wstring chinese = L"\x4F1A\x8BAE \xD83D\xDCC5";
     EXPECT_EQ(lines[0].substr(0, chinese.size() + 1), chinese + L" ");
     EXPECT_EQ(lines[0].find(L':'), std::wstring::npos) << test::Narrow(lines[0]);  // no time at midnight
     EXPECT_NE(lines[1].find(L':'), std::wstring::npos) << test::Narrow(lines[1]);
-    EXPECT_NE(Reminders().LastBalloonText().find(chinese), std::wstring::npos);
+    EXPECT_NE(Inspector::LastBalloonText(Reminders()).find(chinese), std::wstring::npos);
     HWND list = ::GetDlgItem(Reminders().Hwnd(), IDC_LSTREMINDERS);
     wchar_t shown[128] = {};
     ::SendMessageW(list, LB_GETTEXT, 0, reinterpret_cast<LPARAM>(shown));
@@ -273,7 +274,7 @@ TEST_F(Alerts, ALineForEveryItemEvenWhenNothingCanBeRead)
     FireReminder("M2");
     ASSERT_TRUE(standin::ReplyOk(standin.Command("delete M1")));
     Reminders().RefreshList();
-    auto lines = Reminders().Lines();
+    auto lines = Inspector::Lines(Reminders());
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(Subject(lines[1]), L"Two");
 }
@@ -286,26 +287,26 @@ TEST_F(Alerts, NotConnectedTheScanFindsNothing)
     StartStandIn(kTasks);
     LoadWindow();
     EXPECT_FALSE(window->ScanForOverdueTasks());
-    EXPECT_EQ(window->OverdueTasksWindow(), nullptr);
+    EXPECT_EQ(Inspector::OverdueTasksWindow(*window), nullptr);
 }
 
 TEST_F(Alerts, EmptyOrCompleteTasksGiveNoWindow)
 {
     StartStandIn("item folder=Tasks subject=Done entryid=T5 due=yesterday complete=1\n");
     LoadWindow();
-    EXPECT_EQ(window->OverdueTasksWindow(), nullptr);
+    EXPECT_EQ(Inspector::OverdueTasksWindow(*window), nullptr);
     EXPECT_FALSE(window->ScanForOverdueTasks());
-    EXPECT_EQ(window->OverdueTasksWindow(), nullptr);
+    EXPECT_EQ(Inspector::OverdueTasksWindow(*window), nullptr);
 }
 
 TEST_F(Alerts, TheScanListsTasksDueAtOrBeforeThisMinute)
 {
     StartStandIn(kTasks);
     LoadWindow();  // the start-up scan
-    ASSERT_NE(window->OverdueTasksWindow(), nullptr);
+    ASSERT_NE(Inspector::OverdueTasksWindow(*window), nullptr);
     frmReminders& alert = Tasks();
     EXPECT_EQ(alert.Mode(), wl::ModeOverdueTasks);
-    auto lines = alert.Lines();
+    auto lines = Inspector::Lines(alert);
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(Subject(lines[0]), L"Today");
     EXPECT_EQ(lines[0].find(L':'), std::wstring::npos);  // due at midnight: the date alone
@@ -325,21 +326,21 @@ TEST_F(Alerts, ARescanAlertsAgainOnlyForANewTask)
 {
     StartStandIn(kTasks);
     LoadWindow();
-    std::int32_t timer = Tasks().CurrentTimerID();
-    unsigned alerts = Tasks().AlertsRaised();
+    std::int32_t timer = Inspector::CurrentTimerID(Tasks());
+    unsigned alerts = Inspector::AlertsRaised(Tasks());
     EXPECT_TRUE(window->ScanForOverdueTasks());
-    EXPECT_EQ(Tasks().Lines().size(), 2u);
-    EXPECT_EQ(Tasks().CurrentTimerID(), timer);  // the repeat runs on as it was
-    EXPECT_EQ(Tasks().AlertsRaised(), alerts);
+    EXPECT_EQ(Inspector::Lines(Tasks()).size(), 2u);
+    EXPECT_EQ(Inspector::CurrentTimerID(Tasks()), timer);  // the repeat runs on as it was
+    EXPECT_EQ(Inspector::AlertsRaised(Tasks()), alerts);
 
     ASSERT_TRUE(standin::ReplyOk(standin.Command("add folder=Tasks subject=New entryid=T9 due=yesterday complete=0")));
     EXPECT_TRUE(window->ScanForOverdueTasks());
-    auto lines = Tasks().Lines();
+    auto lines = Inspector::Lines(Tasks());
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(Subject(lines[2]), L"New");
-    EXPECT_EQ(Tasks().AlertsRaised(), alerts + 1);
-    EXPECT_NE(Tasks().CurrentTimerID(), timer);
-    EXPECT_EQ(Tasks().LastBalloonText(),
+    EXPECT_EQ(Inspector::AlertsRaised(Tasks()), alerts + 1);
+    EXPECT_NE(Inspector::CurrentTimerID(Tasks()), timer);
+    EXPECT_EQ(Inspector::LastBalloonText(Tasks()),
               L"-" + lines[0] + L"\r\n-" + lines[1] + L"\r\n-" + lines[2] + L"\r\n\r\nClick here for details");
 }
 
@@ -348,8 +349,8 @@ TEST_F(Alerts, ATaskWhosePropertiesFailIsPassedOver)
     StartStandIn(kTasks);
     ASSERT_TRUE(standin::ReplyOk(standin.Command("fail Item:T2.DueDate")));
     LoadWindow();
-    ASSERT_NE(window->OverdueTasksWindow(), nullptr);
-    auto lines = Tasks().Lines();
+    ASSERT_NE(Inspector::OverdueTasksWindow(*window), nullptr);
+    auto lines = Inspector::Lines(Tasks());
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(Subject(lines[0]), L"MinuteAgo");
 }
@@ -360,8 +361,8 @@ TEST_F(Alerts, WithoutRestrictTheScanReadsEveryTask)
     ASSERT_TRUE(standin::ReplyOk(standin.Command("fail Folder.GetTable")));
     ASSERT_TRUE(standin::ReplyOk(standin.Command("fail Items.Restrict")));
     LoadWindow();
-    ASSERT_NE(window->OverdueTasksWindow(), nullptr);
-    EXPECT_EQ(Tasks().Lines().size(), 2u);
+    ASSERT_NE(Inspector::OverdueTasksWindow(*window), nullptr);
+    EXPECT_EQ(Inspector::Lines(Tasks()).size(), 2u);
     EXPECT_TRUE(HasLine(standin.Journal(), "Item:T5.Complete() -> True"));
 }
 
@@ -372,9 +373,9 @@ TEST_F(Alerts, FourOverdueTasksGiveThreeLinesAndMore)
                  "item folder=Tasks subject=C entryid=T3 due=today-3d complete=0\n"
                  "item folder=Tasks subject=D entryid=T4 due=today-4d complete=0\n");
     LoadWindow();
-    auto lines = Tasks().Lines();
+    auto lines = Inspector::Lines(Tasks());
     ASSERT_EQ(lines.size(), 4u);
-    EXPECT_EQ(Tasks().LastBalloonText(), L"-" + lines[0] + L"\r\n-" + lines[1] + L"\r\n-" + lines[2] +
+    EXPECT_EQ(Inspector::LastBalloonText(Tasks()), L"-" + lines[0] + L"\r\n-" + lines[1] + L"\r\n-" + lines[2] +
                                              L"\r\n(more)\r\nClick here for details");
 }
 
@@ -383,12 +384,12 @@ TEST_F(Alerts, RefreshRebuildsOrEndsTheWindow)
     StartStandIn(kTasks);
     LoadWindow();
     Press(Tasks(), IDC_CMDCLEARALL);  // Refresh: both still overdue
-    EXPECT_EQ(Tasks().Lines().size(), 2u);
+    EXPECT_EQ(Inspector::Lines(Tasks()).size(), 2u);
     ASSERT_TRUE(standin::ReplyOk(standin.Command("set T2 complete=1")));
     ASSERT_TRUE(standin::ReplyOk(standin.Command("set T4 complete=1")));
-    TrayIcon box = Tasks().TrayBox();
+    TrayIcon box = Inspector::TrayBox(Tasks());
     Press(Tasks(), IDC_CMDCLEARALL);
-    EXPECT_EQ(window->OverdueTasksWindow(), nullptr);
+    EXPECT_EQ(Inspector::OverdueTasksWindow(*window), nullptr);
     EXPECT_FALSE(test::ShellHasIcon(box));
 }
 
@@ -397,21 +398,21 @@ TEST_F(Alerts, TasksDoneMovedOrDeletedInOutlookDropOffAtTheNextScan)
     StartStandIn(std::string(kTasks) + "item folder=Tasks subject=Moved entryid=T6 due=today-2d complete=0\n"
                                        "item folder=Tasks subject=Deleted entryid=T7 due=today-3d complete=0\n");
     LoadWindow();
-    ASSERT_EQ(Tasks().Lines().size(), 4u);
-    std::int32_t timer = Tasks().CurrentTimerID();
-    unsigned alerts = Tasks().AlertsRaised();
+    ASSERT_EQ(Inspector::Lines(Tasks()).size(), 4u);
+    std::int32_t timer = Inspector::CurrentTimerID(Tasks());
+    unsigned alerts = Inspector::AlertsRaised(Tasks());
     ASSERT_TRUE(standin::ReplyOk(standin.Command("set T2 complete=1")));
     ASSERT_TRUE(standin::ReplyOk(standin.Command("set T6 due=today+3d")));
     ASSERT_TRUE(standin::ReplyOk(standin.Command("delete T7")));
     EXPECT_TRUE(window->ScanForOverdueTasks());  // as every reminder rescans
-    auto lines = Tasks().Lines();
+    auto lines = Inspector::Lines(Tasks());
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(Subject(lines[0]), L"MinuteAgo");
-    EXPECT_EQ(Tasks().AlertsRaised(), alerts);  // nothing new: no alert
-    EXPECT_EQ(Tasks().CurrentTimerID(), timer);
+    EXPECT_EQ(Inspector::AlertsRaised(Tasks()), alerts);  // nothing new: no alert
+    EXPECT_EQ(Inspector::CurrentTimerID(Tasks()), timer);
     Tick(Tasks());  // the repeat shows what is overdue now
-    EXPECT_EQ(Tasks().AlertsRaised(), alerts + 1);
-    EXPECT_EQ(Tasks().LastBalloonText(), L"-" + lines[0] + L"\r\n\r\nClick here for details");
+    EXPECT_EQ(Inspector::AlertsRaised(Tasks()), alerts + 1);
+    EXPECT_EQ(Inspector::LastBalloonText(Tasks()), L"-" + lines[0] + L"\r\n\r\nClick here for details");
 }
 
 TEST_F(Alerts, ARefreshThatFailsKeepsTheListItsIconAndItsRepeat)
@@ -419,15 +420,15 @@ TEST_F(Alerts, ARefreshThatFailsKeepsTheListItsIconAndItsRepeat)
     StartStandIn(kTasks);
     LoadWindow();
     frmReminders& alert = Tasks();
-    const auto lines = alert.Lines();
-    const std::int32_t timer = alert.CurrentTimerID();
-    const unsigned alerts = alert.AlertsRaised();
+    const auto lines = Inspector::Lines(alert);
+    const std::int32_t timer = Inspector::CurrentTimerID(alert);
+    const unsigned alerts = Inspector::AlertsRaised(alert);
     ASSERT_TRUE(standin::ReplyOk(standin.Command("set T2 complete=1")));  // a scan that got through would drop it
     auto unchanged = [&] {
         EXPECT_TRUE(alert.Loaded());
-        EXPECT_EQ(alert.Lines(), lines);
-        EXPECT_EQ(alert.CurrentTimerID(), timer);
-        EXPECT_EQ(alert.AlertsRaised(), alerts);
+        EXPECT_EQ(Inspector::Lines(alert), lines);
+        EXPECT_EQ(Inspector::CurrentTimerID(alert), timer);
+        EXPECT_EQ(Inspector::AlertsRaised(alert), alerts);
         EXPECT_EQ(Icon(alert), L"task.ico");
     };
 
@@ -465,16 +466,16 @@ TEST_F(Alerts, ShowOpensAListedTaskByItsEntryIdAndOneDeletedSinceQuietlyGoes)
                    reinterpret_cast<LPARAM>(::GetDlgItem(alert.Hwnd(), IDC_LSTREMINDERS)));
     EXPECT_TRUE(HasLine(standin.Journal(), "NameSpace.GetItemFromID(\"T2\") -> !0x8004010F"));
     EXPECT_TRUE(boxes.Texts().empty());
-    ASSERT_EQ(alert.Lines().size(), 1u);
-    EXPECT_EQ(Subject(alert.Lines()[0]), L"MinuteAgo");
+    ASSERT_EQ(Inspector::Lines(alert).size(), 1u);
+    EXPECT_EQ(Subject(Inspector::Lines(alert)[0]), L"MinuteAgo");
 
     // The last one gone: the window clears as on Refresh with nothing overdue.
-    TrayIcon box = alert.TrayBox();
+    TrayIcon box = Inspector::TrayBox(alert);
     ASSERT_TRUE(standin::ReplyOk(standin.Command("delete T4")));
     Select(alert, 0);
     Press(alert, IDC_CMDDISPLAY);
     EXPECT_TRUE(boxes.Texts().empty());
-    EXPECT_EQ(window->OverdueTasksWindow(), nullptr);
+    EXPECT_EQ(Inspector::OverdueTasksWindow(*window), nullptr);
     EXPECT_FALSE(test::ShellHasIcon(box));
 }
 
@@ -498,7 +499,7 @@ TEST_F(Alerts, AFolderLargerThanABatchIsReadInFewCalls)
     EXPECT_LE(calls, 20 + 3) << stats;
 
     std::vector<std::wstring> subjects;
-    for (const std::wstring& line : Tasks().Lines()) subjects.push_back(Subject(line));
+    for (const std::wstring& line : Inspector::Lines(Tasks())) subjects.push_back(Subject(line));
     EXPECT_EQ(subjects, (std::vector<std::wstring>{L"T0", L"T499", L"T500", L"T999", L"T1000", L"T1200"}));
     auto journal = standin.Journal();
     EXPECT_EQ(CountLines(journal, "Table:Tasks.GetArray(500) -> Array(500x3)"), 2u);
@@ -513,12 +514,12 @@ TEST_F(Alerts, ATimerTickRescansTheTasks)
     ASSERT_TRUE(standin::ReplyOk(standin.Command("add folder=Tasks subject=New entryid=T9 due=yesterday complete=0")));
     Tick(Tasks());
     EXPECT_EQ(CountLines(standin.Journal(), "GetDefaultFolder(13)"), scans + 1);
-    EXPECT_EQ(Tasks().Lines().size(), 3u);
+    EXPECT_EQ(Inspector::Lines(Tasks()).size(), 3u);
     ASSERT_TRUE(standin::ReplyOk(standin.Command("set T2 complete=1")));
     ASSERT_TRUE(standin::ReplyOk(standin.Command("set T4 complete=1")));
     ASSERT_TRUE(standin::ReplyOk(standin.Command("set T9 complete=1")));
     Tick(Tasks());
-    EXPECT_EQ(window->OverdueTasksWindow(), nullptr);
+    EXPECT_EQ(Inspector::OverdueTasksWindow(*window), nullptr);
 }
 
 TEST_F(Alerts, ABalloonClickOnTasksShowsTheTasksFolderAndHides)
@@ -526,7 +527,7 @@ TEST_F(Alerts, ABalloonClickOnTasksShowsTheTasksFolderAndHides)
     StartStandIn(kTasks);
     LoadWindow();
     Tasks().mnuFile_Click(frmReminders::FileMenu::ShowWindow);
-    test::SendTrayMessage(Tasks().TrayBox(), kBalloonClick);
+    test::SendTrayMessage(Inspector::TrayBox(Tasks()), kBalloonClick);
     EXPECT_TRUE(HasLine(standin.Journal(), "Explorers.Add(Folder:Tasks, 0)"));
     EXPECT_FALSE(::IsWindowVisible(Tasks().Hwnd()));
 }
@@ -535,21 +536,21 @@ TEST_F(Alerts, TrayMessagesWhileThePopupIsOpenAreDropped)
 {
     StartStandIn(kTasks);
     LoadWindow();
-    std::int32_t timer = Tasks().CurrentTimerID();
+    std::int32_t timer = Inspector::CurrentTimerID(Tasks());
     test::WindowInFront front;
     bool guard = false, inFront = false;
     test::RunLater(300ms, [&] {
-        guard = Tasks().InTrayEvent();
+        guard = Inspector::InTrayEvent(Tasks());
         inFront = ::GetForegroundWindow() == Tasks().Hwnd();
-        test::SendTrayMessage(Tasks().TrayBox(), WM_LBUTTONUP);  // dropped
+        test::SendTrayMessage(Inspector::TrayBox(Tasks()), WM_LBUTTONUP);  // dropped
         ::EndMenu();
     });
-    test::SendTrayMessage(Tasks().TrayBox(), WM_RBUTTONUP);
+    test::SendTrayMessage(Inspector::TrayBox(Tasks()), WM_RBUTTONUP);
     EXPECT_TRUE(guard);
     EXPECT_TRUE(inFront);
-    EXPECT_EQ(Tasks().CurrentTimerID(), timer);
-    EXPECT_FALSE(Tasks().InTrayEvent());
-    EXPECT_EQ(::GetMenuDefaultItem(Tasks().TrayMenu(), FALSE, 0), static_cast<UINT>(IDM_ALERT_SHOW));
+    EXPECT_EQ(Inspector::CurrentTimerID(Tasks()), timer);
+    EXPECT_FALSE(Inspector::InTrayEvent(Tasks()));
+    EXPECT_EQ(::GetMenuDefaultItem(Inspector::TrayMenu(Tasks()), FALSE, 0), static_cast<UINT>(IDM_ALERT_SHOW));
 }
 
 TEST_F(Alerts, DisconnectingClosesBothWindows)
@@ -557,12 +558,12 @@ TEST_F(Alerts, DisconnectingClosesBothWindows)
     StartStandIn(std::string(kTasks) + "item folder=Inbox subject=One entryid=M1 reminder=now\n");
     LoadWindow();
     FireReminder("M1");
-    ASSERT_NE(window->RemindersWindow(), nullptr);
-    ASSERT_NE(window->OverdueTasksWindow(), nullptr);
-    TrayIcon boxes[] = {Reminders().TrayBox(), Tasks().TrayBox()};
+    ASSERT_NE(Inspector::RemindersWindow(*window), nullptr);
+    ASSERT_NE(Inspector::OverdueTasksWindow(*window), nullptr);
+    TrayIcon boxes[] = {Inspector::TrayBox(Reminders()), Inspector::TrayBox(Tasks())};
     window->mnuFile_Click(frmMain::FileMenu::KeepOutlookLoaded);  // keep-loaded off
-    EXPECT_EQ(window->RemindersWindow(), nullptr);
-    EXPECT_EQ(window->OverdueTasksWindow(), nullptr);
+    EXPECT_EQ(Inspector::RemindersWindow(*window), nullptr);
+    EXPECT_EQ(Inspector::OverdueTasksWindow(*window), nullptr);
     for (TrayIcon box : boxes) EXPECT_FALSE(test::ShellHasIcon(box));
 }
 
@@ -604,8 +605,8 @@ TEST_P(ScanPaths, FindTheSameOverdueTasks)
     for (const std::string& member : missing) ASSERT_TRUE(standin::ReplyOk(standin.Command("fail " + member)));
     LoadWindow();
 
-    ASSERT_NE(window->OverdueTasksWindow(), nullptr);
-    auto lines = Tasks().Lines();
+    ASSERT_NE(Inspector::OverdueTasksWindow(*window), nullptr);
+    auto lines = Inspector::Lines(Tasks());
     ASSERT_EQ(lines.size(), 4u);
     EXPECT_EQ(Subject(lines[0]), L"Past");
     EXPECT_EQ(Subject(lines[1]), L"ThisMinute");

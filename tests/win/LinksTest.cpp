@@ -1,6 +1,7 @@
 // The new-item links: menu items from "newlnks.ini" and the programs they start.
 // "Outlook" here is a recorder that notes how it was started.
 #include "MainWindowFixture.h"
+#include "Inspector.h"
 
 #include "resources/resource.h"
 
@@ -47,7 +48,7 @@ struct Links : test::MainWindowFixture {
     std::vector<std::wstring> LinkCaptions() const
     {
         std::vector<std::wstring> captions;
-        HMENU menu = window->TrayMenu();
+        HMENU menu = Inspector::TrayMenu(*window);
         for (UINT id = IDM_LINK_FIRST; ::GetMenuState(menu, id, MF_BYCOMMAND) != static_cast<UINT>(-1); ++id) {
             wchar_t text[256] = {};
             ::GetMenuStringW(menu, id, text, 256, MF_BYCOMMAND);
@@ -91,7 +92,7 @@ TEST_F(Links, WithoutLinksThePopupSaysSoAndTheItemIsDisabled)
     ::DeleteFileW((folder.Path() + L"newlnks.ini").c_str());
     LoadWindow();
     EXPECT_EQ(LinkCaptions(), std::vector<std::wstring>{L"(no links)"});
-    EXPECT_TRUE(::GetMenuState(window->TrayMenu(), IDM_LINK_FIRST, MF_BYCOMMAND) & MF_GRAYED);
+    EXPECT_TRUE(::GetMenuState(Inspector::TrayMenu(*window), IDM_LINK_FIRST, MF_BYCOMMAND) & MF_GRAYED);
     window->mnuNewLink_Click(0);  // nothing to start, nothing breaks
 }
 
@@ -157,7 +158,7 @@ TEST_F(Links, WithoutOutlooksPathTheLinksThatNeedItAreDisabled)
                "newcmd2=\"" + test::Narrow(OutlookPath()) + "\" /plain\r\n");
     g_strOutlookPath.clear();
     LoadWindow();
-    HMENU menu = window->TrayMenu();
+    HMENU menu = Inspector::TrayMenu(*window);
     EXPECT_TRUE(::GetMenuState(menu, IDM_LINK_FIRST, MF_BYCOMMAND) & MF_GRAYED);
     EXPECT_FALSE(::GetMenuState(menu, IDM_LINK_FIRST + 1, MF_BYCOMMAND) & MF_GRAYED);
     window->mnuNewLink_Click(0);

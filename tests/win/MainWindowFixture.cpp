@@ -1,5 +1,8 @@
 #include "MainWindowFixture.h"
 
+#include "core/Registry.h"
+#include "Inspector.h"
+
 #include "core/SettingsRules.h"
 #include "core/basINI.h"
 
@@ -18,6 +21,10 @@ void MainWindowFixture::TearDown()
 
 void MainWindowFixture::StartStandIn(const std::string& scenario)
 {
+    // The rig registers the stand-in as Outlook; without it every test here
+    // would test some other program, or none.
+    ASSERT_NE(ReadOutlookPath().find(L"outlook-standin.exe"), std::wstring::npos)
+        << "the Wine rig has not registered the stand-in as OUTLOOK.EXE";
     standin = standin::StandIn::Start(wl::FromUtf8("option linger\n" + scenario));
 }
 
@@ -29,20 +36,20 @@ void MainWindowFixture::LoadWindow()
     // What follows the start-up delay runs from the message loop; a test
     // that sets a long delay does not wait for it.
     if (wl::LoadDelayFromKey(ReadIniSetting(L"LoadDelay")) <= 5000)
-        PumpUntil([&] { return !window->Loaded() || !window->StartUpPending(); }, std::chrono::seconds(20));
+        PumpUntil([&] { return !window->Loaded() || !Inspector::StartUpPending(*window); }, std::chrono::seconds(20));
 }
 
 std::wstring MainWindowFixture::TrayFile() const
 {
     std::wstring file;
-    if (!window || !TrayIconShown(window->TrayBox(), &file)) return {};
+    if (!window || !Inspector::TrayIconShown(Inspector::TrayBox(*window), &file)) return {};
     return file.substr(file.find_last_of(L'\\') + 1);
 }
 
 std::wstring MainWindowFixture::TrayTip() const
 {
     std::wstring tip;
-    if (!window || !TrayIconShown(window->TrayBox(), nullptr, &tip)) return {};
+    if (!window || !Inspector::TrayIconShown(Inspector::TrayBox(*window), nullptr, &tip)) return {};
     return tip;
 }
 

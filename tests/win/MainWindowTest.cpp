@@ -2,6 +2,7 @@
 // showing Outlook and the exit, observed through the stand-in's journal, the
 // tray and the settings file.
 #include "MainWindowFixture.h"
+#include "Inspector.h"
 
 #include "core/basINI.h"
 
@@ -33,8 +34,8 @@ TEST_F(StartUp, ConnectsAndShowsTheConnectedIcon)
                                   "Application.GetNamespace(\"MAPI\") -> NameSpace",
                                   "NameSpace.GetDefaultFolder(6) -> Folder:Inbox"}));
     EXPECT_FALSE(HasLine(journal, "Explorers.Add"));
-    EXPECT_TRUE(window->OutlookLoaded());
-    EXPECT_TRUE(window->OutlookEventsConnected());
+    EXPECT_TRUE(Inspector::OutlookLoaded(*window));
+    EXPECT_TRUE(Inspector::OutlookEventsConnected(*window));
     EXPECT_EQ(TrayFile(), L"olico.ico");
     EXPECT_EQ(TrayTip(), L"Outlook");
     EXPECT_FALSE(::IsWindowVisible(window->Hwnd()));
@@ -49,7 +50,7 @@ TEST_F(StartUp, KeepLoadedOffMakesNoConnection)
     // Without a connection there is no delay either.
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
     EXPECT_FALSE(HasLine(standin.Journal(), "CreateObject"));
-    EXPECT_FALSE(window->OutlookLoaded());
+    EXPECT_FALSE(Inspector::OutlookLoaded(*window));
     EXPECT_EQ(TrayFile(), L"olicod.ico");
 }
 
@@ -64,8 +65,8 @@ TEST_F(StartUp, DisplayAtStartWithKeepLoadedOffShowsThenDisconnects)
     auto journal = standin.Journal();
     EXPECT_TRUE(InOrder(journal, {"NameSpace.GetDefaultFolder(13) -> Folder:Tasks", "Explorers.Add(Folder:Tasks, 0)",
                                   "Explorer:1.Display()", "Unadvise"}));
-    EXPECT_FALSE(window->OutlookLoaded());
-    EXPECT_FALSE(window->OutlookEventsConnected());
+    EXPECT_FALSE(Inspector::OutlookLoaded(*window));
+    EXPECT_FALSE(Inspector::OutlookEventsConnected(*window));
     EXPECT_EQ(TrayFile(), L"olicod.ico");
 }
 
@@ -75,7 +76,7 @@ TEST_F(StartUp, DisplayAtStartWithKeepLoadedOnStaysConnected)
     StartStandIn();
     LoadWindow();
     EXPECT_TRUE(HasLine(standin.Journal(), "Explorers.Add(Folder:Calendar, 0)"));
-    EXPECT_TRUE(window->OutlookLoaded());
+    EXPECT_TRUE(Inspector::OutlookLoaded(*window));
     EXPECT_EQ(TrayFile(), L"olico.ico");
 }
 
@@ -88,9 +89,9 @@ TEST_F(StartUp, OutlookThatCannotStartGivesAMessageAndADisconnectedIcon)
     EXPECT_NE(boxes.Texts()[0].find(L"could not connect to Outlook"), std::wstring::npos)
         << test::Narrow(boxes.Texts()[0]);
     EXPECT_NE(boxes.Texts()[0].find(L"administrator"), std::wstring::npos);  // the usual cause on Windows
-    EXPECT_FALSE(window->OutlookLoaded());
+    EXPECT_FALSE(Inspector::OutlookLoaded(*window));
     EXPECT_EQ(TrayFile(), L"olicod.ico");
-    EXPECT_TRUE(test::ShellHasIcon(window->TrayBox()));
+    EXPECT_TRUE(test::ShellHasIcon(Inspector::TrayBox(*window)));
 }
 
 TEST_F(StartUp, WithoutClassicOutlookItSaysSoOnceAndWaitsForTheUser)
@@ -104,14 +105,14 @@ TEST_F(StartUp, WithoutClassicOutlookItSaysSoOnceAndWaitsForTheUser)
     EXPECT_EQ(TrayFile(), L"olicod.ico");
     EXPECT_EQ(TrayTip(), L"Outlook: classic Outlook is not installed");
     test::Pump(1s);
-    EXPECT_FALSE(window->ReconnectPending());  // nothing tries by itself
-    EXPECT_FALSE(window->Connection().Probing());
+    EXPECT_FALSE(Inspector::ReconnectPending(*window));  // nothing tries by itself
+    EXPECT_FALSE(Inspector::Probing(*window));
     EXPECT_EQ(boxes.Texts().size(), 1u);
 
     notInstalled.reset();
     StartStandIn();
     window->mnuFile_Click(frmMain::FileMenu::ShowOutlook);  // the user's own request tries again
-    EXPECT_TRUE(window->OutlookLoaded());
+    EXPECT_TRUE(Inspector::OutlookLoaded(*window));
     EXPECT_EQ(TrayTip(), L"Outlook");
 }
 
@@ -124,7 +125,7 @@ TEST_F(StartUp, CloseBoxOnlyHides)
     test::Pump(std::chrono::milliseconds(50));
     EXPECT_TRUE(window->Loaded());
     EXPECT_FALSE(::IsWindowVisible(window->Hwnd()));
-    EXPECT_TRUE(window->OutlookLoaded());
+    EXPECT_TRUE(Inspector::OutlookLoaded(*window));
     EXPECT_FALSE(test::FileExists(folder.SettingsFile()));  // nothing saved
 }
 
@@ -136,7 +137,7 @@ TEST_F(StartUp, ExitWritesTheFiveKeysInOrderThenRemovesTheIconAndReleases)
     g_blnKeepWordLoaded = true;
     g_intStartOutlookIn = 12;
     g_blnTrackReminders = false;
-    TrayIcon box = window->TrayBox();
+    TrayIcon box = Inspector::TrayBox(*window);
     ASSERT_TRUE(window->Unload(UnloadMode::FormCode));
     EXPECT_FALSE(test::ShellHasIcon(box));
 
@@ -158,7 +159,7 @@ TEST_F(StartUp, SessionEndRunsTheSameCleanUp)
 {
     StartStandIn();
     LoadWindow();
-    TrayIcon box = window->TrayBox();
+    TrayIcon box = Inspector::TrayBox(*window);
     ::SendMessageW(window->Hwnd(), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF);
     ::SendMessageW(window->Hwnd(), WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
     EXPECT_FALSE(window->Loaded());
@@ -173,7 +174,7 @@ TEST_F(StartUp, ASessionThatGoesOnChangesNothing)
     LoadWindow();
     ::SendMessageW(window->Hwnd(), WM_ENDSESSION, FALSE, ENDSESSION_LOGOFF);
     EXPECT_TRUE(window->Loaded());
-    EXPECT_TRUE(window->OutlookLoaded());
+    EXPECT_TRUE(Inspector::OutlookLoaded(*window));
     EXPECT_FALSE(test::FileExists(folder.SettingsFile()));
 }
 
@@ -187,8 +188,8 @@ TEST_F(Connection, LoadWhileConnectedReplacesTheReferences)
     EXPECT_EQ(CountLines(journal, "CreateObject Outlook.Application"), 1u);
     // The old object's events go with it; the new one's are connected.
     EXPECT_TRUE(InOrder(journal, {"CreateObject Outlook.Application", "Unadvise", "Advise"}));
-    EXPECT_TRUE(window->OutlookLoaded());
-    EXPECT_TRUE(window->OutlookEventsConnected());
+    EXPECT_TRUE(Inspector::OutlookLoaded(*window));
+    EXPECT_TRUE(Inspector::OutlookEventsConnected(*window));
     EXPECT_EQ(TrayFile(), L"olico.ico");
 }
 
@@ -207,12 +208,12 @@ TEST_F(Connection, WordSwitchedOffIsQuitBeforeOutlookIsReached)
     WriteSettings("[settings]\r\nKeepWordLoaded=-1\r\n");
     StartStandIn();
     LoadWindow();
-    ASSERT_TRUE(window->WordLoaded());
+    ASSERT_TRUE(Inspector::WordLoaded(*window));
     g_blnKeepWordLoaded = false;
     standin.ClearJournal();
     window->LoadOutlook();
     EXPECT_TRUE(InOrder(standin.Journal(), {"Word.Quit() -> Empty", "CreateObject Outlook.Application"}));
-    EXPECT_FALSE(window->WordLoaded());
+    EXPECT_FALSE(Inspector::WordLoaded(*window));
 }
 
 TEST_F(Connection, ExitQuitsAKeptWordButNotOutlook)
@@ -235,8 +236,8 @@ TEST_F(Connection, AWordThatIsGoneDoesNotStopTheConnection)
     ASSERT_TRUE(standin::ReplyOk(standin.Command("fail Word.Quit 0x80010108")));
     g_blnKeepWordLoaded = false;
     EXPECT_NO_THROW(window->LoadOutlook());
-    EXPECT_FALSE(window->WordLoaded());
-    EXPECT_TRUE(window->OutlookLoaded());
+    EXPECT_FALSE(Inspector::WordLoaded(*window));
+    EXPECT_TRUE(Inspector::OutlookLoaded(*window));
 }
 
 TEST_F(ShowOutlook, NoWindowAndFrontWindowSelectorOpensTheStartFolder)
@@ -288,7 +289,7 @@ TEST_F(ShowOutlook, KeepLoadedOffDisconnectsAfterShowing)
     LoadWindow();
     Show(StartFolder::Configured);
     EXPECT_TRUE(InOrder(standin.Journal(), {"CreateObject Outlook.Application", "Explorer:1.Display()", "Unadvise"}));
-    EXPECT_FALSE(window->OutlookLoaded());
+    EXPECT_FALSE(Inspector::OutlookLoaded(*window));
     EXPECT_EQ(TrayFile(), L"olicod.ico");
 }
 
@@ -302,6 +303,6 @@ TEST_F(ShowOutlook, ARejectedFolderIsReportedWithNumberAndDescriptionAndStaysCon
     ASSERT_EQ(boxes.Texts().size(), 1u);
     EXPECT_EQ(boxes.Texts()[0], L"There was an error opening an Outlook Explorer.\r\n-2147024809 Could not complete "
                                 L"the operation. One or more parameter values are not valid.");
-    EXPECT_TRUE(window->OutlookLoaded());  // the error skips the disconnect
+    EXPECT_TRUE(Inspector::OutlookLoaded(*window));  // the error skips the disconnect
     EXPECT_EQ(TrayFile(), L"olico.ico");
 }

@@ -1,5 +1,6 @@
 // The Options dialog through its real controls and keys.
 #include "MainWindowFixture.h"
+#include "Inspector.h"
 
 #include "core/Registry.h"
 #include "core/basINI.h"
@@ -115,7 +116,7 @@ TEST_F(Options, ADelayStartUpWouldNotWaitIsRefusedAndTheDialogStays)
         OpenWith([&] {
             SetDelay(typed);
             Click(IDOK);
-            EXPECT_TRUE(window->ModalShowing()) << test::Narrow(typed);
+            EXPECT_TRUE(Inspector::ModalShowing(*window)) << test::Narrow(typed);
             Click(IDCANCEL);
         });
         EXPECT_EQ(boxes.Texts().size(), 1u) << test::Narrow(typed);
@@ -138,7 +139,7 @@ TEST_F(Options, UntickingKeepLoadedWarnsAndCancelChangesNothing)
     Click(IDC_CHKKEEPLOADED);
     Click(IDCANCEL);
     EXPECT_TRUE(g_blnKeepOutlookLoaded);
-    EXPECT_TRUE(window->OutlookLoaded());
+    EXPECT_TRUE(Inspector::OutlookLoaded(*window));
 }
 
 TEST_F(Options, FillingTheDialogNeverWarns)
@@ -165,14 +166,14 @@ TEST_F(Options, OkAppliesTheConnectionSettings)
     Click(IDOK);
     EXPECT_FALSE(g_blnKeepOutlookLoaded);
     EXPECT_TRUE(g_blnKeepWordLoaded);
-    EXPECT_FALSE(window->OutlookLoaded());
+    EXPECT_FALSE(Inspector::OutlookLoaded(*window));
     EXPECT_EQ(TrayFile(), L"olicod.ico");
 
     window->UpdateSettingsView();
     Click(IDC_CHKKEEPLOADED);
     standin.ClearJournal();
     Click(IDOK);
-    EXPECT_TRUE(window->OutlookLoaded());
+    EXPECT_TRUE(Inspector::OutlookLoaded(*window));
     EXPECT_TRUE(standin::InOrder(standin.Journal(),
                                  {"CreateObject Word.Application", "CreateObject Outlook.Application"}));
 }
@@ -182,11 +183,11 @@ TEST_F(Options, OkWithRemindersUntickedClosesTheRemindersWindow)
     StartStandIn("item folder=Inbox subject=\"Budget\" entryid=M1 reminder=now\n");
     LoadWindow();
     ASSERT_TRUE(standin::ReplyOk(standin.Command("fire-reminder M1")));
-    ASSERT_TRUE(test::PumpUntil([&] { return window->RemindersWindow() != nullptr; }));
+    ASSERT_TRUE(test::PumpUntil([&] { return Inspector::RemindersWindow(*window) != nullptr; }));
     window->UpdateSettingsView();
     Click(IDC_CHKREMINDERS);
     Click(IDOK);
-    EXPECT_EQ(window->RemindersWindow(), nullptr);
+    EXPECT_EQ(Inspector::RemindersWindow(*window), nullptr);
     EXPECT_FALSE(g_blnTrackReminders);
 }
 
@@ -195,11 +196,11 @@ TEST_F(Options, OkWithOverdueTasksTickedRescans)
     WriteSettings("[settings]\r\nDontTrackOverdueTasks=-1\r\n");
     StartStandIn("item folder=Tasks subject=\"Late\" entryid=T1 due=today-2d complete=0\n");
     LoadWindow();
-    EXPECT_EQ(window->OverdueTasksWindow(), nullptr);
+    EXPECT_EQ(Inspector::OverdueTasksWindow(*window), nullptr);
     window->UpdateSettingsView();
     Click(IDC_CHKOVERDUETASKS);
     Click(IDOK);
-    EXPECT_NE(window->OverdueTasksWindow(), nullptr);
+    EXPECT_NE(Inspector::OverdueTasksWindow(*window), nullptr);
 }
 
 TEST_F(Options, OkWhenOutlookCannotStartSaysSoAndTakesTheSettings)

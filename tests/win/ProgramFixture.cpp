@@ -1,6 +1,6 @@
 #include "ProgramFixture.h"
+#include "core/AppMessages.h"
 
-#include "mainwindow/frmMain.h"
 
 namespace test {
 
@@ -28,7 +28,7 @@ DWORD RunningProgram::ExitCode() const
 
 HWND RunningProgram::MainWindow() const { return FindMainWindow(m_pid); }
 
-TrayIcon RunningProgram::TrayBox() const { return {MainWindow(), frmMain::kTrayIconId}; }
+TrayIcon RunningProgram::TrayBox() const { return {MainWindow(), wl::kMainIconId}; }
 
 bool RunningProgram::WaitForIcon(std::chrono::milliseconds timeout)
 {

@@ -1,6 +1,7 @@
 // Outlook going away and coming back, the shell restarting, and the session
 // ending while something modal is open.
 #include "MainWindowFixture.h"
+#include "Inspector.h"
 
 #include "core/basINI.h"
 #include "resources/resource.h"
@@ -36,20 +37,20 @@ TEST_F(Resilience, OutlooksQuitEventDropsTheConnectionAndItComesBack)
 {
     StartStandIn(kOverdueTask);
     LoadWatchedWindow();
-    ASSERT_NE(window->OverdueTasksWindow(), nullptr);
-    TrayIcon taskBox = window->OverdueTasksWindow()->TrayBox();
+    ASSERT_NE(Inspector::OverdueTasksWindow(*window), nullptr);
+    TrayIcon taskBox = Inspector::TrayBox(*Inspector::OverdueTasksWindow(*window));
 
     ASSERT_TRUE(standin::ReplyOk(standin.Command("fire-quit")));
-    ASSERT_TRUE(test::PumpUntil([&] { return !window->OutlookLoaded(); }, 5s));
+    ASSERT_TRUE(test::PumpUntil([&] { return !Inspector::OutlookLoaded(*window); }, 5s));
     EXPECT_EQ(TrayFile(), L"olicod.ico");
-    EXPECT_EQ(window->OverdueTasksWindow(), nullptr);
+    EXPECT_EQ(Inspector::OverdueTasksWindow(*window), nullptr);
     EXPECT_FALSE(test::ShellHasIcon(taskBox));
-    EXPECT_TRUE(window->ReconnectPending());
+    EXPECT_TRUE(Inspector::ReconnectPending(*window));
 
-    ASSERT_TRUE(test::PumpUntil([&] { return window->OutlookLoaded(); }, 10s));
+    ASSERT_TRUE(test::PumpUntil([&] { return Inspector::OutlookLoaded(*window); }, 10s));
     EXPECT_EQ(Connections(), 2u);
     EXPECT_EQ(TrayFile(), L"olico.ico");
-    EXPECT_NE(window->OverdueTasksWindow(), nullptr);  // rescanned after connecting
+    EXPECT_NE(Inspector::OverdueTasksWindow(*window), nullptr);  // rescanned after connecting
 }
 
 TEST_F(Resilience, WithKeepLoadedOffAQuitIsNotFollowedByAReconnect)
@@ -62,8 +63,8 @@ TEST_F(Resilience, WithKeepLoadedOffAQuitIsNotFollowedByAReconnect)
     window->LoadOutlook();     // as DisplayOutlook connects for a moment
     ASSERT_TRUE(standin::ReplyOk(standin.Command("fire-quit")));
     test::Pump(1500ms);
-    EXPECT_FALSE(window->OutlookLoaded());
-    EXPECT_FALSE(window->ReconnectPending());
+    EXPECT_FALSE(Inspector::OutlookLoaded(*window));
+    EXPECT_FALSE(Inspector::ReconnectPending(*window));
 }
 
 TEST_F(Resilience, AKilledOutlookIsNoticedByTheWatchAndStartedAgain)
@@ -71,20 +72,20 @@ TEST_F(Resilience, AKilledOutlookIsNoticedByTheWatchAndStartedAgain)
     StartStandIn();
     LoadWatchedWindow(200);
     ASSERT_TRUE(standin::ReplyOk(standin.Command("kill")));
-    ASSERT_TRUE(test::PumpUntil([&] { return !window->OutlookLoaded(); }, 5s));
+    ASSERT_TRUE(test::PumpUntil([&] { return !Inspector::OutlookLoaded(*window); }, 5s));
     EXPECT_EQ(TrayFile(), L"olicod.ico");
     // COM starts a new Outlook for the reconnect.
-    ASSERT_TRUE(test::PumpUntil([&] { return window->OutlookLoaded(); }, 15s));
+    ASSERT_TRUE(test::PumpUntil([&] { return Inspector::OutlookLoaded(*window); }, 15s));
     EXPECT_EQ(TrayFile(), L"olico.ico");
-    EXPECT_TRUE(window->OutlookEventsConnected());
+    EXPECT_TRUE(Inspector::OutlookEventsConnected(*window));
 }
 
 TEST_F(Resilience, IdleTheProgramAsksOutlookNothingAndAKilledOutlookIsNoticedAtOnce)
 {
     StartStandIn();
     LoadWatchedWindow(200);  // a probe, were there one, would ask five times a second
-    ASSERT_TRUE(window->Connection().WatchingServerProcess());
-    EXPECT_FALSE(window->Connection().Probing());
+    ASSERT_TRUE(Inspector::WatchingServerProcess(*window));
+    EXPECT_FALSE(Inspector::Probing(*window));
     ASSERT_TRUE(standin::ReplyOk(standin.Command("stats-reset")));
     test::Pump(1500ms);
     std::string stats = standin.Command("stats");
@@ -93,10 +94,10 @@ TEST_F(Resilience, IdleTheProgramAsksOutlookNothingAndAKilledOutlookIsNoticedAtO
 
     ASSERT_TRUE(standin::ReplyOk(standin.Command("kill")));
     auto killed = std::chrono::steady_clock::now();
-    ASSERT_TRUE(test::PumpUntil([&] { return !window->OutlookLoaded(); }, 5s));
+    ASSERT_TRUE(test::PumpUntil([&] { return !Inspector::OutlookLoaded(*window); }, 5s));
     EXPECT_LT(std::chrono::steady_clock::now() - killed, 2s);
     EXPECT_EQ(TrayFile(), L"olicod.ico");
-    EXPECT_TRUE(window->ReconnectPending());
+    EXPECT_TRUE(Inspector::ReconnectPending(*window));
 }
 
 TEST_F(Resilience, AFailingCallAboutAKilledOutlookDropsTheConnection)
@@ -105,8 +106,8 @@ TEST_F(Resilience, AFailingCallAboutAKilledOutlookDropsTheConnection)
     LoadWatchedWindow();
     ASSERT_TRUE(standin::ReplyOk(standin.Command("kill")));
     EXPECT_FALSE(window->ScanForOverdueTasks());
-    ASSERT_TRUE(test::PumpUntil([&] { return !window->OutlookLoaded(); }, 5s));
-    ASSERT_TRUE(test::PumpUntil([&] { return window->OutlookLoaded(); }, 15s));
+    ASSERT_TRUE(test::PumpUntil([&] { return !Inspector::OutlookLoaded(*window); }, 5s));
+    ASSERT_TRUE(test::PumpUntil([&] { return Inspector::OutlookLoaded(*window); }, 15s));
 }
 
 TEST_F(Resilience, ShowOutlookOnADeadConnectionReconnectsOnceInsteadOfFailing)
@@ -118,7 +119,7 @@ TEST_F(Resilience, ShowOutlookOnADeadConnectionReconnectsOnceInsteadOfFailing)
     test::MessageBoxWatcher boxes;
     window->mnuFile_Click(frmMain::FileMenu::ShowOutlook);
     EXPECT_TRUE(boxes.Texts().empty()) << test::Narrow(boxes.Texts().empty() ? L"" : boxes.Texts()[0]);
-    EXPECT_TRUE(window->OutlookLoaded());
+    EXPECT_TRUE(Inspector::OutlookLoaded(*window));
     EXPECT_TRUE(HasLine(standin.Journal(), "Explorer:1.Display()"));
 }
 
@@ -129,14 +130,14 @@ TEST_F(Resilience, OutlookRefusingToStartIsRetriedWithGrowingPauses)
     LoadWindow();
     window->SetConnectionWatch(60'000, 300, 2400);
     ASSERT_EQ(boxes.Texts().size(), 1u);  // said once, at start-up
-    EXPECT_FALSE(window->OutlookLoaded());
+    EXPECT_FALSE(Inspector::OutlookLoaded(*window));
     // Failed attempts double the pause: 300 (already scheduled), 600, 1200...
-    ASSERT_TRUE(test::PumpUntil([&] { return window->ReconnectPauseMs() >= 1200; }, 10s));
-    EXPECT_TRUE(window->ReconnectPending());
+    ASSERT_TRUE(test::PumpUntil([&] { return Inspector::ReconnectPauseMs(*window) >= 1200; }, 10s));
+    EXPECT_TRUE(Inspector::ReconnectPending(*window));
     EXPECT_EQ(boxes.Texts().size(), 1u);  // retries are silent
     refuse.reset();
-    ASSERT_TRUE(test::PumpUntil([&] { return window->OutlookLoaded(); }, 15s));
-    EXPECT_EQ(window->ReconnectPauseMs(), 300u);
+    ASSERT_TRUE(test::PumpUntil([&] { return Inspector::OutlookLoaded(*window); }, 15s));
+    EXPECT_EQ(Inspector::ReconnectPauseMs(*window), 300u);
     EXPECT_EQ(TrayFile(), L"olico.ico");
 }
 
@@ -148,8 +149,8 @@ TEST_F(Resilience, CleanUpsOwnQuitDoesNotTriggerAReconnect)
     window->mnuFile_Click(frmMain::FileMenu::CleanUp);
     test::Pump(1500ms);
     EXPECT_EQ(CountLines(standin.Journal(), "CreateObject Outlook.Application"), 1u);
-    EXPECT_TRUE(window->OutlookLoaded());
-    EXPECT_FALSE(window->ReconnectPending());
+    EXPECT_TRUE(Inspector::OutlookLoaded(*window));
+    EXPECT_FALSE(Inspector::ReconnectPending(*window));
 }
 
 TEST_F(Resilience, TaskbarCreatedBringsBackEveryIconAsItWas)
@@ -157,8 +158,8 @@ TEST_F(Resilience, TaskbarCreatedBringsBackEveryIconAsItWas)
     StartStandIn(std::string(kOverdueTask) + "item folder=Inbox subject=Budget entryid=M1 reminder=now\n");
     LoadWatchedWindow();
     ASSERT_TRUE(standin::ReplyOk(standin.Command("fire-reminder M1")));
-    ASSERT_TRUE(test::PumpUntil([&] { return window->RemindersWindow() != nullptr; }));
-    TrayIcon boxes[] = {window->TrayBox(), window->RemindersWindow()->TrayBox(), window->OverdueTasksWindow()->TrayBox()};
+    ASSERT_TRUE(test::PumpUntil([&] { return Inspector::RemindersWindow(*window) != nullptr; }));
+    TrayIcon boxes[] = {Inspector::TrayBox(*window), Inspector::TrayBox(*Inspector::RemindersWindow(*window)), Inspector::TrayBox(*Inspector::OverdueTasksWindow(*window))};
     // The shell forgets them, as a restarted Explorer does.
     for (TrayIcon box : boxes) {
         NOTIFYICONDATAW data{};
@@ -171,7 +172,7 @@ TEST_F(Resilience, TaskbarCreatedBringsBackEveryIconAsItWas)
     for (TrayIcon box : boxes) EXPECT_TRUE(test::ShellHasIcon(box));
     EXPECT_EQ(TrayFile(), L"olico.ico");
     std::wstring file, tip;
-    ASSERT_TRUE(TrayIconShown(boxes[1], &file, &tip));
+    ASSERT_TRUE(Inspector::TrayIconShown(boxes[1], &file, &tip));
     EXPECT_EQ(tip, L"You have reminders!");
 }
 
@@ -179,7 +180,7 @@ TEST_F(Resilience, SessionEndWhileTheOptionsDialogIsOpenStillSaves)
 {
     StartStandIn();
     LoadWatchedWindow();
-    TrayIcon box = window->TrayBox();
+    TrayIcon box = Inspector::TrayBox(*window);
     test::RunLater(300ms, [&] {
         ::SendMessageW(window->Hwnd(), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF);
         ::SendMessageW(window->Hwnd(), WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
@@ -194,7 +195,7 @@ TEST_F(Resilience, SessionEndWhileTheAboutBoxOrThePopupIsOpenStillSaves)
 {
     StartStandIn(kOverdueTask);
     LoadWatchedWindow();
-    TrayIcon boxes[] = {window->TrayBox(), window->OverdueTasksWindow()->TrayBox()};
+    TrayIcon boxes[] = {Inspector::TrayBox(*window), Inspector::TrayBox(*Inspector::OverdueTasksWindow(*window))};
     auto endSession = [&] {
         ::SendMessageW(window->Hwnd(), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF);
         ::SendMessageW(window->Hwnd(), WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
@@ -203,7 +204,7 @@ TEST_F(Resilience, SessionEndWhileTheAboutBoxOrThePopupIsOpenStillSaves)
     test::RunLater(2000ms, [] {
         if (test::OpenPopupMenu()) ::EndMenu();
     });
-    test::SendTrayMessage(window->TrayBox(), WM_RBUTTONUP);  // the popup, open when the session ends
+    test::SendTrayMessage(Inspector::TrayBox(*window), WM_RBUTTONUP);  // the popup, open when the session ends
     EXPECT_FALSE(window->Loaded());
     for (TrayIcon box : boxes) EXPECT_FALSE(test::ShellHasIcon(box));
     EXPECT_NE(test::ReadTextFile(folder.SettingsFile()).find("DontKeepOlLoaded=0"), std::string::npos);
@@ -246,7 +247,7 @@ TEST_F(Resilience, SessionEndDuringACallIntoOutlookWaitsForTheCall)
     LoadWatchedWindow();
     ASSERT_TRUE(window->ScanForOverdueTasks());  // 300 listed; the next scan compares with them
     HWND main = window->Hwnd();
-    TrayIcon box = window->TrayBox(), taskBox = window->OverdueTasksWindow()->TrayBox();
+    TrayIcon box = Inspector::TrayBox(*window), taskBox = Inspector::TrayBox(*Inspector::OverdueTasksWindow(*window));
 
     // Windows ends the session from another thread while the scan's calls wait.
     std::atomic<bool> sent{false};
@@ -265,7 +266,7 @@ TEST_F(Resilience, SessionEndDuringACallIntoOutlookWaitsForTheCall)
     EXPECT_FALSE(test::ShellHasIcon(box));
     EXPECT_FALSE(test::ShellHasIcon(taskBox));
     EXPECT_TRUE(test::PumpUntil([&] { return !window->Loaded(); }, 5s));
-    EXPECT_EQ(window->OverdueTasksWindow(), nullptr);
+    EXPECT_EQ(Inspector::OverdueTasksWindow(*window), nullptr);
 }
 
 TEST_F(Resilience, AReminderDuringACallIntoOutlookWaitsForTheCall)
@@ -281,14 +282,14 @@ TEST_F(Resilience, AReminderDuringACallIntoOutlookWaitsForTheCall)
         boxUp = box != nullptr;
         delivered = standin::ReplyStatus(standin.Command("fire-reminder M1")) == "ok 1";
         test::Pump(300ms);
-        windowWhileUp = window->RemindersWindow() != nullptr;
+        windowWhileUp = Inspector::RemindersWindow(*window) != nullptr;
         if (box) ::PostMessageW(box, WM_COMMAND, IDOK, 0);
     });
     window->DisplayOutlook(StartFolder::Configured);
     ASSERT_TRUE(boxUp);
     ASSERT_TRUE(delivered);
     EXPECT_FALSE(windowWhileUp);
-    EXPECT_TRUE(test::PumpUntil([&] { return window->RemindersWindow() != nullptr; }, 5s));
+    EXPECT_TRUE(test::PumpUntil([&] { return Inspector::RemindersWindow(*window) != nullptr; }, 5s));
 }
 
 // A busy Outlook rejects calls (while it starts, shows a dialog of its own, or
@@ -307,10 +308,10 @@ TEST_F(BusyOutlook, ConnectingWaitsUntilOutlookIsFree)
     test::MessageBoxWatcher boxes;
     auto started = std::chrono::steady_clock::now();
     LoadWatchedWindow();
-    EXPECT_TRUE(window->OutlookLoaded());
+    EXPECT_TRUE(Inspector::OutlookLoaded(*window));
     EXPECT_GE(std::chrono::steady_clock::now() - started, 4s);
     EXPECT_TRUE(boxes.Texts().empty());
-    EXPECT_TRUE(window->OutlookEventsConnected());
+    EXPECT_TRUE(Inspector::OutlookEventsConnected(*window));
     EXPECT_GT(std::stoi(standin::ReplyValue(standin.Command("stats"), "rejected")), 0);
     EXPECT_EQ(TrayFile(), L"olico.ico");
 }
@@ -328,8 +329,8 @@ TEST_F(BusyOutlook, ShowOutlookAndTheScanGoOnOnceOutlookIsFree)
 
     ASSERT_TRUE(standin::ReplyOk(standin.Command("busy 2000")));
     EXPECT_TRUE(window->ScanForOverdueTasks());
-    ASSERT_NE(window->OverdueTasksWindow(), nullptr);
-    EXPECT_EQ(window->OverdueTasksWindow()->Lines().size(), 1u);
+    ASSERT_NE(Inspector::OverdueTasksWindow(*window), nullptr);
+    EXPECT_EQ(Inspector::Lines(*Inspector::OverdueTasksWindow(*window)).size(), 1u);
     EXPECT_TRUE(boxes.Texts().empty());
 }
 
@@ -339,10 +340,10 @@ TEST_F(BusyOutlook, BusyBeyondTheLimitFailsAsBeforeAndIsRetried)
     StartStandIn("option busy=4000\n");
     test::MessageBoxWatcher boxes;
     LoadWatchedWindow();
-    EXPECT_FALSE(window->OutlookLoaded());
+    EXPECT_FALSE(Inspector::OutlookLoaded(*window));
     EXPECT_EQ(boxes.Texts().size(), 1u);
     EXPECT_EQ(TrayFile(), L"olicod.ico");
-    EXPECT_TRUE(window->ReconnectPending());
-    ASSERT_TRUE(test::PumpUntil([&] { return window->OutlookLoaded(); }, 15s));
+    EXPECT_TRUE(Inspector::ReconnectPending(*window));
+    ASSERT_TRUE(test::PumpUntil([&] { return Inspector::OutlookLoaded(*window); }, 15s));
     EXPECT_EQ(boxes.Texts().size(), 1u);
 }

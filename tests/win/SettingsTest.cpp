@@ -193,13 +193,6 @@ TEST(Registry, LeadingBlanksGoTrailingOnesStay)
     EXPECT_EQ(ReadRegistryString(HKEY_CURRENT_USER, key.path, L""), L"");
 }
 
-TEST(Registry, TheStandInIsRegisteredAsOutlook)
-{
-    std::wstring path = ReadRegistryString(HKEY_LOCAL_MACHINE,
-                                           L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\OUTLOOK.EXE", L"");
-    EXPECT_NE(path.find(L"outlook-standin.exe"), std::wstring::npos) << test::Narrow(path);
-}
-
 TEST(Registry, OutlooksPathIsAlsoFoundInThe32BitView)
 {
     // A 32-bit Office registers OUTLOOK.EXE in the 32-bit view only.

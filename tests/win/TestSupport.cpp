@@ -1,5 +1,8 @@
 #include "TestSupport.h"
 
+#include "core/AppMessages.h"
+
+#include "core/Registry.h"
 #include "core/Settings.h"
 #include "core/basINI.h"
 #include "resources/resource.h"
@@ -44,17 +47,20 @@ TempFolder::~TempFolder()
     ::SHFileOperationW(&op);
 }
 
-ProgramFolder::ProgramFolder() : m_previousAppPath(g_strAppPath), m_previousSettings(SettingsFolder())
+ProgramFolder::ProgramFolder()
+    : m_previousAppPath(g_strAppPath), m_previousOutlookPath(g_strOutlookPath), m_previousSettings(SettingsFolder())
 {
     for (const wchar_t* icon : {L"olico.ico", L"olicod.ico", L"bell.ico", L"task.ico"})
         ::CopyFileW((BinFolder() + icon).c_str(), (Path() + icon).c_str(), FALSE);
     g_strAppPath = Path();
+    g_strOutlookPath = ReadOutlookPath();  // as start-up reads it
     SetSettingsFolder(Path());
 }
 
 ProgramFolder::~ProgramFolder()
 {
     g_strAppPath = m_previousAppPath;
+    g_strOutlookPath = m_previousOutlookPath;
     SetSettingsFolder(m_previousSettings);
 }
 
@@ -225,7 +231,7 @@ bool ShellHasIcon(TrayIcon icon)
 
 void SendTrayMessage(TrayIcon icon, long mouseMessage)
 {
-    ::SendMessageW(icon.owner, kTrayCallbackMessage, icon.id, mouseMessage);
+    ::SendMessageW(icon.owner, wl::kTrayCallback, icon.id, mouseMessage);
 }
 
 std::string Narrow(const std::wstring& text) { return wl::ToUtf8(text); }

@@ -34,7 +34,8 @@ private:
 
 // The program folder of the code under test, for the life of the object:
 // a temporary folder holding the icon files, which is also the folder of the
-// settings file (g_strAppPath and the settings folder point at it).
+// settings file (g_strAppPath and the settings folder point at it); Outlook's
+// path is read from the registry, as start-up reads it.
 class ProgramFolder {
 public:
     ProgramFolder();
@@ -45,6 +46,7 @@ public:
 private:
     TempFolder m_folder;
     std::wstring m_previousAppPath;
+    std::wstring m_previousOutlookPath;
     std::wstring m_previousSettings;
 };
 

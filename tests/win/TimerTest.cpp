@@ -104,7 +104,12 @@ TEST(TimerProc, UnloadedWindowsAreForgotten)
     std::weak_ptr<TimerWindow> watch = gone;
     gone.reset();  // the registry holds no ownership
     EXPECT_TRUE(watch.expired());
-    TimerProc(nullptr, WM_TIMER, 7, 0);  // and a tick for it is simply dropped
+    // A window loaded later with the same id gets the tick: the one that
+    // went is no longer asked before it.
+    Registered r;
+    auto later = r.Add({7});
+    TimerProc(nullptr, WM_TIMER, 7, 0);
+    EXPECT_EQ(later->fired, std::vector<std::int32_t>{7});
 }
 
 TEST(TimerProc, RealTicksArriveThroughTheMessageLoop)

@@ -1,6 +1,7 @@
 // The main tray icon's messages and its popup menu, driven as the shell and
 // the user drive them: tray callback messages, then keys in the open menu.
 #include "MainWindowFixture.h"
+#include "Inspector.h"
 
 #include "core/basINI.h"
 #include "resources/resource.h"
@@ -20,7 +21,7 @@ constexpr UINT kShowOutlook = IDM_FILE_SHOWOUTLOOK, kKeepLoaded = IDM_FILE_KEEPL
 
 struct TrayMenu : test::MainWindowFixture {
     // What the shell sends for a mouse message on the icon.
-    void TrayMessage(long message) { test::SendTrayMessage(window->TrayBox(), message); }
+    void TrayMessage(long message) { test::SendTrayMessage(Inspector::TrayBox(*window), message); }
 
     // Opens the popup with a right click; while it is open, runs the probe,
     // then presses the keys (none: the menu is dismissed).
@@ -42,12 +43,12 @@ struct TrayMenu : test::MainWindowFixture {
         TrayMessage(WM_RBUTTONUP);
     }
 
-    bool Checked(UINT id) const { return ::GetMenuState(window->TrayMenu(), id, MF_BYCOMMAND) & MF_CHECKED; }
+    bool Checked(UINT id) const { return ::GetMenuState(Inspector::TrayMenu(*window), id, MF_BYCOMMAND) & MF_CHECKED; }
 
     std::wstring ItemText(UINT position) const
     {
         wchar_t text[256] = {};
-        ::GetMenuStringW(window->TrayMenu(), position, text, 256, MF_BYPOSITION);
+        ::GetMenuStringW(Inspector::TrayMenu(*window), position, text, 256, MF_BYPOSITION);
         return text;
     }
 
@@ -66,7 +67,7 @@ TEST_F(TrayMenu, OneLeftClickShowsOutlookOnce)
     auto journal = standin.Journal();
     EXPECT_EQ(CountLines(journal, "Explorers.Add"), 1u);
     EXPECT_EQ(CountLines(journal, "Display()"), 1u);
-    EXPECT_FALSE(window->InTrayEvent());
+    EXPECT_FALSE(Inspector::InTrayEvent(*window));
 }
 
 TEST_F(TrayMenu, ADoubleClickBringsTheSameWindowForward)
@@ -100,16 +101,16 @@ TEST_F(TrayMenu, RightClickOpensThePopupAndDismissingRunsNothing)
     test::WindowInFront front;
     bool guardWhileOpen = false, inFront = false;
     RightClick([&] {
-        guardWhileOpen = window->InTrayEvent();
+        guardWhileOpen = Inspector::InTrayEvent(*window);
         inFront = ::GetForegroundWindow() == window->Hwnd();
         TrayMessage(WM_LBUTTONUP);  // dropped: the popup is open
     });
     EXPECT_TRUE(menuWasOpen);
     EXPECT_TRUE(guardWhileOpen);
     EXPECT_TRUE(inFront);
-    EXPECT_FALSE(window->InTrayEvent());
+    EXPECT_FALSE(Inspector::InTrayEvent(*window));
     EXPECT_TRUE(standin.Journal().empty());
-    EXPECT_EQ(::GetMenuDefaultItem(window->TrayMenu(), FALSE, 0), kShowOutlook);
+    EXPECT_EQ(::GetMenuDefaultItem(Inspector::TrayMenu(*window), FALSE, 0), kShowOutlook);
     EXPECT_TRUE(Checked(kKeepLoaded));
 }
 
@@ -119,7 +120,7 @@ TEST_F(TrayMenu, ThePopupListsFoldersLinksAndFixedItemsInOrder)
                         "[settings]\r\ncount=2\r\nnew1=New &Mail\r\nnew2=New &Task\r\n");
     StartStandIn();
     LoadWindow();
-    HMENU menu = window->TrayMenu();
+    HMENU menu = Inspector::TrayMenu(*window);
     ASSERT_EQ(::GetMenuItemCount(menu), 10 + 1 + 2 + 1 + 4 + 1 + 2);
     const wchar_t* folders[] = {L"Outlook Today", L"Calendar", L"Contacts", L"Drafts", L"Inbox",
                                 L"Journal",       L"Notes",    L"Outbox",   L"Sent",   L"Tasks"};
@@ -144,7 +145,7 @@ TEST_F(TrayMenu, KeepLoadedTogglesTheConnectionIconAndCheckMark)
 
     window->mnuFile_Click(frmMain::FileMenu::KeepOutlookLoaded);
     EXPECT_TRUE(g_blnKeepOutlookLoaded);
-    EXPECT_TRUE(window->OutlookLoaded());
+    EXPECT_TRUE(Inspector::OutlookLoaded(*window));
     EXPECT_EQ(TrayFile(), L"olico.ico");
     EXPECT_EQ(ReadIniSetting(L"DontKeepOlLoaded"), L"-1");  // written only at exit
     bool checkedAfter = false;
@@ -153,7 +154,7 @@ TEST_F(TrayMenu, KeepLoadedTogglesTheConnectionIconAndCheckMark)
 
     window->mnuFile_Click(frmMain::FileMenu::KeepOutlookLoaded);
     EXPECT_FALSE(g_blnKeepOutlookLoaded);
-    EXPECT_FALSE(window->OutlookLoaded());
+    EXPECT_FALSE(Inspector::OutlookLoaded(*window));
     EXPECT_EQ(TrayFile(), L"olicod.ico");
 }
 
@@ -165,7 +166,7 @@ TEST_F(TrayMenu, KeepLoadedOnWhileOutlookCannotStartStaysOnWithoutAConnection)
     test::MessageBoxWatcher boxes;
     window->mnuFile_Click(frmMain::FileMenu::KeepOutlookLoaded);
     EXPECT_TRUE(g_blnKeepOutlookLoaded);
-    EXPECT_FALSE(window->OutlookLoaded());
+    EXPECT_FALSE(Inspector::OutlookLoaded(*window));
     EXPECT_TRUE(boxes.Texts().empty());  // the menu reports nothing
 }
 
@@ -177,15 +178,15 @@ TEST_F(TrayMenu, CleanUpQuitsWaitsForOutlookToEndAndReconnects)
     auto started = std::chrono::steady_clock::now();
     window->mnuFile_Click(frmMain::FileMenu::CleanUp);
     EXPECT_LT(std::chrono::steady_clock::now() - started, 2s);  // the wait runs on a timer
-    EXPECT_TRUE(window->CleaningUp());
+    EXPECT_TRUE(Inspector::CleaningUp(*window));
     EXPECT_EQ(TrayFile(), L"olicod.ico");
     TrayMessage(WM_LBUTTONUP);  // dropped while Clean Up waits
-    ASSERT_TRUE(test::PumpUntil([&] { return window->OutlookLoaded(); }, 15s));
+    ASSERT_TRUE(test::PumpUntil([&] { return Inspector::OutlookLoaded(*window); }, 15s));
     auto journal = standin.Journal();
     EXPECT_TRUE(InOrder(journal, {"Application.Quit()", "Server exit (quit)", "CreateObject Outlook.Application"}));
     EXPECT_EQ(CountLines(journal, "CreateObject Outlook.Application"), 1u);  // Outlook started afresh
     EXPECT_FALSE(HasLine(journal, "Explorers"));
-    EXPECT_FALSE(window->CleaningUp());
+    EXPECT_FALSE(Inspector::CleaningUp(*window));
     EXPECT_EQ(TrayFile(), L"olico.ico");
 }
 
@@ -196,14 +197,14 @@ TEST_F(TrayMenu, CleanUpConnectsOnlyOnceTheQuitOutlookHasEnded)
     standin.ClearJournal();
     auto started = std::chrono::steady_clock::now();
     window->mnuFile_Click(frmMain::FileMenu::CleanUp);
-    ASSERT_TRUE(test::PumpUntil([&] { return window->OutlookLoaded(); }, 30s));
+    ASSERT_TRUE(test::PumpUntil([&] { return Inspector::OutlookLoaded(*window); }, 30s));
     EXPECT_GE(std::chrono::steady_clock::now() - started, 9s);
     auto journal = standin.Journal();
     EXPECT_TRUE(InOrder(journal, {"Application.Quit()", "Server quitting", "Server exit (quit)",
                                   "CreateObject Outlook.Application"}));
     EXPECT_FALSE(HasLine(journal, "(quitting)"));  // never the dying one
     EXPECT_EQ(CountLines(journal, "CreateObject Outlook.Application"), 1u);
-    EXPECT_TRUE(window->OutlookEventsConnected());
+    EXPECT_TRUE(Inspector::OutlookEventsConnected(*window));
 }
 
 TEST_F(TrayMenu, CleanUpWithKeepLoadedOffStaysDisconnected)
@@ -216,7 +217,7 @@ TEST_F(TrayMenu, CleanUpWithKeepLoadedOffStaysDisconnected)
     window->mnuFile_Click(frmMain::FileMenu::CleanUp);
     EXPECT_LT(std::chrono::steady_clock::now() - started, 3s);  // not connected: no wait
     EXPECT_FALSE(HasLine(standin.Journal(), "CreateObject"));
-    EXPECT_FALSE(window->OutlookLoaded());
+    EXPECT_FALSE(Inspector::OutlookLoaded(*window));
 }
 
 TEST_F(TrayMenu, AboutShowsVersionExplorerCountAndTheSettingsFile)
@@ -247,7 +248,7 @@ TEST_F(TrayMenu, AboutWithoutAConnectionCountsNoExplorers)
 {
     WriteSettings("[settings]\r\nDontKeepOlLoaded=-1\r\n");
     LoadWindow();
-    EXPECT_NE(window->AboutText().find(L"\r\nLoaded explorers 0\r\n"), std::wstring::npos);
+    EXPECT_NE(Inspector::AboutText(*window).find(L"\r\nLoaded explorers 0\r\n"), std::wstring::npos);
 }
 
 TEST_F(TrayMenu, ChoosingAnItemInThePopupRunsItInsideTheGuard)
@@ -259,7 +260,7 @@ TEST_F(TrayMenu, ChoosingAnItemInThePopupRunsItInsideTheGuard)
     RightClick({}, {VK_UP, VK_UP, VK_RETURN});
     ASSERT_EQ(boxes.Texts().size(), 1u);
     EXPECT_EQ(boxes.Texts()[0].substr(0, 8), L"Wendlock");
-    EXPECT_FALSE(window->InTrayEvent());
+    EXPECT_FALSE(Inspector::InTrayEvent(*window));
 }
 
 TEST_F(TrayMenu, TrayMessagesWhileTheOptionsDialogIsUpAreDropped)
@@ -270,7 +271,7 @@ TEST_F(TrayMenu, TrayMessagesWhileTheOptionsDialogIsUpAreDropped)
     bool shown = false;
     // Up: Exit, About, (separator skipped) Options.
     test::RunLater(800ms, [&] {
-        shown = ::IsWindowVisible(window->Hwnd()) && window->ModalShowing();
+        shown = ::IsWindowVisible(window->Hwnd()) && Inspector::ModalShowing(*window);
         TrayMessage(WM_LBUTTONUP);
         TrayMessage(WM_RBUTTONUP);
         ::SendMessageW(window->Hwnd(), WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
@@ -279,14 +280,14 @@ TEST_F(TrayMenu, TrayMessagesWhileTheOptionsDialogIsUpAreDropped)
     EXPECT_TRUE(shown);
     EXPECT_FALSE(::IsWindowVisible(window->Hwnd()));
     EXPECT_FALSE(HasLine(standin.Journal(), "Explorers"));
-    EXPECT_FALSE(window->InTrayEvent());
+    EXPECT_FALSE(Inspector::InTrayEvent(*window));
 }
 
 TEST_F(TrayMenu, ExitSavesAndUnloads)
 {
     StartStandIn();
     LoadWindow();
-    TrayIcon box = window->TrayBox();
+    TrayIcon box = Inspector::TrayBox(*window);
     window->mnuFile_Click(frmMain::FileMenu::Exit);
     EXPECT_FALSE(window->Loaded());
     EXPECT_FALSE(test::ShellHasIcon(box));

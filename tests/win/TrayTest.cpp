@@ -1,5 +1,6 @@
 // The tray icon service against Wine's notification area.
 #include "TestSupport.h"
+#include "Inspector.h"
 
 #include "core/TrayIcons.h"
 
@@ -35,12 +36,12 @@ TEST_F(Tray, AddModifyBalloonAndDelete)
     EXPECT_TRUE(test::ShellHasIcon(owner.icon));
     EXPECT_TRUE(ShowTrayIcon(owner.icon, Icon(L"olico.ico"), L"Outlook", true));
     std::wstring file;
-    EXPECT_TRUE(TrayIconShown(owner.icon, &file));
+    EXPECT_TRUE(Inspector::TrayIconShown(owner.icon, &file));
     EXPECT_EQ(file, Icon(L"olico.ico"));
     EXPECT_TRUE(ShowTrayBalloon(owner.icon, L"-Line\r\n\r\nClick here for details", L"You have reminders!", 10000));
     EXPECT_TRUE(RemoveTrayIcon(owner.icon));
     EXPECT_FALSE(test::ShellHasIcon(owner.icon));
-    EXPECT_FALSE(TrayIconShown(owner.icon));
+    EXPECT_FALSE(Inspector::TrayIconShown(owner.icon));
 }
 
 TEST_F(Tray, AddingTwiceLeavesTheFirstIconAsItWas)
@@ -48,7 +49,7 @@ TEST_F(Tray, AddingTwiceLeavesTheFirstIconAsItWas)
     ASSERT_TRUE(ShowTrayIcon(owner.icon, Icon(L"bell.ico"), L"You have reminders!"));
     EXPECT_FALSE(ShowTrayIcon(owner.icon, Icon(L"task.ico"), L"Another tip"));
     std::wstring file, tip;
-    EXPECT_TRUE(TrayIconShown(owner.icon, &file, &tip));
+    EXPECT_TRUE(Inspector::TrayIconShown(owner.icon, &file, &tip));
     EXPECT_EQ(file, Icon(L"bell.ico"));
     EXPECT_EQ(tip, L"You have reminders!");
     EXPECT_TRUE(RemoveTrayIcon(owner.icon));
@@ -69,11 +70,18 @@ TEST_F(Tray, MissingIconFileStillGivesAWorkingIcon)
     EXPECT_TRUE(test::ShellHasIcon(owner.icon));
 }
 
-TEST_F(Tray, UnicodeAndOverlongTextsAreAccepted)
+TEST_F(Tray, OverlongTextsAreCutToWhatTheShellTakes)
 {
-    ASSERT_TRUE(ShowTrayIcon(owner.icon, Icon(L"bell.ico"), std::wstring(70, L'\x03A9')));
-    std::wstring text = L"-\x4F1A\x8BAE \xD83D\xDCC5 \x0393\x03B5\x03B9\x03B1\r\n" + std::wstring(300, L'x');
+    // A tip holds 63 characters, a balloon 255 and its title 63, each with
+    // its NUL; a surrogate pair on the edge goes whole.
+    const std::wstring tip = std::wstring(62, L'\x03A9') + L"\xD83D\xDCC5";
+    ASSERT_TRUE(ShowTrayIcon(owner.icon, Icon(L"bell.ico"), tip));
+    std::wstring shown;
+    ASSERT_TRUE(Inspector::TrayIconShown(owner.icon, nullptr, &shown));
+    EXPECT_EQ(shown, std::wstring(62, L'\x03A9'));
+    const std::wstring text = L"-\x4F1A\x8BAE \xD83D\xDCC5 \x0393\x03B5\x03B9\x03B1\r\n" + std::wstring(300, L'x');
     EXPECT_TRUE(ShowTrayBalloon(owner.icon, text, std::wstring(70, L'\x65E5'), 10000));
+    EXPECT_EQ(Inspector::TrayBalloon(owner.icon), text.substr(0, 255));
 }
 
 TEST_F(Tray, RestoreAddsEveryIconAgain)
@@ -100,9 +108,9 @@ TEST_F(Tray, AnAddTheShellRefusesIsTriedAgainLater)
     data.uID = owner.icon.id;
     ASSERT_TRUE(::Shell_NotifyIconW(NIM_ADD, &data));
     EXPECT_FALSE(ShowTrayIcon(owner.icon, Icon(L"olico.ico"), L"Outlook"));
-    EXPECT_FALSE(TrayIconShown(owner.icon));
+    EXPECT_FALSE(Inspector::TrayIconShown(owner.icon));
     ASSERT_TRUE(::Shell_NotifyIconW(NIM_DELETE, &data));
-    EXPECT_TRUE(test::PumpUntil([&] { return TrayIconShown(owner.icon); }, std::chrono::seconds(5)));
+    EXPECT_TRUE(test::PumpUntil([&] { return Inspector::TrayIconShown(owner.icon); }, std::chrono::seconds(5)));
     EXPECT_TRUE(test::ShellHasIcon(owner.icon));
 }
 

@@ -1,11 +1,14 @@
-#include "OutlookWork.h"
+#include "RemoteWork.h"
 
 #include <utility>
 #include <vector>
 
+namespace wl {
+
 namespace {
 
 int g_depth = 0;
+ULONGLONG g_started = 0;  // when the outermost scope began
 
 std::vector<std::pair<HWND, UINT>>& Deferred()
 {
@@ -15,9 +18,12 @@ std::vector<std::pair<HWND, UINT>>& Deferred()
 
 }  // namespace
 
-OutlookWork::OutlookWork() noexcept { ++g_depth; }
+RemoteWork::RemoteWork() noexcept
+{
+    if (g_depth++ == 0) g_started = ::GetTickCount64();
+}
 
-OutlookWork::~OutlookWork()
+RemoteWork::~RemoteWork()
 {
     if (--g_depth > 0) return;
     auto pending = std::move(Deferred());
@@ -26,9 +32,11 @@ OutlookWork::~OutlookWork()
         if (::IsWindow(window)) ::PostMessageW(window, message, 0, 0);
 }
 
-bool OutlookWork::InProgress() noexcept { return g_depth > 0; }
+bool RemoteWork::InProgress() noexcept { return g_depth > 0; }
 
-void OutlookWork::Defer(HWND window, UINT message) noexcept
+ULONGLONG RemoteWork::ElapsedMs() noexcept { return g_depth > 0 ? ::GetTickCount64() - g_started : 0; }
+
+void RemoteWork::Defer(HWND window, UINT message) noexcept
 {
     try {
         for (auto& d : Deferred())
@@ -38,3 +46,5 @@ void OutlookWork::Defer(HWND window, UINT message) noexcept
         // Out of memory: the event waits for the next one.
     }
 }
+
+}  // namespace wl

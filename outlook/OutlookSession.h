@@ -1,5 +1,7 @@
-// What the program holds of Outlook: its Application with its events, the
-// default Inbox, and a kept Word. And the watch over it: Outlook may quit,
+// Everything the program asks of Outlook, behind one object the windows use:
+// connecting and letting go, showing Outlook on a start folder, the overdue
+// task scan and opening a listed task. It holds Outlook's Application with its
+// events, the default Inbox, and a kept Word, and watches over them: Outlook may quit,
 // crash or be ended while the program holds it; the connection notices (the
 // Quit event, the end of Outlook's process, a call that finds the process
 // gone) and tells its owner, then connects again after pauses that grow while
@@ -9,18 +11,24 @@
 #pragma once
 
 #include "core/Dispatch.h"
-#include "mainwindow/OutlookEvents.h"
+#include "outlook/OutlookEvents.h"
+#include "outlook/OutlookItem.h"
+#include "outlook/StartFolder.h"
+#include "outlook/TaskRow.h"
 
 #include <memory>
+#include <optional>
+#include <string>
+#include <vector>
 
-class OutlookConnection final : private IOutlookEventHandler {
+class OutlookSession final : private IOutlookEventHandler {
 public:
     // The main window: it decides what a lost or regained connection means.
     class Owner {
     public:
         // Outlook raised Reminder. It may arrive while a call into Outlook
         // waits for its answer: the owner queues it.
-        virtual void OutlookReminder(const wl::Dispatch& item) = 0;
+        virtual void OutlookReminder(wl::OutlookItem item) = 0;
         // Outlook went away: drop what depends on it, as UnloadOutlook does.
         virtual void OutlookLost() = 0;
         // Connect again, as LoadOutlook does, and catch up; throws wl::ComError.
@@ -30,23 +38,17 @@ public:
         ~Owner() = default;
     };
 
-    // The messages and timers the connection uses on its window; the window
-    // hands them to OnMessage.
-    static constexpr UINT kQuitMessage = WM_APP + 11;
-    static constexpr UINT kGoneMessage = WM_APP + 12;
-    static constexpr UINT kProcessEndedMessage = WM_APP + 14;
-    static constexpr UINT_PTR kProbeTimer = 1;
-    static constexpr UINT_PTR kReconnectTimer = 2;
-
-    explicit OutlookConnection(Owner& owner);
-    OutlookConnection(const OutlookConnection&) = delete;
-    OutlookConnection& operator=(const OutlookConnection&) = delete;
+    explicit OutlookSession(Owner& owner);
+    OutlookSession(const OutlookSession&) = delete;
+    OutlookSession& operator=(const OutlookSession&) = delete;
     // Lets go of everything quietly: Word is not told to quit.
-    ~OutlookConnection();
+    ~OutlookSession();
 
-    // Messages and timers go to the window from Attach until Detach; the
-    // watch runs from Watch (the end of start-up) until Detach.
-    void Attach(HWND window);
+    // The session's messages and timers (core/AppMessages.h) go to the window
+    // from Attach until Detach, which hands them to OnMessage; the watch runs
+    // from Watch (the end of start-up) until Detach. outlookPath: OUTLOOK.EXE
+    // as the registry names it, or empty, to find Outlook's process.
+    void Attach(HWND window, std::wstring outlookPath);
     void Watch();
     void Detach() noexcept;
     // Whether the message or timer was the connection's (and is now handled).
@@ -64,15 +66,27 @@ public:
 
     // True from a completed Open until Close or Reset.
     bool Loaded() const noexcept { return m_blnOutlookLoaded; }
-    const wl::Dispatch& Outlook() const noexcept { return m_objOutlook.Get(); }
-    bool EventsConnected() const noexcept { return m_objOutlook.EventsConnected(); }
-    bool WordLoaded() const noexcept { return static_cast<bool>(m_objWord); }
     // The process of the connected Outlook, to wait for its end; none when it
-    // could not be found. Whether the connection waits for it, and whether it
-    // asks Outlook now and then instead.
+    // could not be found.
     wl::UniqueHandle ServerProcess() const;
-    bool WatchingServerProcess() const noexcept { return static_cast<bool>(m_process); }
-    bool Probing() const noexcept { return m_probing; }
+
+    // Whether Outlook is to be kept loaded: a lost connection is made again
+    // only then.
+    void KeepLoaded(bool keep) noexcept;
+
+    // What the windows ask of Outlook. Each throws wl::ComError unless it says otherwise.
+    // Brings an Outlook window to the front on the folder; FrontWindow keeps
+    // the folder of an open window, and without one is the configured folder.
+    void ShowFolder(StartFolder folder, StartFolder configured) const;
+    // The overdue tasks of the default Tasks folder (see ReadOverdueTasks);
+    // std::nullopt when not connected or when Outlook fails to answer.
+    std::optional<std::vector<wl::TaskRow>> ScanOverdueTasks() const noexcept;
+    // Opens a task by its entry id; false when Outlook has no such item (any more).
+    bool DisplayTask(const std::wstring& entryId) const;
+    // Tells Outlook to quit; false when it could not be told (not connected, gone).
+    bool Quit() const noexcept;
+    // The number of Outlook's open explorers; 0 when not connected.
+    long ExplorerCount() const noexcept;
 
     // Classic Outlook is not installed (only the new Outlook, which no other
     // program can drive, or none): found by the last Open. Nothing retries
@@ -87,14 +101,14 @@ public:
 
     // Connects again after the current pause, when keeping Outlook loaded.
     void ScheduleReconnect();
-    bool ReconnectPending() const noexcept { return m_reconnectPending; }
-    UINT ReconnectPauseMs() const noexcept { return m_reconnectPauseMs; }
     // How often a connected Outlook is asked whether it is still there, and
     // the pauses before connecting again (doubling from the first to the
     // longest while Outlook cannot be started).
     void SetWatch(UINT probeMs, UINT firstPauseMs, UINT longestPauseMs);
 
 private:
+    friend struct Inspector;  // the tests' one view inside the program
+
     void OnOutlookReminder(const wl::Dispatch& item) override;
     void OnOutlookQuit() override;
     void OnQuit();
@@ -108,6 +122,8 @@ private:
 
     Owner& m_owner;
     HWND m_window = nullptr;
+    std::wstring m_outlookPath;
+    bool m_keepLoaded = false;
 
     OutlookWithEvents m_objOutlook;
     wl::Dispatch m_objInbox;

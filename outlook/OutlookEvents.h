@@ -1,5 +1,5 @@
-// Outlook's Application with its events connected: what the main window holds
-// as m_objOutlook. The sink stays advised exactly while the object is held.
+// Outlook's Application with its events connected: what the session holds as
+// m_objOutlook. The sink stays advised exactly while the object is held.
 #pragma once
 
 #include "core/Dispatch.h"

@@ -1,0 +1,35 @@
+// The program's own window messages, timer ids and tray icon ids. Each number
+// that two files must agree on is named here once.
+#pragma once
+
+#include "core/win32.h"
+
+namespace wl {
+
+// Messages, all in the application's range: never one of the input range,
+// which COM's wait loop and the menu loop may hold back or drop.
+// The tray icons' mouse messages reach their owner as kTrayCallback: wParam
+// the icon id, lParam the mouse message (WM_RBUTTONUP, NIN_BALLOONUSERCLICK...).
+inline constexpr UINT kTrayCallback = WM_APP + 1;
+// Work put off until the call into another process in progress is done.
+inline constexpr UINT kOutlookReminderArrived = WM_APP + 10;  // main window: handle the queued reminders
+inline constexpr UINT kOutlookQuit = WM_APP + 11;             // Outlook raised Quit
+inline constexpr UINT kOutlookCallFoundItGone = WM_APP + 12;  // a call found Outlook's process gone
+inline constexpr UINT kEndSessionDeferred = WM_APP + 13;      // main window: unload for the session end
+inline constexpr UINT kOutlookProcessEnded = WM_APP + 14;     // wParam: the connection it belonged to
+inline constexpr UINT kAlertTimerRetry = WM_APP + 20;         // alert window: the repeat tick put off
+
+// Timers of the main window (its window timers; the alert windows' repeat
+// runs on the timer service).
+inline constexpr UINT_PTR kProbeTimer = 1;      // is a connected Outlook still there?
+inline constexpr UINT_PTR kReconnectTimer = 2;  // connect again after a pause
+inline constexpr UINT_PTR kStartUpTimer = 3;    // the start-up delay
+inline constexpr UINT_PTR kCleanUpTimer = 4;    // Clean Up waits for Outlook's end
+inline constexpr UINT_PTR kQuitWaitTimer = 5;   // Outlook quit by itself: wait for its end, then connect
+
+// Tray icons: one id per icon, whichever window owns it.
+inline constexpr UINT kMainIconId = 1;
+inline constexpr UINT kRemindersIconId = 2;
+inline constexpr UINT kOverdueTasksIconId = 3;
+
+}  // namespace wl

@@ -1,0 +1,45 @@
+// A window that owns a tray icon and its popup menu: the main window and the
+// alert windows. What they do alike lives here: the tray callback with its
+// busy gate, the popup, the routing of commands, and the close box that only
+// hides.
+#pragma once
+
+#include "core/TrayIcons.h"
+#include "core/Window.h"
+
+class TrayWindow : public DialogWindow {
+public:
+    // Runs Form_QueryUnload; unless cancelled, destroys the window. Returns
+    // whether it unloaded.
+    virtual bool Unload(UnloadMode unloadMode) = 0;
+
+    // The icon's mouse message (the lParam of the tray callback). One is
+    // handled at a time: a message that arrives while one is handled (its
+    // popup, a dialog or a message box is up) is dropped, as are those the
+    // window holds back (TrayClicksHeld).
+    void picTrayBox_MouseMove(long trayMessage);
+
+protected:
+    // Loads the tray popup from a menu resource (its first submenu).
+    void LoadTrayMenu(UINT menuId);
+    HMENU TrayPopup() const noexcept { return m_tmnuFile; }
+    // Opens the popup at the pointer and routes the chosen command to OnCommand.
+    void ShowTrayPopup(UINT defaultCommand);
+
+    // The window's part of the icon's mouse messages, behind the busy gate.
+    virtual void OnTrayMessage(long trayMessage) = 0;
+    virtual bool TrayClicksHeld() const noexcept { return false; }
+    // A button, a menu item of the window or of its popup.
+    virtual void OnCommand(int id, int notification) = 0;
+    // The messages this base does not handle.
+    virtual bool OnWindowMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) = 0;
+
+private:
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) final;
+
+    friend struct Inspector;  // the tests' one view inside the program
+
+    bool m_blnInTrayEvent = false;
+    wl::UniqueMenu m_menu;  // the menu resource; m_tmnuFile is its popup
+    HMENU m_tmnuFile = nullptr;
+};

@@ -1,0 +1,71 @@
+// The tests' one view inside the program's windows, the Outlook session and
+// the tray service, for state no user or Outlook can see. Every class it
+// reads names it as a friend; nothing else does.
+#pragma once
+
+#include "alerts/frmReminders.h"
+#include "core/TrayIcons.h"
+#include "mainwindow/frmMain.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+struct Inspector {
+    // The main window and its session
+    static bool OutlookLoaded(const frmMain& w) { return w.m_outlook.Loaded(); }
+    static bool OutlookEventsConnected(const frmMain& w) { return w.m_outlook.m_objOutlook.EventsConnected(); }
+    static bool WordLoaded(const frmMain& w) { return static_cast<bool>(w.m_outlook.m_objWord); }
+    static const std::shared_ptr<frmReminders>& RemindersWindow(const frmMain& w) { return w.m_frmReminders; }
+    static const std::shared_ptr<frmReminders>& OverdueTasksWindow(const frmMain& w) { return w.m_frmOverdueTasks; }
+    static TrayIcon TrayBox(const frmMain& w) { return w.TrayBox(); }
+    static bool ModalShowing(const frmMain& w) { return w.m_modal; }
+    static bool StartUpPending(const frmMain& w) { return w.m_startUpPending; }
+    static bool CleaningUp(const frmMain& w) { return w.m_cleanUpWaiting; }
+    static bool ReconnectPending(const frmMain& w) { return w.m_outlook.m_reconnectPending; }
+    static UINT ReconnectPauseMs(const frmMain& w) { return w.m_outlook.m_reconnectPauseMs; }
+    static bool WatchingServerProcess(const frmMain& w) { return static_cast<bool>(w.m_outlook.m_process); }
+    static bool Probing(const frmMain& w) { return w.m_outlook.m_probing; }
+    static std::wstring AboutText(const frmMain& w) { return w.AboutText(); }
+
+    // Either kind of tray window
+    static HMENU TrayMenu(const TrayWindow& w) { return w.m_tmnuFile; }
+    static bool InTrayEvent(const TrayWindow& w) { return w.m_blnInTrayEvent; }
+
+    // An alert window
+    static TrayIcon TrayBox(const frmReminders& w) { return w.TrayBox(); }
+    static std::size_t ItemCount(const frmReminders& w) { return w.m_colItems.Count(); }
+    static std::int32_t CurrentTimerID(const frmReminders& w) { return w.m_lngTimerID; }
+    static unsigned AlertsRaised(const frmReminders& w) { return w.m_alertsRaised; }
+    // The lines as the list box shows them.
+    static std::vector<std::wstring> Lines(const frmReminders& w)
+    {
+        HWND list = w.Control(IDC_LSTREMINDERS);
+        std::vector<std::wstring> lines;
+        auto count = ::SendMessageW(list, LB_GETCOUNT, 0, 0);
+        for (LRESULT i = 0; i < count; ++i) {
+            std::wstring text(static_cast<size_t>(::SendMessageW(list, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0)),
+                              L'\0');
+            ::SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text.data()));
+            lines.push_back(std::move(text));
+        }
+        return lines;
+    }
+    // The text of the last balloon the window's icon showed.
+    static std::wstring LastBalloonText(const frmReminders& w) { return TrayBalloon(w.TrayBox()); }
+
+    // The tray service: whether the program shows the icon, with which file and tip.
+    static bool TrayIconShown(TrayIcon icon, std::wstring* iconFile = nullptr, std::wstring* tip = nullptr)
+    {
+        TrayIconRecord record;
+        if (!TrayRecords::Find(icon, record)) return false;
+        if (iconFile) *iconFile = record.iconFile;
+        if (tip) *tip = record.tip;
+        return record.shown;
+    }
+    static std::wstring TrayBalloon(TrayIcon icon)
+    {
+        TrayIconRecord record;
+        return TrayRecords::Find(icon, record) ? record.balloon : std::wstring();
+    }
+};
