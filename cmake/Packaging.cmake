@@ -5,9 +5,11 @@
 #
 # (scripts/package.sh makes either from a fresh clone.) The zip holds
 # wendlock.exe, the four tray icons, the example newlnks.ini, the user guide
-# (docs/user-guide.md as one HTML file with its pictures), the licence and
-# SHA256SUMS, in a folder named like the zip; the MSI installs the same files
-# but SHA256SUMS. The version is the project version.
+# (docs/user-guide.md as one HTML file with its pictures), the licence, the
+# Group Policy templates (policies/) and SHA256SUMS, in a folder named like the
+# zip; the MSI installs the same files but SHA256SUMS and the templates, which
+# go beside it as Wendlock-<version>-policies.zip. The version is the project
+# version.
 #
 # The zip is reproducible (cmake/Reproducible.cmake, packaging/zip-package.cmake):
 # the same commit gives the same bytes. The tools are Debian's: cmark-gfm, zip,
@@ -65,6 +67,8 @@ add_custom_target(release_files ALL DEPENDS ${WENDLOCK_RELEASE_EXE} ${WENDLOCK_G
 install(PROGRAMS ${WENDLOCK_RELEASE_EXE} DESTINATION .)
 install(FILES ${WENDLOCK_BESIDE_EXE} ${WENDLOCK_GUIDE_HTML} DESTINATION .)
 install(FILES ${CMAKE_SOURCE_DIR}/LICENSE DESTINATION . RENAME LICENSE.txt)
+install(FILES ${CMAKE_SOURCE_DIR}/policies/Wendlock.admx DESTINATION policies)
+install(FILES ${CMAKE_SOURCE_DIR}/policies/en-US/Wendlock.adml DESTINATION policies/en-US)
 
 # CPack stages the files; packaging/zip-package.cmake zips them (CPack's own
 # ZIP generator stores each file's change and access times, so its zips differ
@@ -81,6 +85,17 @@ set(CPACK_WENDLOCK_SOURCE_DIR ${CMAKE_SOURCE_DIR})
 set(CPACK_WENDLOCK_ZIP ${WENDLOCK_ZIP})
 include(CPack)
 set(WENDLOCK_ZIP_FILE ${CMAKE_BINARY_DIR}/${WENDLOCK_PACKAGE_NAME}.zip)
+
+# The Group Policy templates on their own, to publish beside the MSI (the zip
+# holds them too).
+set(WENDLOCK_POLICIES_ZIP ${CMAKE_BINARY_DIR}/Wendlock-${PROJECT_VERSION}-policies.zip)
+add_custom_command(OUTPUT ${WENDLOCK_POLICIES_ZIP}
+    COMMAND ${CMAKE_COMMAND} -DZIP=${WENDLOCK_ZIP} -DSOURCE_DIR=${CMAKE_SOURCE_DIR} -DOUTPUT=${WENDLOCK_POLICIES_ZIP}
+            -P ${CMAKE_SOURCE_DIR}/packaging/policies-zip.cmake
+    DEPENDS ${CMAKE_SOURCE_DIR}/policies/Wendlock.admx ${CMAKE_SOURCE_DIR}/policies/en-US/Wendlock.adml
+            ${CMAKE_SOURCE_DIR}/packaging/policies-zip.cmake ${CMAKE_SOURCE_DIR}/packaging/source-date.cmake
+    VERBATIM)
+add_custom_target(policies DEPENDS ${WENDLOCK_POLICIES_ZIP})
 
 # The MSI, and for the upgrade test the same files as the next version.
 set(WENDLOCK_MSI_INPUTS
@@ -101,7 +116,7 @@ endfunction()
 if(WENDLOCK_WIXL AND WENDLOCK_MSIBUILD AND WENDLOCK_MSIINFO)
     set(WENDLOCK_MSI_FILE ${CMAKE_BINARY_DIR}/${WENDLOCK_PACKAGE_NAME}.msi)
     wendlock_msi(${WENDLOCK_MSI_FILE} ${PROJECT_VERSION})
-    add_custom_target(msi DEPENDS ${WENDLOCK_MSI_FILE})
+    add_custom_target(msi DEPENDS ${WENDLOCK_MSI_FILE} ${WENDLOCK_POLICIES_ZIP})
 
     math(EXPR next_patch "${PROJECT_VERSION_PATCH} + 1")
     set(WENDLOCK_NEXT_VERSION ${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${next_patch})
@@ -117,7 +132,7 @@ if(NOT WENDLOCK_TESTS)
 endif()
 
 # The release tests. Package.Build makes the artifacts for the tests that need them.
-set(build_targets package)
+set(build_targets package policies)
 if(TARGET msi)
     list(APPEND build_targets msi msi_next)
 endif()
@@ -127,9 +142,11 @@ set_tests_properties(Package.Build PROPERTIES FIXTURES_SETUP release TIMEOUT 900
 add_test(NAME Package.ZipHoldsTheReleaseFiles
     COMMAND bash ${CMAKE_SOURCE_DIR}/packaging/tests/check-zip.sh ${WENDLOCK_ZIP_FILE} ${PROJECT_VERSION}
             ${WENDLOCK_RELEASE_EXE} ${CMAKE_SOURCE_DIR})
+add_test(NAME Package.PolicyTemplates
+    COMMAND bash ${CMAKE_SOURCE_DIR}/packaging/tests/check-policies.sh ${CMAKE_SOURCE_DIR} ${WENDLOCK_POLICIES_ZIP})
 add_test(NAME Package.SameBytesFromAnotherFolder
     COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/check-reproducible.sh ${CMAKE_BINARY_DIR})
-set_tests_properties(Package.ZipHoldsTheReleaseFiles Package.SameBytesFromAnotherFolder
+set_tests_properties(Package.ZipHoldsTheReleaseFiles Package.PolicyTemplates Package.SameBytesFromAnotherFolder
     PROPERTIES FIXTURES_REQUIRED release TIMEOUT 900)
 
 # msiexec under Wine, in a Wine prefix of its own (packaging/tests/run-msi-tests.sh).

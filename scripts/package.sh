@@ -3,7 +3,9 @@
 # (installs what is missing with apt-get, as root or with sudo):
 #
 #   scripts/package.sh zip    build/release/Wendlock-<version>-win64.zip (+ .sha256)
-#   scripts/package.sh msi    build/release/Wendlock-<version>-win64.msi
+#   scripts/package.sh msi    build/release/Wendlock-<version>-win64.msi and, to publish
+#                             beside it, Wendlock-<version>-policies.zip (the Group Policy
+#                             templates, which the zip also holds)
 #
 # The release tree has no tests. The zip is dated with the last commit
 # (or SOURCE_DATE_EPOCH): the same commit gives the same zip, byte for byte.
@@ -32,5 +34,6 @@ else
     cmake --build build/release --target msi
     artifact=build/release/Wendlock-$version-win64.msi
     echo "== $artifact"
+    ls -l build/release/Wendlock-$version-policies.zip
 fi
 ls -l "$artifact"
