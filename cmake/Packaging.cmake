@@ -126,15 +126,14 @@ include(CPack)
 set(WENDLOCK_ZIP_FILE ${CMAKE_BINARY_DIR}/${WENDLOCK_PACKAGE_NAME}.zip)
 
 # The Group Policy templates on their own, to publish beside the MSI (the zip
-# holds them too).
+# holds them too). Made on every build, as CPack makes the zip: its date is
+# the commit's, which no file dependency follows.
 set(WENDLOCK_POLICIES_ZIP ${CMAKE_BINARY_DIR}/Wendlock-${PROJECT_VERSION}-policies.zip)
-add_custom_command(OUTPUT ${WENDLOCK_POLICIES_ZIP}
+add_custom_target(policies
     COMMAND ${CMAKE_COMMAND} -DZIP=${WENDLOCK_ZIP} -DSOURCE_DIR=${CMAKE_SOURCE_DIR} -DOUTPUT=${WENDLOCK_POLICIES_ZIP}
             -P ${CMAKE_SOURCE_DIR}/packaging/policies-zip.cmake
-    DEPENDS ${CMAKE_SOURCE_DIR}/policies/Wendlock.admx ${CMAKE_SOURCE_DIR}/policies/en-US/Wendlock.adml
-            ${CMAKE_SOURCE_DIR}/packaging/policies-zip.cmake ${CMAKE_SOURCE_DIR}/packaging/source-date.cmake
+    BYPRODUCTS ${WENDLOCK_POLICIES_ZIP}
     VERBATIM)
-add_custom_target(policies DEPENDS ${WENDLOCK_POLICIES_ZIP})
 
 # The MSI, and for the upgrade test the same files as the next version.
 set(WENDLOCK_MSI_INPUTS
@@ -158,7 +157,8 @@ endfunction()
 if(WENDLOCK_WIXL AND WENDLOCK_MSIBUILD AND WENDLOCK_MSIINFO)
     set(WENDLOCK_MSI_FILE ${CMAKE_BINARY_DIR}/${WENDLOCK_PACKAGE_NAME}.msi)
     wendlock_msi(${WENDLOCK_MSI_FILE} ${PROJECT_VERSION} ${WENDLOCK_RELEASE_EXE} ${WENDLOCK_SIGNING})
-    add_custom_target(msi DEPENDS ${WENDLOCK_MSI_FILE} ${WENDLOCK_POLICIES_ZIP})
+    add_custom_target(msi DEPENDS ${WENDLOCK_MSI_FILE})
+    add_dependencies(msi policies)
 
     math(EXPR next_patch "${PROJECT_VERSION_PATCH} + 1")
     set(WENDLOCK_NEXT_VERSION ${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${next_patch})

@@ -3,7 +3,8 @@
 # exist, every policy writes one REG_DWORD under Software\Policies\Wendlock in
 # one of the two regular shapes the program reads, there is one policy per
 # setting of the Options dialog, and the start folders are the program's own,
-# captions and numbers. With a zip, checks that it carries both files.
+# captions and numbers. With a zip, checks that it carries both files, dated
+# with the commit.
 # Usage: check-policies.sh SOURCE-DIR [POLICIES-ZIP]
 set -euo pipefail
 source=$(realpath "$1") policies_zip=${2:-}
@@ -106,6 +107,11 @@ $entries"
     unzip -q "$policies_zip" -d "$work/zip"
     cmp -s "$work/zip/policies/Wendlock.admx" "$admx" || fail "the ADMX in $policies_zip differs"
     cmp -s "$work/zip/policies/en-US/Wendlock.adml" "$adml" || fail "the ADML in $policies_zip differs"
+    # Dated with the commit, as the release zip (zip keeps even seconds, rounding up).
+    epoch=${SOURCE_DATE_EPOCH:-$(git -c safe.directory='*' -C "$source" log -1 --format=%ct)}
+    stamp=$(TZ=UTC date -d "@$(( (epoch + 1) / 2 * 2 ))" +%Y%m%d.%H%M%S)
+    dates=$(TZ=UTC zipinfo -T "$policies_zip" | awk 'NF >= 8 && $1 ~ /^-/ { print $7 }' | sort -u)
+    [ "$dates" = "$stamp" ] || fail "$policies_zip dated $dates, the commit $stamp"
 fi
 
 [ $failures -eq 0 ] || exit 1

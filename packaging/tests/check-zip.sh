@@ -49,6 +49,6 @@ else
     epoch=$(git -c safe.directory='*' -C "$source" log -1 --format=%ct)
 fi
 stamp=$(TZ=UTC date -d "@$(( (epoch + 1) / 2 * 2 ))" +%Y%m%d.%H%M%S)
-dates=$(TZ=UTC zipinfo -T "$zip" | awk 'NF >= 9 && $1 ~ /^-/ { print $7 }' | sort -u)
+dates=$(TZ=UTC zipinfo -T "$zip" | awk 'NF >= 8 && $1 ~ /^-/ { print $7 }' | sort -u)
 [ "$dates" = "$stamp" ] || fail "entries dated $dates, the commit $stamp"
 echo "ok: $name.zip"
