@@ -3,7 +3,8 @@
 #   cmake --build <tree> --target package   Wendlock-<version>-win64.zip (CPack)
 #   cmake --build <tree> --target msi       Wendlock-<version>-win64.msi (wixl)
 #
-# (scripts/package.sh makes either from a fresh clone.) The zip holds
+# (scripts/package.sh makes either from a fresh clone, and with "winget" both
+# and their winget manifest, packaging/winget-manifest.sh.) The zip holds
 # wendlock.exe, the four tray icons, the example newlnks.ini, the user guide
 # (docs/user-guide.md as one HTML file with its pictures), the licence, the
 # Group Policy templates (policies/) and SHA256SUMS, in a folder named like the
@@ -210,6 +211,14 @@ if(TARGET msi)
                 ${WENDLOCK_PACKAGE_NAME} "${WENDLOCK_OSSLSIGNCODE}" "${WENDLOCK_SIGN_PFX}")
     set_tests_properties(Package.SignedRelease PROPERTIES
         FIXTURES_REQUIRED release TIMEOUT 300 SKIP_RETURN_CODE 77)
+endif()
+
+# The winget manifest of the built zip and MSI (packaging/winget-manifest.sh).
+if(TARGET msi)
+    add_test(NAME Package.WingetManifest
+        COMMAND bash ${CMAKE_SOURCE_DIR}/packaging/tests/check-winget.sh ${CMAKE_SOURCE_DIR} ${PROJECT_VERSION}
+                ${WENDLOCK_ZIP_FILE} ${WENDLOCK_MSI_FILE} ${CMAKE_BINARY_DIR}/package-test/winget)
+    set_tests_properties(Package.WingetManifest PROPERTIES FIXTURES_REQUIRED release TIMEOUT 300)
 endif()
 
 # msiexec under Wine, in a Wine prefix of its own (packaging/tests/run-msi-tests.sh).

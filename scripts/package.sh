@@ -6,6 +6,12 @@
 #   scripts/package.sh msi    build/release/Wendlock-<version>-win64.msi and, to publish
 #                             beside it, Wendlock-<version>-policies.zip (the Group Policy
 #                             templates, which the zip also holds)
+#   scripts/package.sh winget both, and the winget manifest of that zip and MSI in
+#                             build/release/winget/manifests/w/Wendlock/Wendlock/<version>/
+#
+# The manifest's installer URLs are WENDLOCK_RELEASE_URL/<file name>: the
+# folder where the zip and MSI of this very run are published (their hashes
+# are in the manifest). Unset, a placeholder that no one can download from.
 #
 # The release tree has no tests. The zip is dated with the last commit
 # (or SOURCE_DATE_EPOCH): the same commit gives the same zip, byte for byte.
@@ -21,8 +27,8 @@ cd "$(dirname "$0")/.."
 ROOT=$PWD
 what=${1:-}
 case "$what" in
-zip | msi) ;;
-*) echo "usage: scripts/package.sh zip|msi" >&2; exit 2 ;;
+zip | msi | winget) ;;
+*) echo "usage: scripts/package.sh zip|msi|winget" >&2; exit 2 ;;
 esac
 
 source scripts/packages.sh
@@ -50,16 +56,25 @@ cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release \
       -DWENDLOCK_SIGN_PFX="$pfx" -DWENDLOCK_SIGN_PASSWORD_FILE="$password_file" \
       -DWENDLOCK_SIGN_TIMESTAMP_URL="$timestamp_url" >/dev/null
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/release/CMakeCache.txt)
-if [ "$what" = zip ]; then
+zip=build/release/Wendlock-$version-win64.zip
+msi=build/release/Wendlock-$version-win64.msi
+if [ "$what" != msi ]; then
     cmake --build build/release --target release_files
     (cd build/release && cpack >/dev/null)
-    artifact=build/release/Wendlock-$version-win64.zip
-    echo "== $artifact"
-    cat "$artifact.sha256"
-else
-    cmake --build build/release --target msi
-    artifact=build/release/Wendlock-$version-win64.msi
-    echo "== $artifact"
-    ls -l build/release/Wendlock-$version-policies.zip
+    echo "== $zip"
+    cat "$zip.sha256"
+    ls -l "$zip"
 fi
-ls -l "$artifact"
+if [ "$what" != zip ]; then
+    cmake --build build/release --target msi
+    echo "== $msi"
+    ls -l build/release/Wendlock-$version-policies.zip "$msi"
+fi
+if [ "$what" = winget ]; then
+    base_url=${WENDLOCK_RELEASE_URL:-https://example.invalid/wendlock/releases/$version}
+    [ -n "${WENDLOCK_RELEASE_URL:-}" ] ||
+        echo "WENDLOCK_RELEASE_URL not set: the manifest names the placeholder $base_url" >&2
+    folder=$(bash packaging/winget-manifest.sh "$version" "$zip" "$msi" "$base_url" build/release/winget)
+    echo "== $folder"
+    ls -l "$folder"
+fi
