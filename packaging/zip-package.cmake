@@ -2,39 +2,25 @@ cmake_minimum_required(VERSION 3.20)
 
 # CPack's External generator runs this script on the staged release files
 # (cmake/Packaging.cmake). It writes SHA256SUMS beside them and zips them in a
-# folder named like the zip, so that the same commit gives the same bytes:
-# Info-ZIP's zip without its extra fields (-X: no Unix owner, no access or
-# change times), the entries in sorted order, and every file with one mode and
-# one time, the commit's (SOURCE_DATE_EPOCH, else the commit date from git).
+# folder named like the zip, so that the same commit gives the same bytes
+# (packaging/source-date.cmake: every file dated with the commit).
+
+include("${CMAKE_CURRENT_LIST_DIR}/source-date.cmake")
 
 set(name "${CPACK_PACKAGE_FILE_NAME}")
 set(work "${CPACK_TOPLEVEL_DIRECTORY}/zip")
 set(folder "${work}/${name}")
 set(zip "${CPACK_TOPLEVEL_DIRECTORY}/${name}.zip")
 
-if(DEFINED ENV{SOURCE_DATE_EPOCH})
-    set(epoch "$ENV{SOURCE_DATE_EPOCH}")
-else()
-    execute_process(
-        COMMAND git -c safe.directory=* -C "${CPACK_WENDLOCK_SOURCE_DIR}" log -1 --format=%ct
-        OUTPUT_VARIABLE epoch OUTPUT_STRIP_TRAILING_WHITESPACE RESULT_VARIABLE git_result ERROR_QUIET)
-    if(NOT git_result EQUAL 0 OR epoch STREQUAL "")
-        message(FATAL_ERROR "No commit date: build from a git checkout or set SOURCE_DATE_EPOCH")
-    endif()
-endif()
-if(NOT epoch MATCHES "^[0-9]+$" OR epoch LESS 315532800)
-    # Zip's time stamps start in 1980.
-    message(FATAL_ERROR "SOURCE_DATE_EPOCH must be a time after 1980 in seconds: '${epoch}'")
-endif()
+wendlock_source_date(epoch "${CPACK_WENDLOCK_SOURCE_DIR}")
 
 file(REMOVE_RECURSE "${work}")
 file(REMOVE "${zip}")
 file(MAKE_DIRECTORY "${folder}")
-file(GLOB staged RELATIVE "${CPACK_TEMPORARY_DIRECTORY}" "${CPACK_TEMPORARY_DIRECTORY}/*")
+file(GLOB_RECURSE staged RELATIVE "${CPACK_TEMPORARY_DIRECTORY}" "${CPACK_TEMPORARY_DIRECTORY}/*")
 foreach(file IN LISTS staged)
-    if(IS_DIRECTORY "${CPACK_TEMPORARY_DIRECTORY}/${file}")
-        message(FATAL_ERROR "The release is flat: no folder expected in the staging area (${file})")
-    endif()
+    get_filename_component(parent "${folder}/${file}" DIRECTORY)
+    file(MAKE_DIRECTORY "${parent}")
     file(COPY_FILE "${CPACK_TEMPORARY_DIRECTORY}/${file}" "${folder}/${file}")
 endforeach()
 
@@ -47,28 +33,9 @@ foreach(file IN LISTS staged)
 endforeach()
 file(WRITE "${folder}/SHA256SUMS" "${sums}")
 
-set(entries ${staged} SHA256SUMS)
-list(SORT entries)
-set(listing "")
-set(paths "")
-foreach(file IN LISTS entries)
-    string(APPEND listing "${name}/${file}\n")
-    list(APPEND paths "${folder}/${file}")
+set(entries "")
+foreach(file IN LISTS staged ITEMS SHA256SUMS)
+    list(APPEND entries "${name}/${file}")
 endforeach()
-file(WRITE "${work}/entries.txt" "${listing}")
-file(CHMOD ${paths} FILE_PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
-execute_process(COMMAND touch -h -d "@${epoch}" ${paths} RESULT_VARIABLE touch_result)
-if(NOT touch_result EQUAL 0)
-    message(FATAL_ERROR "touch failed")
-endif()
-
-# DOS times in the zip are local times: UTC makes them the same everywhere.
-execute_process(
-    COMMAND ${CMAKE_COMMAND} -E env TZ=UTC "${CPACK_WENDLOCK_ZIP}" -X -D -q -9 "${zip}" -@
-    WORKING_DIRECTORY "${work}"
-    INPUT_FILE "${work}/entries.txt"
-    RESULT_VARIABLE zip_result)
-if(NOT zip_result EQUAL 0)
-    message(FATAL_ERROR "zip failed (${zip_result})")
-endif()
+wendlock_reproducible_zip("${zip}" "${work}" "${epoch}" "${CPACK_WENDLOCK_ZIP}" ${entries})
 set(CPACK_EXTERNAL_BUILT_PACKAGES "${zip}")

@@ -15,4 +15,4 @@ ensure_packages() {
 
 BUILD_PACKAGES=(cmake ninja-build g++-mingw-w64-x86-64-posix mingw-w64-tools googletest wine64 wine xvfb xdotool)
 # The release zip and MSI (cmake/Packaging.cmake) and their tests.
-PACKAGING_PACKAGES=(zip unzip cmark-gfm wixl msitools)
+PACKAGING_PACKAGES=(zip unzip cmark-gfm wixl msitools libxml2-utils osslsigncode openssl yq)

@@ -243,11 +243,13 @@ std::vector<std::wstring> FolderContents(const std::wstring& folder)
     return names;
 }
 
-// The files of the release zip but SHA256SUMS, which belongs to the zip only.
+// The files of the release zip but SHA256SUMS and the policy templates'
+// folder, which the package does not install.
 std::vector<std::wstring> ReleaseFiles()
 {
     auto files = FolderContents(Environment(L"WENDLOCK_RELEASE_DIR"));
     std::erase(files, L"SHA256SUMS");
+    std::erase(files, L"policies");
     return files;
 }
 
