@@ -37,6 +37,7 @@ add_library(wendlock_app STATIC
     core/win32.cpp
     core/Dispatch.cpp
     core/Settings.cpp
+    core/Policies.cpp
     core/Registry.cpp
     core/Processes.cpp
     core/basINI.cpp

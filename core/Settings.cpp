@@ -13,6 +13,7 @@ bool g_blnKeepWordLoaded = false;
 std::int16_t g_intStartOutlookIn = 0;
 bool g_blnTrackReminders = true;
 bool g_blnTrackOverdueTasks = true;
+SettingsPolicy g_policy;
 
 std::wstring AppPathOf(std::wstring_view exePath)
 {
@@ -66,13 +67,32 @@ void ReadStartupSettings()
     g_intStartOutlookIn = wl::StartFolderFromKey(ReadIniSetting(L"StartOutlookIn"));
     g_blnTrackReminders = wl::FlagFromInverseKey(ReadIniSetting(L"DontTrackReminders"));
     g_blnTrackOverdueTasks = wl::FlagFromInverseKey(ReadIniSetting(L"DontTrackOverdueTasks"));
+
+    g_policy = ReadSettingsPolicy();
+    g_blnKeepOutlookLoaded = g_policy.keepOutlookLoaded.value_or(g_blnKeepOutlookLoaded);
+    g_blnKeepWordLoaded = g_policy.keepWordLoaded.value_or(g_blnKeepWordLoaded);
+    g_intStartOutlookIn = g_policy.startOutlookIn.value_or(g_intStartOutlookIn);
+    g_blnTrackReminders = g_policy.trackReminders.value_or(g_blnTrackReminders);
+    g_blnTrackOverdueTasks = g_policy.trackOverdueTasks.value_or(g_blnTrackOverdueTasks);
+}
+
+bool DisplayOutlookAtStart()
+{
+    return g_policy.displayOutlookAtStart.value_or(wl::FlagFromKey(ReadIniSetting(L"DisplayOutlookAtStart")));
+}
+
+std::int32_t LoadDelayMs()
+{
+    if (g_policy.loadDelayMs) return *g_policy.loadDelayMs;
+    return wl::LoadDelayFromKey(ReadIniSetting(L"LoadDelay"));
 }
 
 void SaveStartupSettings()
 {
-    WriteIniSetting(L"DontKeepOlLoaded", wl::InverseFlagText(g_blnKeepOutlookLoaded));
-    WriteIniSetting(L"KeepWordLoaded", wl::FlagText(g_blnKeepWordLoaded));
-    WriteIniSetting(L"StartOutlookIn", g_intStartOutlookIn);
-    WriteIniSetting(L"DontTrackReminders", wl::InverseFlagText(g_blnTrackReminders));
-    WriteIniSetting(L"DontTrackOverdueTasks", wl::InverseFlagText(g_blnTrackOverdueTasks));
+    if (!g_policy.keepOutlookLoaded) WriteIniSetting(L"DontKeepOlLoaded", wl::InverseFlagText(g_blnKeepOutlookLoaded));
+    if (!g_policy.keepWordLoaded) WriteIniSetting(L"KeepWordLoaded", wl::FlagText(g_blnKeepWordLoaded));
+    if (!g_policy.startOutlookIn) WriteIniSetting(L"StartOutlookIn", g_intStartOutlookIn);
+    if (!g_policy.trackReminders) WriteIniSetting(L"DontTrackReminders", wl::InverseFlagText(g_blnTrackReminders));
+    if (!g_policy.trackOverdueTasks)
+        WriteIniSetting(L"DontTrackOverdueTasks", wl::InverseFlagText(g_blnTrackOverdueTasks));
 }

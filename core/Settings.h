@@ -2,6 +2,8 @@
 // the settings file at start-up and written back when the program ends.
 #pragma once
 
+#include "core/Policies.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -38,8 +40,17 @@ std::wstring PerUserFolder();
 // the program folder (the example that came with the program).
 std::wstring LinksFolder();
 
-// Reads the five settings from the settings file into the globals.
+// The settings set by Group Policy, read with the settings at start-up.
+extern SettingsPolicy g_policy;
+
+// Reads the five settings from the settings file into the globals, and the
+// policies over them.
 void ReadStartupSettings();
-// Writes them back, in a fixed order: DontKeepOlLoaded, KeepWordLoaded,
+// The two settings read where they are used: "DisplayOutlookAtStart", and
+// "LoadDelay" in milliseconds as start-up takes it; a policy wins over both.
+bool DisplayOutlookAtStart();
+std::int32_t LoadDelayMs();
+// Writes them back (but those a policy sets: the file keeps the user's own
+// choice), in a fixed order: DontKeepOlLoaded, KeepWordLoaded,
 // StartOutlookIn, DontTrackReminders, DontTrackOverdueTasks.
 void SaveStartupSettings();

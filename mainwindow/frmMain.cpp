@@ -2,6 +2,7 @@
 #include "frmMain.h"
 
 #include "core/AppMessages.h"
+#include "core/Registry.h"
 #include "core/RemoteWork.h"
 #include "core/Settings.h"
 #include "core/SettingsRules.h"
@@ -57,10 +58,13 @@ void frmMain::Form_Load()
     // The icon comes first, disconnected, and the delay runs on a timer: the
     // user sees the program at once, and it answers Windows meanwhile.
     (void)ShowTrayIcon(TrayBox(), g_strAppPath + L"olicod.ico", wl::LoadStr(IDS_TIP_OUTLOOK));
-    m_displayAtStart = wl::FlagFromKey(ReadIniSetting(L"DisplayOutlookAtStart"));
+    // A policy that says whether the program starts at logon holds for this copy.
+    if (g_policy.startAtLogon && StartsAtLogon(wl::ExecutablePath()) != *g_policy.startAtLogon)
+        (void)SetStartAtLogon(wl::ExecutablePath(), *g_policy.startAtLogon);
+
+    m_displayAtStart = DisplayOutlookAtStart();
     UINT delayMs = 0;
-    if (m_displayAtStart || g_blnKeepOutlookLoaded)
-        delayMs = static_cast<UINT>(wl::LoadDelayFromKey(ReadIniSetting(L"LoadDelay")));
+    if (m_displayAtStart || g_blnKeepOutlookLoaded) delayMs = static_cast<UINT>(LoadDelayMs());
     m_startUpPending = true;
     ::SetTimer(Hwnd(), wl::kStartUpTimer, delayMs, nullptr);
 }

@@ -7,6 +7,8 @@
 #include "core/SettingsRules.h"
 #include "core/basINI.h"
 
+#include <utility>
+
 void frmMain::UpdateSettingsView()
 {
     // Filling the controls is not the user clicking them.
@@ -20,13 +22,27 @@ void frmMain::UpdateSettingsView()
     }
     SetChecked(IDC_CHKKEEPLOADED, g_blnKeepOutlookLoaded);
     SetChecked(IDC_CHKKEEPWORDLOADED, g_blnKeepWordLoaded);
-    SetChecked(IDC_CHKDISPLAYOUTLOOK, wl::FlagFromKey(ReadIniSetting(L"DisplayOutlookAtStart")));
+    SetChecked(IDC_CHKDISPLAYOUTLOOK, DisplayOutlookAtStart());
     SetChecked(IDC_CHKREMINDERS, g_blnTrackReminders);
     SetChecked(IDC_CHKOVERDUETASKS, g_blnTrackOverdueTasks);
-    SetChecked(IDC_CHKSTARTATLOGON, StartsAtLogon(wl::ExecutablePath()));
+    SetChecked(IDC_CHKSTARTATLOGON, g_policy.startAtLogon.value_or(StartsAtLogon(wl::ExecutablePath())));
     // The delay as start-up would use it, in seconds, with a full stop.
-    std::wstring seconds = wl::DelaySecondsText(wl::LoadDelayFromKey(ReadIniSetting(L"LoadDelay")));
+    std::wstring seconds = wl::DelaySecondsText(LoadDelayMs());
     ::SetWindowTextW(Control(IDC_TXTLOADDELAY), seconds.c_str());
+
+    // What a policy sets shows its value, greyed, and one line says why.
+    const std::pair<int, bool> managed[] = {
+        {IDC_CMBSTARTIN, g_policy.startOutlookIn.has_value()},
+        {IDC_CHKKEEPLOADED, g_policy.keepOutlookLoaded.has_value()},
+        {IDC_TXTLOADDELAY, g_policy.loadDelayMs.has_value()},
+        {IDC_CHKKEEPWORDLOADED, g_policy.keepWordLoaded.has_value()},
+        {IDC_CHKDISPLAYOUTLOOK, g_policy.displayOutlookAtStart.has_value()},
+        {IDC_CHKREMINDERS, g_policy.trackReminders.has_value()},
+        {IDC_CHKOVERDUETASKS, g_policy.trackOverdueTasks.has_value()},
+        {IDC_CHKSTARTATLOGON, g_policy.startAtLogon.has_value()},
+    };
+    for (auto [id, byPolicy] : managed) ::EnableWindow(Control(id), !byPolicy);
+    ::ShowWindow(Control(IDC_LBLMANAGED), g_policy.Any() ? SW_SHOW : SW_HIDE);
 }
 
 void frmMain::chkKeepLoaded_Click()
@@ -49,7 +65,9 @@ void frmMain::cmdOK_Click()
         return;
     }
 
-    WriteIniSetting(L"DisplayOutlookAtStart", Checked(IDC_CHKDISPLAYOUTLOOK) ? L"-1" : L"0");
+    // What a policy sets is not written: the file keeps the user's own choice.
+    if (!g_policy.displayOutlookAtStart)
+        WriteIniSetting(L"DisplayOutlookAtStart", Checked(IDC_CHKDISPLAYOUTLOOK) ? L"-1" : L"0");
 
     // Without a selection (a start folder the list does not know) the current one stays.
     auto selected = ::SendMessageW(Control(IDC_CMBSTARTIN), CB_GETCURSEL, 0, 0);
@@ -87,8 +105,8 @@ void frmMain::cmdOK_Click()
         UnloadOverdueTasksWindow();
     }
 
-    WriteIniSetting(L"LoadDelay", *delayMs);
-    (void)SetStartAtLogon(wl::ExecutablePath(), Checked(IDC_CHKSTARTATLOGON));
+    if (!g_policy.loadDelayMs) WriteIniSetting(L"LoadDelay", *delayMs);
+    if (!g_policy.startAtLogon) (void)SetStartAtLogon(wl::ExecutablePath(), Checked(IDC_CHKSTARTATLOGON));
     cmdCancel_Click();
 }
 

@@ -79,6 +79,8 @@ void frmMain::tmnuFile_Click()
 {
     ::CheckMenuItem(TrayPopup(), IDM_FILE_KEEPLOADED,
                     MF_BYCOMMAND | (g_blnKeepOutlookLoaded ? MF_CHECKED : MF_UNCHECKED));
+    ::EnableMenuItem(TrayPopup(), IDM_FILE_KEEPLOADED,
+                     MF_BYCOMMAND | (g_policy.keepOutlookLoaded ? MF_GRAYED : MF_ENABLED));
 }
 
 void frmMain::mnuFile_Click(FileMenu index)
@@ -88,6 +90,7 @@ void frmMain::mnuFile_Click(FileMenu index)
         Step([&] { DisplayOutlook(StartFolder::FrontWindow); });
         break;
     case FileMenu::KeepOutlookLoaded:
+        if (g_policy.keepOutlookLoaded) break;  // set by the organization
         if (g_blnKeepOutlookLoaded) {
             KeepOutlookLoaded(false);
             UnloadOutlook();

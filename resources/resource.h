@@ -20,6 +20,7 @@
 #define IDC_CHKREMINDERS        1008
 #define IDC_CHKOVERDUETASKS     1009
 #define IDC_CHKSTARTATLOGON     1010
+#define IDC_LBLMANAGED          1011
 // cmdOK and cmdCancel are IDOK and IDCANCEL, so Enter and Esc work
 
 // Controls of the alert window

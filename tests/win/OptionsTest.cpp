@@ -300,3 +300,36 @@ TEST_F(Options, StartAtLogonIsTheRunValueOfThisCopy)
     Click(IDOK);
     EXPECT_EQ(runValue(), self);
 }
+
+TEST_F(Options, APolicySettingShowsGreyedWithItsValueAndTheMenuItemToo)
+{
+    struct UserPolicy {
+        UserPolicy()
+        {
+            HKEY key = nullptr;
+            ::RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Policies\\Wendlock", 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                              &key, nullptr);
+            const DWORD off = 0, tasks = 13;
+            ::RegSetValueExW(key, L"KeepOutlookLoaded", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&off), sizeof off);
+            ::RegSetValueExW(key, L"StartOutlookIn", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&tasks), sizeof tasks);
+            ::RegCloseKey(key);
+        }
+        ~UserPolicy() { ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Policies\\Wendlock"); }
+    } policy;
+    WriteSettings("[settings]\r\nDontKeepOlLoaded=0\r\nStartOutlookIn=9\r\n");
+    StartStandIn();
+    LoadWindow();
+    OpenWith([&] {
+        EXPECT_FALSE(Checked(IDC_CHKKEEPLOADED));
+        EXPECT_FALSE(::IsWindowEnabled(Control(IDC_CHKKEEPLOADED)));
+        EXPECT_EQ(SelectedFolder(), L"Tasks");
+        EXPECT_FALSE(::IsWindowEnabled(Control(IDC_CMBSTARTIN)));
+        EXPECT_TRUE(::IsWindowEnabled(Control(IDC_CHKREMINDERS)));  // not managed
+        EXPECT_TRUE(::IsWindowVisible(Control(IDC_LBLMANAGED)));
+        EXPECT_EQ(Text(IDC_LBLMANAGED), L"Some settings are managed by your organization.");
+        Click(IDOK);
+    });
+    EXPECT_FALSE(Inspector::OutlookLoaded(*window));
+    window->tmnuFile_Click();
+    EXPECT_TRUE(::GetMenuState(Inspector::TrayMenu(*window), IDM_FILE_KEEPLOADED, MF_BYCOMMAND) & MF_GRAYED);
+}
