@@ -68,21 +68,33 @@ void StopRetrying()
     g_retryTimer = 0;
 }
 
+void RetryLater();
+
+// An add that timed out at a slow shell may still have shown the icon: the
+// next add is then refused because the icon exists, and a modify that
+// succeeds says the shell has it (and now with this look).
+bool AddOrTakeOver(NOTIFYICONDATAW& data) { return Notify(NIM_ADD, data) || Notify(NIM_MODIFY, data); }
+
 // Adds the icons again: the ones still waiting for the shell, or (after a
-// restart of the shell) all of them, whether the shell still knows them or not.
+// restart of the shell) all of them, whether the shell still knows them or
+// not. One the shell refuses is tried again later.
 void AddAgain(bool onlyPending)
 {
     std::vector<Key> keys;
     for (const auto& [key, entry] : Entries())
         if (!onlyPending || !entry.shown) keys.push_back(key);
+    bool refused = false;
     for (const Key& key : keys) {
         auto found = Entries().find(key);
         if (found == Entries().end() || !::IsWindow(key.first)) continue;
         NOTIFYICONDATAW data = IconRecord({key.first, key.second}, found->second.image.get(), found->second.tip);
-        bool shown = Notify(NIM_ADD, data) || (!onlyPending && Notify(NIM_MODIFY, data));
+        bool shown = AddOrTakeOver(data);
         found = Entries().find(key);
-        if (found != Entries().end()) found->second.shown = shown;
+        if (found == Entries().end()) continue;
+        found->second.shown = shown;
+        refused = refused || !shown;
     }
+    if (refused && !onlyPending) RetryLater();
 }
 
 void CALLBACK RetryPendingIcons(HWND, UINT, UINT_PTR, DWORD)
@@ -111,14 +123,18 @@ bool ShowTrayIcon(TrayIcon icon, const std::wstring& iconFile, const std::wstrin
 
     if (modify) {
         if (found == Entries().end()) return false;  // no icon: nothing to change
-        bool shown = found->second.shown;
-        if (shown && !Notify(NIM_MODIFY, data)) return false;
+        // An icon still waiting for the shell is added with the new look (or
+        // found to be there after all); otherwise the retry takes the new look.
+        bool wasShown = found->second.shown;
+        bool shown = wasShown ? Notify(NIM_MODIFY, data) : AddOrTakeOver(data);
+        if (wasShown && !shown) return false;
         found = Entries().find(KeyOf(icon));
         if (found == Entries().end()) return false;  // taken down meanwhile
-        // A pending add takes the new look when it is retried.
+        found->second.shown = shown;
         found->second.image = std::move(image);
         found->second.iconFile = iconFile;
         found->second.tip = data.szTip;
+        if (!shown) RetryLater();
         return shown;
     }
 
@@ -144,13 +160,14 @@ bool RemoveTrayIcon(TrayIcon icon)
     data.cbSize = NOTIFYICONDATAW_V1_SIZE;
     data.hWnd = icon.owner;
     data.uID = icon.id;
-    // The entry goes first; its image is released once the shell no longer shows it.
+    // The entry goes first; its image is released once the shell no longer
+    // shows it. The delete goes out even for an icon counted as not shown: an
+    // add that timed out may have shown it after all.
     std::optional<TrayEntry> entry;
     if (auto found = Entries().find(KeyOf(icon)); found != Entries().end()) {
         entry = std::move(found->second);
         Entries().erase(found);
     }
-    if (entry && !entry->shown) return false;
     return Notify(NIM_DELETE, data);
 }
 

@@ -18,7 +18,8 @@ struct TrayIcon {
 // Each returns what the shell answered; the program itself does not look.
 // Adding an icon that exists changes nothing; changing one that does not
 // exist changes nothing either. An add the shell refuses is tried again on a
-// timer for a while (the shell is often not ready at logon).
+// timer for a while (the shell is often not ready at logon, and a slow one may
+// add the icon after it answered no: the retry then takes that icon over).
 bool ShowTrayIcon(TrayIcon icon, const std::wstring& iconFile, const std::wstring& tip, bool modify = false);
 bool RemoveTrayIcon(TrayIcon icon);
 bool ShowTrayBalloon(TrayIcon icon, const std::wstring& text, const std::wstring& title, UINT timeoutMs);
