@@ -262,6 +262,9 @@ bool frmMain::OnWindowMessage(UINT message, WPARAM wParam, LPARAM, INT_PTR& resu
         result = TRUE;
         return true;
     case WM_ENDSESSION:
+        // A logoff, or Restart Manager closing the program for an installer
+        // (ENDSESSION_CLOSEAPP): either way the settings are saved, the icons
+        // go and the program ends, which Restart Manager waits for.
         if (wParam) OnEndSession();
         result = 0;
         return true;
