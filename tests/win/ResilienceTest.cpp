@@ -48,6 +48,7 @@ TEST_F(Resilience, OutlooksQuitEventDropsTheConnectionAndItComesBack)
     EXPECT_EQ(Inspector::OverdueTasksWindow(*window), nullptr);
     EXPECT_FALSE(test::ShellHasIcon(taskBox));
     EXPECT_TRUE(Inspector::ReconnectPending(*window));
+    ASSERT_TRUE(standin::ReplyOk(standin.Command("exit")));  // Outlook ends after its Quit
 
     ASSERT_TRUE(test::PumpUntil([&] { return Inspector::OutlookLoaded(*window); }, 10s));
     EXPECT_EQ(Connections(), 2u);
