@@ -27,6 +27,9 @@ bool ShowTrayBalloon(TrayIcon icon, const std::wstring& text, const std::wstring
 // Adds again every icon the program shows, after the shell restarted, and
 // retries adds that failed because the shell was not ready.
 void RestoreTrayIcons();
+// Loads every icon's image again at the size for the tray's DPI, after a
+// change of scale (WM_DPICHANGED).
+void RefreshTrayImages();
 // Removes every icon of the program at once (session end); until OpenTray,
 // new icons are not shown, so work that finishes after the session end
 // cannot bring one back.
@@ -39,6 +42,7 @@ struct TrayIconRecord {
     std::wstring iconFile;
     std::wstring tip;
     std::wstring balloon;  // the text of the last balloon, if any
+    int imageSize = 0;     // the width of the image handed to the shell
 };
 class TrayRecords {
     friend struct Inspector;  // the tests' one view inside the program

@@ -67,6 +67,12 @@ struct Inspector {
         if (tip) *tip = record.tip;
         return record.shown;
     }
+    // The width of the image the program handed to the shell for the icon.
+    static int TrayImageSize(TrayIcon icon)
+    {
+        TrayIconRecord record;
+        return TrayRecords::Find(icon, record) ? record.imageSize : 0;
+    }
     static std::wstring TrayBalloon(TrayIcon icon)
     {
         TrayIconRecord record;

@@ -5,6 +5,7 @@
 #include "core/TrayIcons.h"
 
 #include <shellapi.h>
+#include <shellscalingapi.h>
 
 #include <gtest/gtest.h>
 
@@ -38,6 +39,10 @@ TEST_F(Tray, AddModifyBalloonAndDelete)
     std::wstring file;
     EXPECT_TRUE(Inspector::TrayIconShown(owner.icon, &file));
     EXPECT_EQ(file, Icon(L"olico.ico"));
+    // The image has the small icon size of the primary monitor's DPI.
+    UINT dpiX = 0, dpiY = 0;
+    ASSERT_EQ(::GetDpiForMonitor(::MonitorFromPoint({0, 0}, MONITOR_DEFAULTTOPRIMARY), MDT_EFFECTIVE_DPI, &dpiX, &dpiY), S_OK);
+    EXPECT_EQ(Inspector::TrayImageSize(owner.icon), ::GetSystemMetricsForDpi(SM_CXSMICON, dpiX));
     EXPECT_TRUE(ShowTrayBalloon(owner.icon, L"-Line\r\n\r\nClick here for details", L"You have reminders!", 10000));
     EXPECT_TRUE(RemoveTrayIcon(owner.icon));
     EXPECT_FALSE(test::ShellHasIcon(owner.icon));
