@@ -50,13 +50,14 @@ void frmMain::OnInitDialog()
 
 void frmMain::Form_Load()
 {
+    // The icon comes first, disconnected, and the delay runs on a timer: the
+    // user sees the program at once, and it answers Windows meanwhile. The
+    // menus (the links file read line by line) are built before any message
+    // of the icon can arrive: still within this handler.
+    (void)ShowTrayIcon(TrayBox(), g_strAppPath + L"olicod.ico", wl::LoadStr(IDS_TIP_OUTLOOK));
     CentreOnScreen();
     BuildStartFolderMenu();
     BuildLinkMenu();
-
-    // The icon comes first, disconnected, and the delay runs on a timer: the
-    // user sees the program at once, and it answers Windows meanwhile.
-    (void)ShowTrayIcon(TrayBox(), g_strAppPath + L"olicod.ico", wl::LoadStr(IDS_TIP_OUTLOOK));
     m_displayAtStart = wl::FlagFromKey(ReadIniSetting(L"DisplayOutlookAtStart"));
     UINT delayMs = 0;
     if (m_displayAtStart || g_blnKeepOutlookLoaded)
