@@ -33,6 +33,14 @@ std::shared_ptr<frmMain> Main()
     // A second copy ends here, before it reads, shows or touches anything.
     if (AnotherInstanceRuns()) return nullptr;
 
+    // An installer that must replace the running exe asks Restart Manager to
+    // close it (WM_QUERYENDSESSION/WM_ENDSESSION with ENDSESSION_CLOSEAPP,
+    // handled as a logoff) and to start it again afterwards, as it was
+    // started: no arguments. Not after a crash or a hang (WER would start a
+    // failing copy again and again, each reconnecting to Outlook), nor after
+    // a reboot (start at logon is the user's own choice).
+    (void)::RegisterApplicationRestart(L"", RESTART_NO_CRASH | RESTART_NO_HANG | RESTART_NO_REBOOT);
+
     g_strAppPath = AppPathOf(wl::ExecutablePath());
     SetSettingsFolder(ChooseSettingsFolder(g_strAppPath));
     g_strOutlookPath = ReadOutlookPath();

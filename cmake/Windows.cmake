@@ -27,7 +27,7 @@ elseif(MSVC)
     target_compile_options(wendlock_win_defs INTERFACE /EHsc)
 endif()
 target_link_libraries(wendlock_win_defs INTERFACE
-    ole32 oleaut32 uuid shell32 comctl32 user32 gdi32 advapi32)
+    ole32 oleaut32 uuid shell32 shcore comctl32 user32 gdi32 advapi32)
 
 configure_file(resources/version.h.in ${CMAKE_BINARY_DIR}/generated/version.h @ONLY)
 configure_file(resources/wendlock.manifest.in ${CMAKE_BINARY_DIR}/generated/wendlock.manifest @ONLY)

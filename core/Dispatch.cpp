@@ -353,24 +353,42 @@ double Value::Date() const { return Converted(m_value, VT_DATE).Ref().date; }
 
 double Value::Number() const { return Converted(m_value, VT_R8).Ref().dblVal; }
 
-ValueGrid Value::Grid(std::size_t columns) const
+ValueGrid Value::Grid(std::size_t columns, GridOrder& order) const
 {
     const VARIANT& v = m_value.Ref();
     SAFEARRAY* array = v.vt == (VT_ARRAY | VT_VARIANT) ? v.parray : nullptr;
-    if (!array || ::SafeArrayGetDim(array) != 2) throw ComError(DISP_E_TYPEMISMATCH, L"Type mismatch");
-    LONG lower[2] = {}, upper[2] = {};
+    if (!array) throw ComError(DISP_E_TYPEMISMATCH, L"Type mismatch");
+    const UINT dimensions = ::SafeArrayGetDim(array);
+    LONG lower[2] = {};
     std::size_t size[2] = {};
-    for (UINT d = 0; d < 2; ++d) {
-        ThrowIfFailed(::SafeArrayGetLBound(array, d + 1, &lower[d]));
-        ThrowIfFailed(::SafeArrayGetUBound(array, d + 1, &upper[d]));
-        size[d] = upper[d] >= lower[d] ? static_cast<std::size_t>(upper[d] - lower[d]) + 1 : 0;
+    std::size_t elements = dimensions > 0 ? 1 : 0;
+    for (UINT d = 0; d < dimensions; ++d) {
+        LONG low = 0, up = 0;
+        ThrowIfFailed(::SafeArrayGetLBound(array, d + 1, &low));
+        ThrowIfFailed(::SafeArrayGetUBound(array, d + 1, &up));
+        const std::size_t n = up >= low ? static_cast<std::size_t>(up - low) + 1 : 0;
+        elements *= n;
+        if (d < 2) {
+            lower[d] = low;
+            size[d] = n;
+        }
     }
-    const bool rowsFirst = size[1] == columns;
-    if (!rowsFirst && size[0] != columns) throw ComError(DISP_E_TYPEMISMATCH, L"Type mismatch");
-
     ValueGrid grid;
     grid.m_columns = columns;
-    grid.m_rows = rowsFirst ? size[0] : size[1];
+    // Rows deleted after they were counted: Outlook gives an array without elements.
+    if (elements == 0) return grid;
+    if (dimensions != 2) throw ComError(DISP_E_TYPEMISMATCH, L"Type mismatch");
+
+    if (order == GridOrder::Unknown) {
+        if (size[0] == size[1] && size[0] > 1) throw ComError(DISP_E_TYPEMISMATCH, L"Type mismatch");
+        if (size[1] == columns) order = GridOrder::RowColumn;
+        else if (size[0] == columns) order = GridOrder::ColumnRow;
+        else throw ComError(DISP_E_TYPEMISMATCH, L"Type mismatch");
+    }
+    const bool rowsFirst = order == GridOrder::RowColumn;
+    if (size[rowsFirst ? 1 : 0] != columns) throw ComError(DISP_E_TYPEMISMATCH, L"Type mismatch");
+
+    grid.m_rows = size[rowsFirst ? 0 : 1];
     grid.m_cells.reserve(grid.m_rows * columns);
     for (std::size_t row = 0; row < grid.m_rows; ++row) {
         for (std::size_t column = 0; column < columns; ++column) {

@@ -141,6 +141,9 @@ private:
 
 class ValueGrid;
 
+// The order of the dimensions of a two-dimensional array of rows and columns.
+enum class GridOrder { Unknown, RowColumn, ColumnRow };
+
 // The result of a call: a VARIANT with typed readers that throw ComError
 // (DISP_E_TYPEMISMATCH) when the value cannot be converted.
 class Value {
@@ -157,8 +160,12 @@ public:
     double Date() const;  // an automation DATE: days since 30 December 1899
     double Number() const;
     // A two-dimensional array of values with that many columns, as Outlook's
-    // Table.GetArray gives it (see ValueGrid).
-    ValueGrid Grid(std::size_t columns) const;
+    // Table.GetArray gives it (see ValueGrid). order: the order of the
+    // array's dimensions; when Unknown it is learnt from a shape that cannot
+    // be mistaken and written back, and an array with as many rows as
+    // columns (beyond one) throws, as it could be read either way. An array
+    // without elements has no rows, whatever its shape.
+    ValueGrid Grid(std::size_t columns, GridOrder& order) const;
 
     // Chaining on an object result.
     template <class... A>
@@ -187,9 +194,8 @@ Value BoundMember::Call(const A&... args) const
 
 // The cells of a two-dimensional array, copied out of it, by row and column.
 // Outlook's reference gives the column as the first index of Table.GetArray's
-// array, its own example and Outlook itself the row: the dimension whose size
-// is the number of columns asked for is taken as the columns, and the first
-// dimension as the rows when both sizes match.
+// array, its own example the row; which one an Outlook gives is learnt from
+// an array whose shape shows it.
 class ValueGrid {
 public:
     std::size_t Rows() const noexcept { return m_rows; }

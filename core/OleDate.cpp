@@ -33,6 +33,15 @@ std::int64_t MinutesBetween(double from, double to) { return MinuteNumber(to) - 
 
 bool IsOverdue(double dueDate, double now) { return MinutesBetween(dueDate, now) >= 0; }
 
+double NearestMidnight(double date)
+{
+    // Before the epoch the fraction counts forward from the midnight of trunc(date) too.
+    const double whole = std::trunc(date);
+    const double fraction = std::fabs(date - whole);
+    if (fraction < 0.5) return whole;
+    return whole + 1.0;  // -1.75 (29 December, 18:00) is 30 December
+}
+
 double MakeDate(int year, int month, int day, int hour, int minute, int second)
 {
     const std::int64_t epoch = DaysFromCivil(1899, 12, 30);

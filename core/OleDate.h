@@ -18,6 +18,11 @@ std::int64_t MinutesBetween(double from, double to);
 // Outlook gives a task without a due date 1 January 4501, which never passes.
 bool IsOverdue(double dueDate, double now);
 
+// The midnight nearest to the date (noon counts forward). A task's due date
+// is a day, kept as local midnight; read from a table it may come shifted by
+// the time zone's offset, which can move it up to 12 hours either way.
+double NearestMidnight(double date);
+
 // 1 January 4501 as an automation date.
 inline constexpr double kNoDueDate = 949'998.0;
 

@@ -18,7 +18,8 @@ struct TrayIcon {
 // Each returns what the shell answered; the program itself does not look.
 // Adding an icon that exists changes nothing; changing one that does not
 // exist changes nothing either. An add the shell refuses is tried again on a
-// timer for a while (the shell is often not ready at logon).
+// timer for a while (the shell is often not ready at logon, and a slow one may
+// add the icon after it answered no: the retry then takes that icon over).
 bool ShowTrayIcon(TrayIcon icon, const std::wstring& iconFile, const std::wstring& tip, bool modify = false);
 bool RemoveTrayIcon(TrayIcon icon);
 bool ShowTrayBalloon(TrayIcon icon, const std::wstring& text, const std::wstring& title, UINT timeoutMs);
@@ -26,6 +27,9 @@ bool ShowTrayBalloon(TrayIcon icon, const std::wstring& text, const std::wstring
 // Adds again every icon the program shows, after the shell restarted, and
 // retries adds that failed because the shell was not ready.
 void RestoreTrayIcons();
+// Loads every icon's image again at the size for the tray's DPI, after a
+// change of scale (WM_DPICHANGED).
+void RefreshTrayImages();
 // Removes every icon of the program at once (session end); until OpenTray,
 // new icons are not shown, so work that finishes after the session end
 // cannot bring one back.
@@ -38,6 +42,7 @@ struct TrayIconRecord {
     std::wstring iconFile;
     std::wstring tip;
     std::wstring balloon;  // the text of the last balloon, if any
+    int imageSize = 0;     // the width of the image handed to the shell
 };
 class TrayRecords {
     friend struct Inspector;  // the tests' one view inside the program

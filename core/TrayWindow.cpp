@@ -36,6 +36,11 @@ bool TrayWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& 
     case WM_CLOSE:
         (void)Unload(UnloadMode::FormControlMenu);
         return true;
+    case WM_DPICHANGED:
+        // The scale changed: the tray images take the new size; the dialog's
+        // own handling follows.
+        RefreshTrayImages();
+        return OnWindowMessage(message, wParam, lParam, result);
     default:
         return OnWindowMessage(message, wParam, lParam, result);
     }

@@ -51,13 +51,14 @@ void frmMain::OnInitDialog()
 
 void frmMain::Form_Load()
 {
+    // The icon comes first, disconnected, and the delay runs on a timer: the
+    // user sees the program at once, and it answers Windows meanwhile. The
+    // menus (the links file read line by line) are built before any message
+    // of the icon can arrive: still within this handler.
+    (void)ShowTrayIcon(TrayBox(), g_strAppPath + L"olicod.ico", wl::LoadStr(IDS_TIP_OUTLOOK));
     CentreOnScreen();
     BuildStartFolderMenu();
     BuildLinkMenu();
-
-    // The icon comes first, disconnected, and the delay runs on a timer: the
-    // user sees the program at once, and it answers Windows meanwhile.
-    (void)ShowTrayIcon(TrayBox(), g_strAppPath + L"olicod.ico", wl::LoadStr(IDS_TIP_OUTLOOK));
     // A policy that says whether the program starts at logon holds for this copy.
     if (g_policy.startAtLogon && StartsAtLogon(wl::ExecutablePath()) != *g_policy.startAtLogon)
         (void)SetStartAtLogon(wl::ExecutablePath(), *g_policy.startAtLogon);
@@ -266,6 +267,9 @@ bool frmMain::OnWindowMessage(UINT message, WPARAM wParam, LPARAM, INT_PTR& resu
         result = TRUE;
         return true;
     case WM_ENDSESSION:
+        // A logoff, or Restart Manager closing the program for an installer
+        // (ENDSESSION_CLOSEAPP): either way the settings are saved, the icons
+        // go and the program ends, which Restart Manager waits for.
         if (wParam) OnEndSession();
         result = 0;
         return true;

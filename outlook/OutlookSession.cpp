@@ -29,6 +29,11 @@ void QuitWord(wl::Dispatch word) noexcept
     }
 }
 
+// Outlook may close its data file for a long time after it quit; a new
+// connection waits that long at most for the old process to end.
+constexpr ULONGLONG kQuitLongestWaitMs = 60'000;
+constexpr UINT kQuitWaitPollMs = 250;
+
 // MAPI_E_NOT_FOUND: Outlook has no item of that entry id (any more).
 constexpr HRESULT kItemNotFound = static_cast<HRESULT>(0x8004010FL);
 
@@ -86,6 +91,8 @@ void OutlookSession::Detach() noexcept
     StopWatchingServerProcess();
     ::KillTimer(m_window, wl::kProbeTimer);
     ::KillTimer(m_window, wl::kReconnectTimer);
+    ::KillTimer(m_window, wl::kQuitWaitTimer);
+    m_endingProcess.reset();
     m_probing = m_watching = m_reconnectPending = false;
     if (g_watchWindow == m_window) g_watchWindow = nullptr;
     m_window = nullptr;
@@ -107,6 +114,10 @@ bool OutlookSession::OnMessage(UINT message, WPARAM wParam)
         }
         if (wParam == wl::kReconnectTimer) {
             OnReconnectTimer();
+            return true;
+        }
+        if (wParam == wl::kQuitWaitTimer) {
+            OnQuitWaitTimer();
             return true;
         }
         return false;
@@ -277,14 +288,33 @@ void OutlookSession::CheckConnection()
         } catch (const wl::ComError& error) {
             if (error.ServerGone()) Lost();
         }
-    } else if (m_keepLoaded && !m_reconnectPending) {
+    } else if (m_keepLoaded && !m_reconnectPending && !m_endingProcess) {
         ScheduleReconnect();  // an earlier attempt to connect failed
     }
 }
 
 void OutlookSession::Lost()
 {
+    // Until the Outlook that quit has ended, COM hands a new connection to
+    // that dying process, and it is lost with it: wait for the end first.
+    wl::UniqueHandle ending = ServerProcess();
     m_owner.OutlookLost();
+    if (ending && m_keepLoaded && m_window && !m_outlookMissing &&
+        ::WaitForSingleObject(ending.get(), 0) == WAIT_TIMEOUT &&
+        ::SetTimer(m_window, wl::kQuitWaitTimer, kQuitWaitPollMs, nullptr)) {
+        m_endingProcess = std::move(ending);
+        m_endingSince = ::GetTickCount64();
+        return;
+    }
+    ScheduleReconnect();
+}
+
+void OutlookSession::OnQuitWaitTimer()
+{
+    bool ended = !m_endingProcess || ::WaitForSingleObject(m_endingProcess.get(), 0) != WAIT_TIMEOUT;
+    if (!ended && ::GetTickCount64() - m_endingSince < kQuitLongestWaitMs) return;
+    ::KillTimer(m_window, wl::kQuitWaitTimer);
+    m_endingProcess.reset();
     ScheduleReconnect();
 }
 

@@ -119,6 +119,7 @@ private:
     void CheckConnection();
     void Lost();
     void OnReconnectTimer();
+    void OnQuitWaitTimer();
 
     Owner& m_owner;
     HWND m_window = nullptr;
@@ -145,6 +146,10 @@ private:
     bool m_quitting = false;
 
     bool m_reconnectPending = false;
+    // The Outlook that went away, until its process has ended (or the
+    // longest wait has passed): only then is a new connection made.
+    wl::UniqueHandle m_endingProcess;
+    ULONGLONG m_endingSince = 0;
     UINT m_probeMs = 60'000;
     UINT m_firstPauseMs = 3'000;
     UINT m_longestPauseMs = 300'000;

@@ -40,7 +40,9 @@ std::optional<TaskRow> OverdueRow(const ValueGrid& rows, std::size_t row, const 
     const Value& due = rows.At(row, kDueDateColumn);
     if (entryId.IsEmpty() || due.IsEmpty()) return std::nullopt;
     try {
-        const double dueDate = due.Date();
+        // A due date is a day: a store that converts the table's local time
+        // once more shifts it by the time zone's offset.
+        const double dueDate = NearestMidnight(due.Date());
         if (!IsOverdue(dueDate, now)) return std::nullopt;
         TaskRow task{folderName, entryId.Text(), std::nullopt, dueDate};
         if (const Value& subject = rows.At(row, kSubjectColumn); !subject.IsEmpty()) task.subject = subject.Text();
@@ -76,8 +78,12 @@ std::optional<std::vector<TaskRow>> OverdueTasksFromTable(const Dispatch& folder
     std::vector<TaskRow> overdue;
     if (rowCount <= 0) return overdue;
     BoundMember getArray = table.Bind(L"GetArray");
-    for (long left = rowCount; left > 0;) {
-        ValueGrid rows = getArray.Call(std::min(left, kRowsPerBatch)).Grid(std::size(kTaskColumns));
+    // Which index of the array is the row is learnt from the first batch, of
+    // one row: as many rows as columns could be read either way, and even a
+    // batch asked not to be square can come back so when rows went meanwhile.
+    GridOrder order = GridOrder::Unknown;
+    for (long left = rowCount, batch = 1; left > 0; batch = kRowsPerBatch) {
+        ValueGrid rows = getArray.Call(std::min(left, batch)).Grid(std::size(kTaskColumns), order);
         if (rows.Rows() == 0) break;  // tasks completed or deleted since they were counted
         for (std::size_t row = 0; row < rows.Rows(); ++row)
             if (auto task = OverdueRow(rows, row, folderName, now)) overdue.push_back(std::move(*task));

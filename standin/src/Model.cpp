@@ -341,6 +341,10 @@ bool Model::LoadScenario(const std::wstring& text, ScenarioOptions& options, std
                     options.busyMs = *ParseMilliseconds(f.value);
                 else if (f.name == L"quit-delay" && f.hasValue && ParseMilliseconds(f.value))
                     options.quitDelayMs = *ParseMilliseconds(f.value);
+                else if (f.name == L"table-array" && f.hasValue && (f.value == L"column-row" || f.value == L"row-column"))
+                    options.arrayColumnFirst = f.value == L"column-row";
+                else if (f.name == L"table-rows-vanish" && f.hasValue && ParseMilliseconds(f.value))
+                    options.rowsBeforeVanish = *ParseMilliseconds(f.value);
                 else problem = L"unknown option: " + w;
             }
         } else if (directive == L"store") {

@@ -54,6 +54,8 @@ struct ScenarioOptions {
     std::wstring journalPath;  // empty: beside the exe
     DWORD busyMs = 0;          // rejects incoming calls this long after the start
     DWORD quitDelayMs = 0;     // after Quit, the process and its class objects stay this long
+    bool arrayColumnFirst = false;  // Table.GetArray gives [column, row], as Microsoft's reference describes
+    std::optional<size_t> rowsBeforeVanish;  // Table.GetArray hands out this many rows, then a zero-element array
 };
 
 class Model {

@@ -130,15 +130,29 @@ void SetArray(VARIANT* result, UniqueSafeArray array)
 
 // rows x columns, zero-based; the first index is the row. The cells of one
 // column follow each other in memory (the first index varies fastest).
-UniqueSafeArray Grid(const std::vector<std::shared_ptr<ItemData>>& rows, const std::vector<Property>& columns)
+// With columnFirst, columns x rows instead (the row index varies fastest in
+// memory then).
+UniqueSafeArray Grid(const std::vector<std::shared_ptr<ItemData>>& rows, const std::vector<Property>& columns,
+                     bool columnFirst = false)
 {
     SAFEARRAYBOUND bounds[2] = {{static_cast<ULONG>(rows.size()), 0}, {static_cast<ULONG>(columns.size()), 0}};
+    if (columnFirst) std::swap(bounds[0], bounds[1]);
     UniqueSafeArray array(::SafeArrayCreate(VT_VARIANT, 2, bounds));
     if (!array) throw std::bad_alloc();
     if (rows.empty() || columns.empty()) return array;
     SafeArrayCells cells(array.get());
     for (size_t c = 0; c < columns.size(); ++c)
-        for (size_t r = 0; r < rows.size(); ++r) SetCell(cells[r + c * rows.size()], *rows[r], columns[c]);
+        for (size_t r = 0; r < rows.size(); ++r)
+            SetCell(cells[columnFirst ? c + r * columns.size() : r + c * rows.size()], *rows[r], columns[c]);
+    return array;
+}
+
+// What GetArray gives when the rows it counted on are gone: no elements at all.
+UniqueSafeArray NoElements()
+{
+    SAFEARRAYBOUND bounds[2] = {{0, 0}, {0, 0}};
+    UniqueSafeArray array(::SafeArrayCreate(VT_VARIANT, 2, bounds));
+    if (!array) throw std::bad_alloc();
     return array;
 }
 
@@ -178,6 +192,7 @@ struct TableState {
     std::vector<Property> columns;
     std::vector<std::shared_ptr<ItemData>> rows;
     size_t next = 0;  // the row GetNextRow and GetArray read next
+    size_t handedOut = 0;  // rows GetArray gave, for option table-rows-vanish
 
     bool InTable(const ItemData& item) const
     {
@@ -370,13 +385,20 @@ void Table::Call(const Member& member, const CallArgs& args, VARIANT* result)
     case 0x101: {
         long maxRows = ArgLong(args.At(0));
         if (maxRows < 1) throw DispError{E_INVALIDARG, kBadParameterText};
+        const ScenarioOptions& options = TheServer().options;
+        if (options.rowsBeforeVanish && t.handedOut >= *options.rowsBeforeVanish) {
+            SetArray(result, NoElements());
+            break;
+        }
         std::vector<std::shared_ptr<ItemData>> batch;
         while (batch.size() < static_cast<size_t>(maxRows)) {
+            if (options.rowsBeforeVanish && t.handedOut + batch.size() >= *options.rowsBeforeVanish) break;
             auto row = t.Next();
             if (!row) break;
             batch.push_back(std::move(row));
         }
-        SetArray(result, Grid(batch, t.columns));
+        t.handedOut += batch.size();
+        SetArray(result, Grid(batch, t.columns, options.arrayColumnFirst));
         break;
     }
     case 0x102: {

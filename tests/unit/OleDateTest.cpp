@@ -46,3 +46,23 @@ TEST(Overdue, DatesBeforeTheEpochCountForwardFromMidnight)
     EXPECT_TRUE(IsOverdue(-1.25, 0.0));
     EXPECT_EQ(MinutesBetween(-1.25, -1.5), 360);
 }
+
+TEST(Overdue, ADueDateShiftedByATimeZoneStaysOnItsDay)
+{
+    const double tomorrow = MakeDate(2026, 12, 9);
+    // Due tomorrow, converted once more in UTC-5: 19:00 today, which would be overdue now.
+    const double shifted = MakeDate(2026, 12, 8, 19, 0);
+    const double now = MakeDate(2026, 12, 8, 20, 0);
+    ASSERT_TRUE(IsOverdue(shifted, now));
+    EXPECT_EQ(NearestMidnight(shifted), tomorrow);
+    EXPECT_FALSE(IsOverdue(NearestMidnight(shifted), now));
+    // Up to 12 hours either way, noon counting forward.
+    EXPECT_EQ(NearestMidnight(MakeDate(2026, 12, 9, 11, 59)), tomorrow);
+    EXPECT_EQ(NearestMidnight(MakeDate(2026, 12, 8, 12, 0)), tomorrow);
+    EXPECT_EQ(NearestMidnight(tomorrow), tomorrow);
+    EXPECT_EQ(NearestMidnight(kNoDueDate), kNoDueDate);
+    // Before the epoch the fraction counts forward from the day's midnight.
+    EXPECT_EQ(NearestMidnight(-1.25), -1.0);
+    EXPECT_EQ(NearestMidnight(-1.75), 0.0);
+    EXPECT_EQ(NearestMidnight(-2.75), -1.0);
+}

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -33,33 +34,53 @@ std::wstring Cell(long row, long column) { return L"r" + std::to_wstring(row) + 
 
 }  // namespace
 
-TEST(ValueGrid, ReadsRowsFirstOrColumnsFirstByTheNumberOfColumns)
+TEST(ValueGrid, LearnsTheOrderFromAShapeThatShowsItAndKeepsIt)
 {
-    auto rowsFirst = ArrayValue(4, 3, [](LONG i, LONG j) { return Cell(i, j); }).Grid(3);
-    auto columnsFirst = ArrayValue(3, 4, [](LONG i, LONG j) { return Cell(j, i); }).Grid(3);
-    for (const wl::ValueGrid* grid : {&rowsFirst, &columnsFirst}) {
-        ASSERT_EQ(grid->Rows(), 4u);
-        ASSERT_EQ(grid->Columns(), 3u);
-        for (long row = 0; row < 4; ++row)
-            for (long column = 0; column < 3; ++column) EXPECT_EQ(grid->At(row, column).Text(), Cell(row, column));
+    for (wl::GridOrder expected : {wl::GridOrder::RowColumn, wl::GridOrder::ColumnRow}) {
+        const bool rowsFirst = expected == wl::GridOrder::RowColumn;
+        auto cell = [&](LONG i, LONG j) { return rowsFirst ? Cell(i, j) : Cell(j, i); };
+        wl::GridOrder order = wl::GridOrder::Unknown;
+        auto one = ArrayValue(rowsFirst ? 1 : 3, rowsFirst ? 3 : 1, cell).Grid(3, order);
+        EXPECT_EQ(order, expected);
+        ASSERT_EQ(one.Rows(), 1u);
+        EXPECT_EQ(one.At(0, 2).Text(), Cell(0, 2));
+        // A square batch is read in the order learnt.
+        auto square = ArrayValue(3, 3, cell).Grid(3, order);
+        ASSERT_EQ(square.Rows(), 3u);
+        for (long row = 0; row < 3; ++row)
+            for (long column = 0; column < 3; ++column) EXPECT_EQ(square.At(row, column).Text(), Cell(row, column));
+        // The other order now is no array of those columns.
+        EXPECT_THROW((void)ArrayValue(rowsFirst ? 3 : 4, rowsFirst ? 4 : 3, Cell).Grid(3, order), wl::ComError);
     }
 }
 
-TEST(ValueGrid, TakesRowsFirstWhenBothFitAndAnEmptyBatchHasNoRows)
+TEST(ValueGrid, ASquareArrayOfUnknownOrderIsRefusedAndAnEmptyOneHasNoRows)
 {
-    auto square = ArrayValue(2, 2, [](LONG i, LONG j) { return Cell(i, j); }).Grid(2);
-    EXPECT_EQ(square.At(1, 0).Text(), Cell(1, 0));
-    EXPECT_EQ(ArrayValue(0, 3, Cell).Grid(3).Rows(), 0u);
-    EXPECT_EQ(ArrayValue(3, 0, Cell).Grid(3).Rows(), 0u);
+    wl::GridOrder order = wl::GridOrder::Unknown;
+    EXPECT_THROW((void)ArrayValue(3, 3, Cell).Grid(3, order), wl::ComError);
+    EXPECT_EQ(order, wl::GridOrder::Unknown);
+    EXPECT_EQ(ArrayValue(1, 1, Cell).Grid(1, order).At(0, 0).Text(), Cell(0, 0));  // either way the same
+    for (auto [first, second] : {std::pair{0ul, 3ul}, {3ul, 0ul}, {0ul, 0ul}}) {
+        order = wl::GridOrder::Unknown;
+        EXPECT_EQ(ArrayValue(first, second, Cell).Grid(3, order).Rows(), 0u);
+        order = wl::GridOrder::RowColumn;
+        EXPECT_EQ(ArrayValue(first, second, Cell).Grid(3, order).Rows(), 0u);
+    }
+    wl::Variant none;
+    none.Ref().vt = VT_ARRAY | VT_VARIANT;
+    none.Ref().parray = ::SafeArrayCreateVector(VT_VARIANT, 0, 0);
+    order = wl::GridOrder::Unknown;
+    EXPECT_EQ(wl::Value(std::move(none)).Grid(3, order).Rows(), 0u);
 }
 
 TEST(ValueGrid, RefusesWhatIsNoArrayOfThoseColumns)
 {
-    EXPECT_THROW((void)ArrayValue(4, 5, Cell).Grid(3), wl::ComError);
-    EXPECT_THROW((void)wl::Value().Grid(3), wl::ComError);
+    wl::GridOrder order = wl::GridOrder::Unknown;
+    EXPECT_THROW((void)ArrayValue(4, 5, Cell).Grid(3, order), wl::ComError);
+    EXPECT_THROW((void)wl::Value().Grid(3, order), wl::ComError);
     SAFEARRAY* vector = ::SafeArrayCreateVector(VT_VARIANT, 0, 3);
     wl::Variant oneDimension;
     oneDimension.Ref().vt = VT_ARRAY | VT_VARIANT;
     oneDimension.Ref().parray = vector;
-    EXPECT_THROW((void)wl::Value(std::move(oneDimension)).Grid(3), wl::ComError);
+    EXPECT_THROW((void)wl::Value(std::move(oneDimension)).Grid(3, order), wl::ComError);
 }

@@ -22,7 +22,11 @@ struct Inspector {
     static bool ModalShowing(const frmMain& w) { return w.m_modal; }
     static bool StartUpPending(const frmMain& w) { return w.m_startUpPending; }
     static bool CleaningUp(const frmMain& w) { return w.m_cleanUpWaiting; }
-    static bool ReconnectPending(const frmMain& w) { return w.m_outlook.m_reconnectPending; }
+    // A reconnect is on its way: after a pause, or once the Outlook that went away has ended.
+    static bool ReconnectPending(const frmMain& w)
+    {
+        return w.m_outlook.m_reconnectPending || static_cast<bool>(w.m_outlook.m_endingProcess);
+    }
     static UINT ReconnectPauseMs(const frmMain& w) { return w.m_outlook.m_reconnectPauseMs; }
     static bool WatchingServerProcess(const frmMain& w) { return static_cast<bool>(w.m_outlook.m_process); }
     static bool Probing(const frmMain& w) { return w.m_outlook.m_probing; }
@@ -62,6 +66,12 @@ struct Inspector {
         if (iconFile) *iconFile = record.iconFile;
         if (tip) *tip = record.tip;
         return record.shown;
+    }
+    // The width of the image the program handed to the shell for the icon.
+    static int TrayImageSize(TrayIcon icon)
+    {
+        TrayIconRecord record;
+        return TrayRecords::Find(icon, record) ? record.imageSize : 0;
     }
     static std::wstring TrayBalloon(TrayIcon icon)
     {

@@ -40,12 +40,12 @@ bool RunningProgram::WaitForIcon(std::chrono::milliseconds timeout)
         timeout);
 }
 
-void RunningProgram::EndSession()
+void RunningProgram::EndSession(LPARAM reason)
 {
     HWND main = MainWindow();
     DWORD_PTR result = 0;
-    ::SendMessageTimeoutW(main, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL, 5000, &result);
-    ::SendMessageTimeoutW(main, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL, 5000, &result);
+    ::SendMessageTimeoutW(main, WM_QUERYENDSESSION, 0, reason, SMTO_NORMAL, 5000, &result);
+    ::SendMessageTimeoutW(main, WM_ENDSESSION, TRUE, reason, SMTO_NORMAL, 5000, &result);
 }
 
 ProgramFixture::ProgramFixture()

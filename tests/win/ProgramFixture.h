@@ -27,8 +27,9 @@ public:
     TrayIcon TrayBox() const;
     // Waits until the program shows its main tray icon.
     bool WaitForIcon(std::chrono::milliseconds timeout = std::chrono::seconds(10));
-    // Windows ends the session: WM_QUERYENDSESSION, then WM_ENDSESSION.
-    void EndSession();
+    // Windows ends the session: WM_QUERYENDSESSION, then WM_ENDSESSION, for a
+    // logoff or (ENDSESSION_CLOSEAPP) Restart Manager closing the program.
+    void EndSession(LPARAM reason = ENDSESSION_LOGOFF);
     DWORD ProcessId() const noexcept { return m_pid; }
     HANDLE Process() const noexcept { return m_process.get(); }
 

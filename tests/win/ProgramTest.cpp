@@ -40,6 +40,26 @@ TEST_F(Program, RunsConnectedAndSavesItsSettingsAtLogoff)
     EXPECT_TRUE(HasLine(standin.Journal(), "Release Application"));
 }
 
+TEST_F(Program, RestartManagerClosingItForAnInstallerEndsItWithItsSettingsSaved)
+{
+    test::WriteTextFile(Folder() + L"wendlock.ini", "[settings]\r\nStartOutlookIn=13\r\n");
+    StartStandIn();
+    auto app = Start(L"wendlock.exe");
+    ASSERT_TRUE(app.WaitForIcon()) << "no tray icon";
+    TrayIcon icon = app.TrayBox();
+    HWND main = app.MainWindow();
+    DWORD_PTR agreed = FALSE;
+    ASSERT_NE(::SendMessageTimeoutW(main, WM_QUERYENDSESSION, 0, ENDSESSION_CLOSEAPP, SMTO_NORMAL, 5000, &agreed), 0);
+    EXPECT_EQ(agreed, static_cast<DWORD_PTR>(TRUE));  // may be closed
+    app.EndSession(ENDSESSION_CLOSEAPP);
+    ASSERT_TRUE(app.WaitForExit(std::chrono::seconds(10))) << "Restart Manager waits for the process to end";
+    EXPECT_EQ(app.ExitCode(), 0u);
+    EXPECT_FALSE(test::ShellHasIcon(icon));
+    std::string settings = test::ReadTextFile(Folder() + L"wendlock.ini");
+    EXPECT_NE(settings.find("StartOutlookIn=13"), std::string::npos) << settings;
+    EXPECT_NE(settings.find("DontTrackOverdueTasks=0"), std::string::npos) << settings;
+}
+
 TEST_F(Program, ARenamedCopyReadsTheSettingsFileOfItsName)
 {
     test::WriteTextFile(Folder() + L"Outlook Helper.ini", "[settings]\r\nDontKeepOlLoaded=-1\r\nStartOutlookIn=13\r\n");

@@ -3,6 +3,7 @@
 #include "MainWindowFixture.h"
 #include "Inspector.h"
 
+#include "core/Dispatch.h"
 #include "core/basINI.h"
 #include "resources/resource.h"
 
@@ -17,6 +18,7 @@
 using namespace std::chrono_literals;
 using standin::CountLines;
 using standin::HasLine;
+using standin::InOrder;
 
 namespace {
 
@@ -47,11 +49,34 @@ TEST_F(Resilience, OutlooksQuitEventDropsTheConnectionAndItComesBack)
     EXPECT_EQ(Inspector::OverdueTasksWindow(*window), nullptr);
     EXPECT_FALSE(test::ShellHasIcon(taskBox));
     EXPECT_TRUE(Inspector::ReconnectPending(*window));
+    ASSERT_TRUE(standin::ReplyOk(standin.Command("exit")));  // Outlook ends after its Quit
 
     ASSERT_TRUE(test::PumpUntil([&] { return Inspector::OutlookLoaded(*window); }, 10s));
     EXPECT_EQ(Connections(), 2u);
     EXPECT_EQ(TrayFile(), L"olico.ico");
     EXPECT_NE(Inspector::OverdueTasksWindow(*window), nullptr);  // rescanned after connecting
+}
+
+TEST_F(Resilience, AfterTheUserQuitsOutlookTheReconnectWaitsForTheOldProcessToEnd)
+{
+    StartStandIn("option quit-delay=10000\n");  // Outlook closing a large data file
+    LoadWatchedWindow();
+    standin.ClearJournal();
+    {
+        // The user quits Outlook: Quit comes from elsewhere, not from the program.
+        wl::Dispatch user = wl::Dispatch::Create(L"Outlook.Application");
+        (void)user.Call(L"Quit");
+    }
+    ASSERT_TRUE(test::PumpUntil([&] { return !Inspector::OutlookLoaded(*window); }, 5s));
+    EXPECT_TRUE(Inspector::ReconnectPending(*window));
+    ASSERT_TRUE(test::PumpUntil([&] { return Inspector::OutlookLoaded(*window); }, 30s));
+    auto journal = standin.Journal();
+    EXPECT_TRUE(InOrder(journal, {"Application.Quit()", "Server quitting", "Server exit (quit)",
+                                  "CreateObject Outlook.Application"}));
+    EXPECT_FALSE(HasLine(journal, "(quitting)"));  // never the dying one
+    EXPECT_EQ(Connections(), 2u);  // the user's own, then the program's one reconnect
+    EXPECT_TRUE(Inspector::OutlookEventsConnected(*window));
+    EXPECT_EQ(TrayFile(), L"olico.ico");
 }
 
 TEST_F(Resilience, WithKeepLoadedOffAQuitIsNotFollowedByAReconnect)

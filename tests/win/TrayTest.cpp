@@ -5,6 +5,7 @@
 #include "core/TrayIcons.h"
 
 #include <shellapi.h>
+#include <shellscalingapi.h>
 
 #include <gtest/gtest.h>
 
@@ -38,6 +39,10 @@ TEST_F(Tray, AddModifyBalloonAndDelete)
     std::wstring file;
     EXPECT_TRUE(Inspector::TrayIconShown(owner.icon, &file));
     EXPECT_EQ(file, Icon(L"olico.ico"));
+    // The image has the small icon size of the primary monitor's DPI.
+    UINT dpiX = 0, dpiY = 0;
+    ASSERT_EQ(::GetDpiForMonitor(::MonitorFromPoint({0, 0}, MONITOR_DEFAULTTOPRIMARY), MDT_EFFECTIVE_DPI, &dpiX, &dpiY), S_OK);
+    EXPECT_EQ(Inspector::TrayImageSize(owner.icon), ::GetSystemMetricsForDpi(SM_CXSMICON, dpiX));
     EXPECT_TRUE(ShowTrayBalloon(owner.icon, L"-Line\r\n\r\nClick here for details", L"You have reminders!", 10000));
     EXPECT_TRUE(RemoveTrayIcon(owner.icon));
     EXPECT_FALSE(test::ShellHasIcon(owner.icon));
@@ -112,6 +117,40 @@ TEST_F(Tray, AnAddTheShellRefusesIsTriedAgainLater)
     ASSERT_TRUE(::Shell_NotifyIconW(NIM_DELETE, &data));
     EXPECT_TRUE(test::PumpUntil([&] { return Inspector::TrayIconShown(owner.icon); }, std::chrono::seconds(5)));
     EXPECT_TRUE(test::ShellHasIcon(owner.icon));
+}
+
+TEST_F(Tray, AnIconTheShellAddedAfterRefusingIsTakenOverChangedAndDeleted)
+{
+    // A slow shell answers no but shows the icon after all: here the icon
+    // the test adds first, without image or tip, stands for it.
+    NOTIFYICONDATAW data{};
+    data.cbSize = NOTIFYICONDATAW_V1_SIZE;
+    data.hWnd = owner.icon.owner;
+    data.uID = owner.icon.id;
+    ASSERT_TRUE(::Shell_NotifyIconW(NIM_ADD, &data));
+    EXPECT_FALSE(ShowTrayIcon(owner.icon, Icon(L"olicod.ico"), L"Outlook"));
+    // The retry finds it there and gives it the program's look.
+    EXPECT_TRUE(test::PumpUntil([&] { return Inspector::TrayIconShown(owner.icon); }, std::chrono::seconds(5)));
+    std::wstring file, tip;
+    ASSERT_TRUE(Inspector::TrayIconShown(owner.icon, &file, &tip));
+    EXPECT_EQ(file, Icon(L"olicod.ico"));
+    EXPECT_EQ(tip, L"Outlook");
+    EXPECT_TRUE(RemoveTrayIcon(owner.icon));
+    EXPECT_FALSE(test::ShellHasIcon(owner.icon));
+
+    // A change while the icon counts as not shown takes the icon over at once.
+    ASSERT_TRUE(::Shell_NotifyIconW(NIM_ADD, &data));
+    EXPECT_FALSE(ShowTrayIcon(owner.icon, Icon(L"olicod.ico"), L"Outlook"));
+    EXPECT_TRUE(ShowTrayIcon(owner.icon, Icon(L"olico.ico"), L"Outlook", true));
+    ASSERT_TRUE(Inspector::TrayIconShown(owner.icon, &file));
+    EXPECT_EQ(file, Icon(L"olico.ico"));
+    EXPECT_TRUE(RemoveTrayIcon(owner.icon));
+
+    // Removed while it counts as not shown, the icon still goes from the shell.
+    ASSERT_TRUE(::Shell_NotifyIconW(NIM_ADD, &data));
+    EXPECT_FALSE(ShowTrayIcon(owner.icon, Icon(L"bell.ico"), L"You have reminders!"));
+    EXPECT_TRUE(RemoveTrayIcon(owner.icon));
+    EXPECT_FALSE(test::ShellHasIcon(owner.icon));
 }
 
 TEST(IconFiles, LoadsSmallOrLargeAndNothingFromNonIcons)
