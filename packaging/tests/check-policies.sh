@@ -79,7 +79,7 @@ options=$(sed -n '/^IDD_MAIN DIALOGEX/,/^END/p' "$source/resources/wendlock.rc" 
 
 # The start folders: the Options list's captions (resources/wendlock.rc), in
 # its order (kStartFolders), with the program's numbers (StartFolder).
-header=$source/mainwindow/StartFolder.h
+header=$source/outlook/StartFolder.h
 expected=""
 i=0
 for folder in $(sed -n '/kStartFolders\[\]/,/};/p' "$header" | grep -o 'StartFolder::[A-Za-z]*' | sed 's/StartFolder:://'); do
