@@ -8,12 +8,15 @@
 #include <shellapi.h>
 #include <windowsx.h>
 
+#include <iterator>
 #include <utility>
 
 namespace {
 
 constexpr std::int32_t kRepeatMinutes = 30;
 constexpr UINT kBalloonTimeoutMs = 10000;
+// The snooze times of cmbSnooze, in list order (captions IDS_SNOOZE_FIRST...).
+constexpr long kSnoozeMinutes[] = {5, 10, 15, 30, 60, 120, 240, 1440};
 
 // An item of the list as the window opens it.
 class ListedItem : public wl::AlertItem {
@@ -195,6 +198,19 @@ void frmReminders::ShowItems(bool alert)
 
 void frmReminders::ClearReminders() { m_colItems.Clear(); }
 
+void frmReminders::KeepShown(const std::set<std::wstring>& entryIds)
+{
+    HandlerScope scope(*this);
+    bool removed = false;
+    for (std::size_t i = m_colItems.Count(); i-- > 0;) {
+        std::optional<std::wstring> id = m_colItems.At(i)->EntryID();
+        if (id && entryIds.count(*id)) continue;
+        m_colItems.Remove(i);
+        removed = true;
+    }
+    if (removed) ShowItems(false);
+}
+
 void frmReminders::Mode(wl::AlertMode iNewValue)
 {
     m_intMode = iNewValue;
@@ -202,6 +218,8 @@ void frmReminders::Mode(wl::AlertMode iNewValue)
     ::SetWindowTextW(Hwnd(), wl::LoadStr(IDS_CAPTION_TASKS).c_str());
     ::ShowWindow(Control(IDC_CMDCLEAR), SW_HIDE);
     ::SetWindowTextW(Control(IDC_CMDCLEARALL), wl::LoadStr(IDS_BUTTON_REFRESH).c_str());
+    ::ShowWindow(Control(IDC_CMDMARKCOMPLETE), SW_SHOW);
+    HideReminderRow();
     if (HMENU popup = TrayPopup()) {
         std::wstring show = wl::LoadStr(IDS_MENU_SHOW_TASKS);
         std::wstring refresh = wl::LoadStr(IDS_MENU_REFRESH);
@@ -277,6 +295,117 @@ void frmReminders::cmdDisplay_Click()
 }
 
 void frmReminders::lstReminders_DblClick() { cmdDisplay_Click(); }
+
+void frmReminders::lstReminders_KeyDown(UINT key)
+{
+    if (key == VK_DELETE && m_intMode == wl::ModeReminders) cmdDismiss_Click();
+}
+
+std::optional<std::size_t> frmReminders::SelectedLine() const
+{
+    auto selected = ::SendMessageW(Control(IDC_LSTREMINDERS), LB_GETCURSEL, 0, 0);
+    if (selected == LB_ERR || static_cast<std::size_t>(selected) >= m_colItems.Count()) return std::nullopt;
+    return static_cast<std::size_t>(selected);
+}
+
+void frmReminders::ActOnLines(const std::vector<std::size_t>& lines, const ItemAction& act, UINT failedText)
+{
+    HandlerScope scope(*this);
+    std::vector<std::shared_ptr<wl::AlertItem>> items;
+    for (std::size_t line : lines)
+        if (line < m_colItems.Count()) items.push_back(m_colItems.At(line));
+    std::vector<std::shared_ptr<wl::AlertItem>> finished;
+    std::optional<wl::ComError> failure;
+    {
+        wl::RemoteWork work;
+        for (const auto& item : items) {
+            try {
+                // An item that cannot be read any more is gone from Outlook.
+                std::optional<std::wstring> id = item->EntryID();
+                if (id) (void)act(*id);
+                finished.push_back(item);
+            } catch (const wl::ComError& error) {
+                if (!failure) failure = error;
+            }
+        }
+    }
+    // Found again by identity: the list may have changed during the calls.
+    bool removed = false;
+    for (const auto& item : finished)
+        for (std::size_t i = 0; i < m_colItems.Count(); ++i)
+            if (m_colItems.At(i) == item) {
+                m_colItems.Remove(i);
+                removed = true;
+                break;
+            }
+    // Told after the work, once for all lines: events are not held back meanwhile.
+    if (failure)
+        ::MessageBoxW(Hwnd(), (wl::LoadStr(failedText) + L"\r\n\r\n" + failure->Description()).c_str(),
+                      wl::LoadStr(IDS_APP_TITLE).c_str(), MB_OK | MB_ICONEXCLAMATION);
+    if (removed && Loaded()) ShowItems(false);  // may unload the window: none left
+}
+
+void frmReminders::cmdSnooze_Click()
+{
+    std::optional<std::size_t> line = SelectedLine();
+    if (!line) return;
+    auto choice = ::SendMessageW(Control(IDC_CMBSNOOZE), CB_GETCURSEL, 0, 0);
+    if (choice < 0 || static_cast<std::size_t>(choice) >= std::size(kSnoozeMinutes)) choice = 0;
+    const long minutes = kSnoozeMinutes[choice];
+    ActOnLines({*line}, [&](const std::wstring& id) {
+        return m_outlook.SnoozeReminder(id, minutes) == OutlookSession::ReminderAction::Done;
+    }, IDS_REMINDER_ACTION_FAILED);
+}
+
+void frmReminders::cmdDismiss_Click()
+{
+    std::optional<std::size_t> line = SelectedLine();
+    if (!line) return;
+    ActOnLines({*line}, [&](const std::wstring& id) {
+        return m_outlook.DismissReminder(id) == OutlookSession::ReminderAction::Done;
+    }, IDS_REMINDER_ACTION_FAILED);
+}
+
+void frmReminders::cmdDismissAll_Click()
+{
+    std::vector<std::size_t> lines(m_colItems.Count());
+    for (std::size_t i = 0; i < lines.size(); ++i) lines[i] = i;
+    ActOnLines(lines, [&](const std::wstring& id) {
+        return m_outlook.DismissReminder(id) == OutlookSession::ReminderAction::Done;
+    }, IDS_REMINDER_ACTION_FAILED);
+}
+
+void frmReminders::cmdMarkComplete_Click()
+{
+    std::optional<std::size_t> line = SelectedLine();
+    if (!line) return;
+    ActOnLines({*line}, [&](const std::wstring& id) { return m_outlook.MarkTaskComplete(id); },
+               IDS_TASK_ACTION_FAILED);
+}
+
+void frmReminders::HideReminderRow()
+{
+    HWND combo = Control(IDC_CMBSNOOZE);
+    if (!(::GetWindowLongW(combo, GWL_STYLE) & WS_VISIBLE)) return;  // closed up already
+    for (int id : {IDC_CMBSNOOZE, IDC_CMDSNOOZE, IDC_CMDDISMISS, IDC_CMDDISMISSALL})
+        ::ShowWindow(Control(id), SW_HIDE);
+    // The divider and Close move up by one row, and the window shrinks with them.
+    RECT upper{}, lower{};
+    ::GetWindowRect(Control(IDC_CMDDISPLAY), &upper);
+    ::GetWindowRect(Control(IDC_CMDSNOOZE), &lower);
+    const int rise = lower.top - upper.top;
+    for (int id : {IDC_LINEDIV, IDC_CMDCLOSE}) {
+        HWND control = Control(id);
+        RECT r{};
+        ::GetWindowRect(control, &r);
+        ::MapWindowPoints(nullptr, Hwnd(), reinterpret_cast<POINT*>(&r), 2);
+        ::SetWindowPos(control, nullptr, r.left, r.top - rise, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    RECT window{};
+    ::GetWindowRect(Hwnd(), &window);
+    ::SetWindowPos(Hwnd(), nullptr, window.left, window.top + rise / 2, window.right - window.left,
+                   window.bottom - window.top - rise, SWP_NOZORDER | SWP_NOACTIVATE);
+}
 
 void frmReminders::cmdClear_Click()
 {
@@ -370,13 +499,25 @@ void frmReminders::Raise(const std::function<void()>& event)
 
 // Messages
 
-bool frmReminders::OnWindowMessage(UINT message, WPARAM, LPARAM, INT_PTR& result)
+bool frmReminders::OnWindowMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result)
 {
     switch (message) {
-    case WM_INITDIALOG:
+    case WM_INITDIALOG: {
         SetIcons(IDI_REMINDERS);
         LoadTrayMenu(IDM_REMINDERS_TRAY);
+        HWND snooze = Control(IDC_CMBSNOOZE);
+        for (std::size_t i = 0; i < std::size(kSnoozeMinutes); ++i)
+            ::SendMessageW(snooze, CB_ADDSTRING, 0,
+                           reinterpret_cast<LPARAM>(wl::LoadStr(IDS_SNOOZE_FIRST + static_cast<UINT>(i)).c_str()));
+        ::SendMessageW(snooze, CB_SETCURSEL, 0, 0);
         result = TRUE;
+        return true;
+    }
+    case WM_VKEYTOITEM:
+        // The list's keys: Delete dismisses the selected line.
+        if (reinterpret_cast<HWND>(lParam) != Control(IDC_LSTREMINDERS)) return false;
+        lstReminders_KeyDown(LOWORD(wParam));
+        result = LOWORD(wParam) == VK_DELETE ? -2 : -1;  // -1: the list box's own handling
         return true;
     case wl::kAlertTimerRetry:
         TimerFired(m_lngTimerID);
@@ -394,6 +535,10 @@ void frmReminders::OnCommand(int id, int notification)
     case IDC_CMDCLEARALL: cmdClearAll_Click(); break;
     case IDC_CMDOUTLOOK: cmdOutlook_Click(); break;
     case IDC_CMDCLOSE: cmdClose_Click(); break;
+    case IDC_CMDSNOOZE: cmdSnooze_Click(); break;
+    case IDC_CMDDISMISS: cmdDismiss_Click(); break;
+    case IDC_CMDDISMISSALL: cmdDismissAll_Click(); break;
+    case IDC_CMDMARKCOMPLETE: cmdMarkComplete_Click(); break;
     case IDCANCEL: cmdClose_Click(); break;  // Esc
     case IDM_ALERT_SHOW: mnuFile_Click(FileMenu::ShowWindow); break;
     case IDM_ALERT_CLEAR: mnuFile_Click(FileMenu::ClearAll); break;

@@ -13,6 +13,8 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -46,6 +48,10 @@ public:
     // alert is raised again only when one of them is new; with none left the
     // window clears itself as Clear All does.
     void ReplaceTasks(std::vector<wl::TaskRow> tasks);
+    // Drops the lines whose items Outlook no longer shows a reminder for
+    // (dismissed or snoozed there), without a new alert; with none left the
+    // window clears itself as Clear All does.
+    void KeepShown(const std::set<std::wstring>& entryIds);
     wl::AlertMode Mode() const noexcept { return m_intMode; }
     void Mode(wl::AlertMode iNewValue);
 
@@ -64,6 +70,11 @@ public:
     void cmdOutlook_Click();
     void cmdClose_Click();
     void lstReminders_DblClick();
+    void lstReminders_KeyDown(UINT key);
+    void cmdSnooze_Click();
+    void cmdDismiss_Click();
+    void cmdDismissAll_Click();
+    void cmdMarkComplete_Click();
     void mnuFile_Click(FileMenu index);
 
     // IFormWithTimer
@@ -90,6 +101,14 @@ private:
     // list is empty.
     void ShowItems(bool alert);
     void ShowWindowModeless();
+    // Acts in Outlook on the items of the given lines; those done (or that
+    // Outlook no longer has) leave the list; other failures are told once.
+    // act: true done, false gone; throws wl::ComError.
+    using ItemAction = std::function<bool(const std::wstring& entryId)>;
+    void ActOnLines(const std::vector<std::size_t>& lines, const ItemAction& act, UINT failedText);
+    std::optional<std::size_t> SelectedLine() const;
+    // The window closes up over the reminders' row in the overdue tasks' mode.
+    void HideReminderRow();
     void Raise(const std::function<void()>& event);
     std::wstring Title() const;
     std::wstring IconFile() const;

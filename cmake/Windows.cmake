@@ -47,6 +47,7 @@ add_library(wendlock_app STATIC
     core/RemoteWork.cpp
     core/TrayWindow.cpp
     outlook/OutlookSession.cpp
+    outlook/Reminders.cpp
     outlook/OutlookEvents.cpp
     outlook/OutlookItem.cpp
     outlook/OverdueScan.cpp

@@ -17,6 +17,7 @@ inline constexpr UINT kOutlookQuit = WM_APP + 11;             // Outlook raised 
 inline constexpr UINT kOutlookCallFoundItGone = WM_APP + 12;  // a call found Outlook's process gone
 inline constexpr UINT kEndSessionDeferred = WM_APP + 13;      // main window: unload for the session end
 inline constexpr UINT kOutlookProcessEnded = WM_APP + 14;     // wParam: the connection it belonged to
+inline constexpr UINT kOutlookRemindersEvent = WM_APP + 15;   // Reminders raised an event
 inline constexpr UINT kAlertTimerRetry = WM_APP + 20;         // alert window: the repeat tick put off
 
 // Timers of the main window (its window timers; the alert windows' repeat

@@ -14,6 +14,7 @@
 #include <initializer_list>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace wl {
@@ -130,6 +131,9 @@ public:
     Value Call(std::initializer_list<Dispatch::Arg> args = {}) const;
     template <class... A>
     Value Call(const A&... args) const;
+    // The same member of another object of the same interface: dispatch ids
+    // belong to the interface, so the objects of a collection share them.
+    BoundMember On(Dispatch other) const { return BoundMember(std::move(other), m_id); }
 
 private:
     friend class Dispatch;

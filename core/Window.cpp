@@ -52,7 +52,8 @@ INT_PTR CALLBACK DialogWindow::Thunk(HWND hwnd, UINT message, WPARAM wParam, LPA
         self->m_hwnd = nullptr;
     }
     if (!handled) return message == WM_INITDIALOG ? TRUE : FALSE;
-    if (message == WM_INITDIALOG) return result;
+    // These few answer through the dialog procedure's own return value.
+    if (message == WM_INITDIALOG || message == WM_VKEYTOITEM || message == WM_CHARTOITEM) return result;
     ::SetWindowLongPtrW(hwnd, DWLP_MSGRESULT, result);
     return TRUE;
 }

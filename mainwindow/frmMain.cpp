@@ -10,6 +10,7 @@
 
 #include <commctrl.h>
 
+#include <iterator>
 #include <vector>
 
 frmMain::frmMain() = default;
@@ -216,12 +217,14 @@ void frmMain::ProcessReminders()
         wl::RemoteWork::Defer(Hwnd(), wl::kOutlookReminderArrived);
         return;
     }
-    while (!m_pendingReminders.empty() && !m_unloaded) {
-        wl::OutlookItem item = std::move(m_pendingReminders.front());
-        m_pendingReminders.pop_front();
-        m_objOutlook_Reminder(item);
-    }
+    if (m_pendingReminders.empty() || m_unloaded) return;
+    std::vector<wl::OutlookItem> items(std::make_move_iterator(m_pendingReminders.begin()),
+                                       std::make_move_iterator(m_pendingReminders.end()));
+    m_pendingReminders.clear();
+    RemindersArrived(items);
 }
+
+void frmMain::OutlookRemindersChanged() { m_objReminders_Change(); }
 
 void frmMain::OutlookLost() { UnloadOutlook(); }
 

@@ -12,6 +12,7 @@
 #include <deque>
 #include <memory>
 #include <string>
+#include <vector>
 
 class frmMain final : public TrayWindow, private OutlookSession::Owner {
 public:
@@ -66,6 +67,7 @@ public:
     void cmdCancel_Click();
     void chkKeepLoaded_Click();
     void m_objOutlook_Reminder(const wl::OutlookItem& item);
+    void m_objReminders_Change();
     void m_frmReminders_RemindersClear();
     void m_frmReminders_ShowOutlook();
     void m_frmOverdueTasks_RefreshTimerFired();
@@ -83,6 +85,7 @@ private:
 
     // OutlookSession::Owner
     void OutlookReminder(wl::OutlookItem item) override;
+    void OutlookRemindersChanged() override;
     void OutlookLost() override;
     void OutlookReconnect() override;
 
@@ -93,6 +96,8 @@ private:
     void FinishCleanUp();
     void OnEndSession();
     void ProcessReminders();
+    // The reminders that arrived together: listed, then one alert and one rescan.
+    void RemindersArrived(const std::vector<wl::OutlookItem>& items);
     // Keeping Outlook loaded, in the setting and in the session.
     void KeepOutlookLoaded(bool keep);
     void ShowTrayConnected(bool connected);

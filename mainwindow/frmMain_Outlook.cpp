@@ -7,6 +7,7 @@
 #include "core/Settings.h"
 
 #include <optional>
+#include <set>
 #include <vector>
 
 // Connection
@@ -117,16 +118,27 @@ std::shared_ptr<frmReminders> frmMain::NewAlertWindow(wl::AlertMode mode)
 
 // Reminders
 
-void frmMain::m_objOutlook_Reminder(const wl::OutlookItem& item)
+void frmMain::m_objOutlook_Reminder(const wl::OutlookItem& item) { RemindersArrived({item}); }
+
+void frmMain::RemindersArrived(const std::vector<wl::OutlookItem>& items)
 {
     wl::RemoteWork work;
     if (g_blnTrackReminders) {
         if (!m_frmReminders) m_frmReminders = NewAlertWindow(wl::ModeReminders);
         std::shared_ptr<frmReminders> window = m_frmReminders;
-        window->AddReminder(item);
+        for (const wl::OutlookItem& item : items) window->AddReminder(item);
         window->RefreshList();
     }
     if (g_blnTrackOverdueTasks) (void)ScanForOverdueTasks();
+}
+
+void frmMain::m_objReminders_Change()
+{
+    // Dismissed or snoozed in Outlook: the line goes, without a new alert.
+    std::shared_ptr<frmReminders> window = m_frmReminders;
+    if (!window) return;
+    std::optional<std::set<std::wstring>> shown = m_outlook.VisibleReminders();
+    if (shown) window->KeepShown(*shown);  // may unload the window: none left
 }
 
 void frmMain::m_frmReminders_RemindersClear() { UnloadRemindersWindow(); }

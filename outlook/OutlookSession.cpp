@@ -6,6 +6,8 @@
 #include "outlook/OverdueScan.h"
 
 #include <algorithm>
+#include <functional>
+#include <utility>
 
 namespace {
 
@@ -102,6 +104,7 @@ bool OutlookSession::OnMessage(UINT message, WPARAM wParam)
 {
     switch (message) {
     case wl::kOutlookQuit: OnQuit(); return true;
+    case wl::kOutlookRemindersEvent: OnRemindersEvent(); return true;
     case wl::kOutlookCallFoundItGone: CheckConnection(); return true;
     case wl::kOutlookProcessEnded:
         if (m_process && wParam == m_generation) m_serverEnded = true;
@@ -153,6 +156,26 @@ void OutlookSession::Open(bool keepWord)
     m_objInbox = m_objOutlook->Call(L"GetNamespace", L"MAPI").Call(L"GetDefaultFolder", static_cast<int>(StartFolder::Inbox)).Object();
     m_blnOutlookLoaded = true;
     WatchServerProcess();
+    OpenReminders();
+}
+
+void OutlookSession::OpenReminders()
+{
+    m_firedReminders.clear();
+    m_remindersChanged = false;
+    std::vector<wl::OutlookItem> shown;
+    try {
+        m_reminders.Set(m_objOutlook->Get(L"Reminders").Object(), this);
+        // What came due before this connection is listed as if it fired now.
+        wl::WalkReminders(m_reminders.Get(), [&](const wl::Dispatch&, bool visible, const auto& item) {
+            if (visible) shown.emplace_back(item());
+            return true;
+        });
+    } catch (const wl::ComError&) {
+        // An Outlook without Reminders (or too busy to say) still works:
+        // its Reminder event lists what fires from now on.
+    }
+    for (wl::OutlookItem& item : shown) m_owner.OutlookReminder(std::move(item));
 }
 
 void OutlookSession::Close() noexcept
@@ -166,6 +189,9 @@ void OutlookSession::Reset() noexcept
 {
     StopWatchingServerProcess();
     m_objInbox.Reset();
+    m_firedReminders.clear();
+    m_remindersChanged = false;
+    m_reminders.Reset();
     m_objOutlook.Reset();  // disconnects the events, then releases Outlook without telling it to quit
     m_blnOutlookLoaded = false;
     UpdateProbe();
@@ -254,6 +280,42 @@ void OutlookSession::OnOutlookQuit()
     m_pendingQuit = true;
     m_quitGeneration = m_generation;
     if (m_window) ::PostMessageW(m_window, wl::kOutlookQuit, 0, 0);
+}
+
+void OutlookSession::OnReminderFired(const wl::Dispatch& reminder)
+{
+    m_firedReminders.push_back(reminder);
+    if (m_window && !std::exchange(m_remindersEventPosted, true))
+        ::PostMessageW(m_window, wl::kOutlookRemindersEvent, 0, 0);
+}
+
+void OutlookSession::OnRemindersChanged()
+{
+    m_remindersChanged = true;
+    if (m_window && !std::exchange(m_remindersEventPosted, true))
+        ::PostMessageW(m_window, wl::kOutlookRemindersEvent, 0, 0);
+}
+
+void OutlookSession::OnRemindersEvent()
+{
+    if (wl::RemoteWork::InProgress()) {
+        wl::RemoteWork::Defer(m_window, wl::kOutlookRemindersEvent);
+        return;
+    }
+    m_remindersEventPosted = false;
+    // Changes coming in while these are handled post again.
+    std::deque<wl::Dispatch> fired = std::exchange(m_firedReminders, {});
+    const bool changed = std::exchange(m_remindersChanged, false);
+    for (const wl::Dispatch& reminder : fired) {
+        wl::OutlookItem item;
+        try {
+            item = wl::OutlookItem(reminder.Get(L"Item").Object());
+        } catch (const wl::ComError&) {
+            continue;  // its item went meanwhile: nothing to list
+        }
+        m_owner.OutlookReminder(std::move(item));
+    }
+    if (changed) m_owner.OutlookRemindersChanged();
 }
 
 void OutlookSession::OnQuit()
@@ -402,6 +464,89 @@ bool OutlookSession::DisplayTask(const std::wstring& entryId) const
     }
     wl::DisplayItem(item);
     return true;
+}
+
+OutlookSession::ReminderAction OutlookSession::ActOnReminder(
+    const std::wstring& entryId, const std::function<void(const wl::Dispatch& reminder)>& act) const
+{
+    wl::RemoteWork work;
+    if (!m_reminders) throw wl::ComError(E_UNEXPECTED);
+    wl::Dispatch found;
+    wl::WalkReminders(m_reminders.Get(), [&](const wl::Dispatch& reminder, bool shown, const auto& item) {
+        if (!shown) return true;
+        try {
+            if (item().Get(L"EntryID").Text() != entryId) return true;
+        } catch (const wl::ComError& error) {
+            if (wl::OutlookUnavailable(error)) throw;
+            return true;  // an item deleted meanwhile is not the one asked for
+        }
+        found = reminder;
+        return false;
+    });
+    if (!found) return ReminderAction::Gone;
+    try {
+        act(found);
+    } catch (const wl::ComError& error) {
+        if (wl::OutlookUnavailable(error)) throw;
+        // Outlook fails Dismiss and Snooze of a reminder it no longer shows;
+        // any other failure is the caller's to tell.
+        bool shown = true;
+        try {
+            shown = found.Get(L"IsVisible").Bool();
+        } catch (const wl::ComError& again) {
+            if (!wl::OutlookUnavailable(again)) shown = false;
+        }
+        if (!shown) return ReminderAction::Gone;
+        throw;
+    }
+    return ReminderAction::Done;
+}
+
+OutlookSession::ReminderAction OutlookSession::SnoozeReminder(const std::wstring& entryId, long minutes) const
+{
+    return ActOnReminder(entryId, [&](const wl::Dispatch& reminder) { (void)reminder.Call(L"Snooze", minutes); });
+}
+
+OutlookSession::ReminderAction OutlookSession::DismissReminder(const std::wstring& entryId) const
+{
+    return ActOnReminder(entryId, [](const wl::Dispatch& reminder) { (void)reminder.Call(L"Dismiss"); });
+}
+
+bool OutlookSession::MarkTaskComplete(const std::wstring& entryId) const
+{
+    wl::RemoteWork work;
+    wl::Dispatch item;
+    try {
+        item = m_objOutlook->Call(L"GetNamespace", L"MAPI").Call(L"GetItemFromID", entryId).Object();
+        (void)item.Call(L"MarkComplete");
+    } catch (const wl::ComError& error) {
+        if (error.Code() == kItemNotFound) return false;  // deleted meanwhile
+        throw;
+    }
+    return true;
+}
+
+std::optional<std::set<std::wstring>> OutlookSession::VisibleReminders() const noexcept
+{
+    wl::RemoteWork work;
+    try {
+        if (!m_reminders) return std::nullopt;
+        std::set<std::wstring> ids;
+        wl::WalkReminders(m_reminders.Get(), [&](const wl::Dispatch&, bool shown, const auto& item) {
+            if (!shown) return true;
+            try {
+                ids.insert(item().Get(L"EntryID").Text());
+            } catch (const wl::ComError& error) {
+                if (wl::OutlookUnavailable(error)) throw;
+                // Deleted between the two reads: not shown any more.
+            }
+            return true;
+        });
+        return ids;
+    } catch (...) {
+        // Outlook busy, gone or failing midway (or out of memory): no findings.
+        return std::nullopt;
+    }
 }
 
 bool OutlookSession::Quit() const noexcept

@@ -13,15 +13,18 @@
 #include "core/Dispatch.h"
 #include "outlook/OutlookEvents.h"
 #include "outlook/OutlookItem.h"
+#include "outlook/Reminders.h"
 #include "outlook/StartFolder.h"
 #include "outlook/TaskRow.h"
 
+#include <deque>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
-class OutlookSession final : private IOutlookEventHandler {
+class OutlookSession final : private IOutlookEventHandler, private IReminderEventHandler {
 public:
     // The main window: it decides what a lost or regained connection means.
     class Owner {
@@ -29,6 +32,10 @@ public:
         // Outlook raised Reminder. It may arrive while a call into Outlook
         // waits for its answer: the owner queues it.
         virtual void OutlookReminder(wl::OutlookItem item) = 0;
+        // Which reminders Outlook shows may have changed (dismissed or
+        // snoozed there): the owner asks VisibleReminders. Called from the
+        // message loop, outside any call into Outlook.
+        virtual void OutlookRemindersChanged() = 0;
         // Outlook went away: drop what depends on it, as UnloadOutlook does.
         virtual void OutlookLost() = 0;
         // Connect again, as LoadOutlook does, and catch up; throws wl::ComError.
@@ -83,6 +90,19 @@ public:
     std::optional<std::vector<wl::TaskRow>> ScanOverdueTasks() const noexcept;
     // Opens a task by its entry id; false when Outlook has no such item (any more).
     bool DisplayTask(const std::wstring& entryId) const;
+    // Acting on the reminder of the item with that entry id. Gone: Outlook
+    // no longer shows it (dismissed or snoozed there meanwhile, its item
+    // deleted), so there was nothing to do. Other failures throw wl::ComError.
+    enum class ReminderAction { Done, Gone };
+    ReminderAction SnoozeReminder(const std::wstring& entryId, long minutes) const;
+    ReminderAction DismissReminder(const std::wstring& entryId) const;
+    // Marks a task complete by its entry id; false when Outlook has no such item (any more).
+    bool MarkTaskComplete(const std::wstring& entryId) const;
+    // The entry ids of the items whose reminders Outlook shows now, from one
+    // pass over its reminders; std::nullopt when not connected or when
+    // Outlook fails to answer.
+    std::optional<std::set<std::wstring>> VisibleReminders() const noexcept;
+
     // Tells Outlook to quit; false when it could not be told (not connected, gone).
     bool Quit() const noexcept;
     // The number of Outlook's open explorers; 0 when not connected.
@@ -111,6 +131,13 @@ private:
 
     void OnOutlookReminder(const wl::Dispatch& item) override;
     void OnOutlookQuit() override;
+    void OnReminderFired(const wl::Dispatch& reminder) override;
+    void OnRemindersChanged() override;
+    void OnRemindersEvent();
+    // Connects Reminders' events and lists the reminders Outlook shows already.
+    void OpenReminders();
+    ReminderAction ActOnReminder(const std::wstring& entryId,
+                                 const std::function<void(const wl::Dispatch& reminder)>& act) const;
     void OnQuit();
     void OnServerEnded();
     void WatchServerProcess();
@@ -128,6 +155,11 @@ private:
 
     OutlookWithEvents m_objOutlook;
     wl::Dispatch m_objInbox;
+    RemindersWithEvents m_reminders;
+    // Reminders' events wait here for the message loop.
+    std::deque<wl::Dispatch> m_firedReminders;
+    bool m_remindersChanged = false;
+    bool m_remindersEventPosted = false;
     wl::Dispatch m_objWord;
     bool m_blnOutlookLoaded = false;
 

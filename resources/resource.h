@@ -31,6 +31,11 @@
 #define IDC_CMDOUTLOOK          1104
 #define IDC_CMDCLOSE            1105
 #define IDC_LINEDIV             1106
+#define IDC_CMBSNOOZE           1107
+#define IDC_CMDSNOOZE           1108
+#define IDC_CMDDISMISS          1109
+#define IDC_CMDDISMISSALL       1110
+#define IDC_CMDMARKCOMPLETE     1111
 
 // Menus: the tray popups. Menu-array items carry a base plus their index.
 #define IDM_MAIN_TRAY           200
@@ -78,4 +83,7 @@
 #define IDS_OUTLOOK_NOT_INSTALLED 27
 #define IDS_OUTLOOK_EXEC_FAILED 28
 #define IDS_TIP_NO_OUTLOOK      29
+#define IDS_REMINDER_ACTION_FAILED 30
+#define IDS_TASK_ACTION_FAILED  31
 #define IDS_START_FOLDER_FIRST  100   // the ten captions of cmbStartIn, in list order
+#define IDS_SNOOZE_FIRST        120   // the captions of cmbSnooze, in list order

@@ -5,6 +5,7 @@
 #include "Text.h"
 #include "Ui.h"
 
+#include <cwchar>
 #include <sstream>
 
 namespace standin {
@@ -17,7 +18,7 @@ constexpr size_t kMaxCommand = 1024 * 1024;
 bool KnownKind(const std::wstring& kind)
 {
     for (const wchar_t* k : {L"application", L"namespace", L"folder", L"items", L"item", L"explorers", L"explorer",
-                             L"word", L"table", L"columns", L"column", L"row"})
+                             L"word", L"table", L"columns", L"column", L"row", L"reminders", L"reminder"})
         if (kind == k) return true;
     return false;
 }
@@ -46,6 +47,7 @@ std::wstring Handle(const std::wstring& commandLine, ControlRequest::After& afte
         auto item = s.model.AddItem(args, problem);
         if (!item) return Error(problem);
         s.RefreshWindows();
+        s.ReminderEdited(item, false);
         return L"ok " + item->entryId;
     }
     if (verb == L"set") {
@@ -53,9 +55,11 @@ std::wstring Handle(const std::wstring& commandLine, ControlRequest::After& afte
         auto item = s.model.FindItem(args[0]);
         if (!item) return Error(L"no such item: " + args[0]);
         std::wstring problem;
+        bool hadReminder = Model::HasReminder(*item);
         if (!s.model.SetFields(*item, std::vector<std::wstring>(args.begin() + 1, args.end()), problem))
             return Error(problem);
         s.RefreshWindows();
+        s.ReminderEdited(item, hadReminder);
         return L"ok";
     }
     if (verb == L"delete") {
@@ -63,17 +67,32 @@ std::wstring Handle(const std::wstring& commandLine, ControlRequest::After& afte
         auto item = s.model.FindItem(args[0]);
         if (!item) return Error(L"no such item: " + args[0]);
         ui::Destroy(item->window);
+        bool hadReminder = Model::HasReminder(*item);
         s.model.DeleteItem(args[0]);
         s.RefreshWindows();
+        s.ReminderEdited(item, hadReminder);
         return L"ok";
     }
     if (verb == L"fire-reminder") {
         if (args.size() != 1) return Error(L"fire-reminder <entryid>");
         auto item = s.model.FindItem(args[0]);
         if (!item) return Error(L"no such item: " + args[0]);
-        wl::ComPtr<IDispatch> object = NewItem(item);
-        int n = s.Fire(0xF004, L"Reminder", object.Get(), L"Item:" + item->entryId);
-        return L"ok " + std::to_wstring(n);
+        return L"ok " + std::to_wstring(s.FireReminder(item));
+    }
+    // The user dismisses or snoozes a reminder in Outlook's reminder window.
+    if (verb == L"dismiss" || verb == L"snooze") {
+        if (args.size() != (verb == L"dismiss" ? 1u : 2u))
+            return Error(verb == L"dismiss" ? L"dismiss <entryid>" : L"snooze <entryid> <minutes>");
+        auto item = s.model.FindItem(args[0]);
+        if (!item) return Error(L"no such item: " + args[0]);
+        long minutes = 0;
+        if (verb == L"snooze") {
+            wchar_t* end = nullptr;
+            minutes = std::wcstol(args[1].c_str(), &end, 10);
+            if (!end || *end || minutes < 1) return Error(L"not a number of minutes: " + args[1]);
+        }
+        bool done = verb == L"dismiss" ? s.DismissReminder(item) : s.SnoozeReminder(item, minutes);
+        return done ? L"ok" : Error(L"the reminder is not shown: " + args[0]);
     }
     if (verb == L"fire-quit") return L"ok " + std::to_wstring(s.Fire(0xF007, L"Quit", nullptr, L""));
 

@@ -206,6 +206,16 @@ bool Model::SetFields(ItemData& item, const std::vector<std::wstring>& fields, s
                 return false;
             }
             (f.name == L"due" ? item.due : item.reminder) = *date;
+            if (f.name == L"reminder") {
+                item.reminderOff = false;
+                item.nextReminder = 0;
+            }
+        } else if (f.name == L"visible") {
+            if (!ParseBool(f.value, item.reminderVisible)) {
+                error = L"visible takes 0 or 1: " + f.value;
+                return false;
+            }
+            if (item.reminderVisible) item.reminderOff = false;
         } else if (f.name == L"complete") {
             if (!ParseBool(f.value, item.complete)) {
                 error = L"complete takes 0 or 1: " + f.value;
@@ -278,6 +288,20 @@ bool Model::DeleteItem(const std::wstring& entryId)
     list.erase(std::remove(list.begin(), list.end(), item), list.end());
     item->deleted = true;
     return true;
+}
+
+bool Model::HasReminder(const ItemData& item) noexcept
+{
+    return !item.deleted && !item.reminderOff && (item.reminder != kNoDate || item.reminderVisible);
+}
+
+std::vector<std::shared_ptr<ItemData>> Model::Reminders() const
+{
+    std::vector<std::shared_ptr<ItemData>> list;
+    for (const auto& folder : m_folders)
+        for (const auto& item : folder->items)
+            if (HasReminder(*item)) list.push_back(item);
+    return list;
 }
 
 std::shared_ptr<ExplorerData> Model::AddExplorer(FolderData* folder)

@@ -28,6 +28,11 @@ struct ItemData {
     FolderData* folder = nullptr;  // folders live as long as the model
     bool deleted = false;
     HWND window = nullptr;  // the window Display opened, if any
+    // Its reminder: shown in Outlook's reminder window (fired, not yet
+    // dismissed or snoozed); turned off by Dismiss; due again after a snooze.
+    bool reminderVisible = false;
+    bool reminderOff = false;
+    double nextReminder = 0;  // 0: the reminder time
 };
 
 struct FolderData {
@@ -78,6 +83,11 @@ public:
     // Changes fields of an existing item (the same names; folder= moves it).
     bool SetFields(ItemData& item, const std::vector<std::wstring>& fields, std::wstring& error);
     bool DeleteItem(const std::wstring& entryId);
+
+    // Application.Reminders: the items with a reminder set (or shown), in
+    // folder order, as Outlook lists every reminder, due or not.
+    static bool HasReminder(const ItemData& item) noexcept;
+    std::vector<std::shared_ptr<ItemData>> Reminders() const;
 
     std::wstring NewEntryId(const FolderData& folder);
 

@@ -209,6 +209,7 @@ void SetEnumerator(VARIANT* result, std::wstring ref, size_t count, Enumerator::
 // Outlook.Application -------------------------------------------------------------------
 
 class ConnectionPoint;
+wl::ComPtr<IDispatch> NewReminders();
 
 class Application final : public Automation<IConnectionPointContainer> {
 public:
@@ -242,6 +243,7 @@ protected:
             {L"Quit", 0x113, MemberType::Method, {}},
             {L"Name", 0x3001, MemberType::Get, {}},
             {L"Version", 0x114, MemberType::Get, {}},
+            {L"Reminders", 0xFA9B, MemberType::Get, {}},
         };
         AddCommon(m);
         return m;
@@ -264,6 +266,7 @@ protected:
         case 0x113: s.QuitLikeOutlook(); break;
         case 0x3001: SetText(result, L"Outlook"); break;
         case 0x114: SetText(result, L"16.0.0.0"); break;
+        case 0xFA9B: SetObject(result, NewReminders()); break;
         case kIdClass: SetLong(result, 0); break;  // olApplication
         default: CommonCall(member.id, result); break;
         }
@@ -272,7 +275,8 @@ protected:
 
 class ConnectionPoint final : public ComObject<IConnectionPoint> {
 public:
-    ConnectionPoint(Application* owner, const IID& iid) : m_owner(wl::ComPtr<IDispatch>::AddRef(owner)), m_iid(iid) {}
+    // owner: the object whose IConnectionPointContainer hands this point out.
+    ConnectionPoint(IDispatch* owner, const IID& iid) : m_owner(wl::ComPtr<IDispatch>::AddRef(owner)), m_iid(iid) {}
 
     STDMETHODIMP GetConnectionInterface(IID* iid) override
     {
@@ -385,8 +389,8 @@ STDMETHODIMP Application::EnumConnectionPoints(IEnumConnectionPoints** out)
     *out = nullptr;
     try {
         std::vector<wl::ComPtr<IConnectionPoint>> points;
-        points.push_back(wl::ComPtr<IConnectionPoint>::Attach(new ConnectionPoint(this, kIidApplicationEvents11)));
-        points.push_back(wl::ComPtr<IConnectionPoint>::Attach(new ConnectionPoint(this, kIidApplicationEvents)));
+        points.push_back(wl::ComPtr<IConnectionPoint>::Attach(new ConnectionPoint(static_cast<ObjectBase*>(this), kIidApplicationEvents11)));
+        points.push_back(wl::ComPtr<IConnectionPoint>::Attach(new ConnectionPoint(static_cast<ObjectBase*>(this), kIidApplicationEvents)));
         *out = new ConnectionPointList(std::move(points));
     } catch (...) {
         return E_OUTOFMEMORY;
@@ -400,12 +404,161 @@ STDMETHODIMP Application::FindConnectionPoint(REFIID iid, IConnectionPoint** out
     *out = nullptr;
     if (iid != kIidApplicationEvents11 && iid != kIidApplicationEvents) return CONNECT_E_NOCONNECTION;
     try {
-        *out = new ConnectionPoint(this, iid);
+        *out = new ConnectionPoint(static_cast<ObjectBase*>(this), iid);
     } catch (...) {
         return E_OUTOFMEMORY;
     }
     return S_OK;
 }
+
+// Reminders and Reminder ------------------------------------------------------------------
+
+// Application.Reminders: every reminder set, due or not, with the events of
+// ReminderCollectionEvents.
+class Reminders final : public Automation<IConnectionPointContainer> {
+public:
+    std::wstring Kind() const override { return L"Reminders"; }
+    std::wstring Ref() const override { return L"Reminders"; }
+
+    STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints** out) override
+    {
+        if (!out) return E_POINTER;
+        *out = nullptr;
+        try {
+            std::vector<wl::ComPtr<IConnectionPoint>> points;
+            points.push_back(wl::ComPtr<IConnectionPoint>::Attach(
+                new ConnectionPoint(static_cast<ObjectBase*>(this), kIidReminderCollectionEvents)));
+            *out = new ConnectionPointList(std::move(points));
+        } catch (...) {
+            return E_OUTOFMEMORY;
+        }
+        return S_OK;
+    }
+    STDMETHODIMP FindConnectionPoint(REFIID iid, IConnectionPoint** out) override
+    {
+        if (!out) return E_POINTER;
+        *out = nullptr;
+        if (iid != kIidReminderCollectionEvents) return CONNECT_E_NOCONNECTION;
+        try {
+            *out = new ConnectionPoint(static_cast<ObjectBase*>(this), iid);
+        } catch (...) {
+            return E_OUTOFMEMORY;
+        }
+        return S_OK;
+    }
+
+protected:
+    std::vector<Member> Members() const override
+    {
+        std::vector<Member> m = {
+            {L"Count", 0x50, MemberType::Get, {}},
+            {L"Item", DISPID_VALUE, MemberType::Method, {L"Index"}, 1},
+            {L"_NewEnum", DISPID_NEWENUM, MemberType::Method, {}},
+            {L"Remove", 0x54, MemberType::Method, {L"Index"}, 1},
+            {L"Parent", kIdParent, MemberType::Get, {}},
+        };
+        AddCommon(m);
+        return m;
+    }
+
+    void Call(const Member& member, const CallArgs& args, VARIANT* result) override
+    {
+        Server& s = TheServer();
+        auto list = s.model.Reminders();
+        switch (member.id) {
+        case 0x50: SetLong(result, static_cast<long>(list.size())); break;
+        case DISPID_VALUE: SetObject(result, NewReminder(Find(list, args.At(0)))); break;
+        case DISPID_NEWENUM:
+            SetEnumerator(result, L"Enum:Reminders", list.size(), [list](size_t i) { return NewReminder(list[i]); });
+            break;
+        case 0x54: {
+            // Removing a reminder turns it off, as Dismiss does, shown or not.
+            auto item = Find(list, args.At(0));
+            item->reminderVisible = false;
+            item->reminderOff = true;
+            (void)s.Fire(kIdReminderRemove, L"ReminderRemove", nullptr, L"", true);
+            break;
+        }
+        case kIdParent: SetObject(result, NewApplication()); break;
+        case kIdClass: SetLong(result, 100); break;  // olReminders
+        default: CommonCall(member.id, result); break;
+        }
+    }
+
+private:
+    // By 1-based index or by caption (the item's subject).
+    static std::shared_ptr<ItemData> Find(const std::vector<std::shared_ptr<ItemData>>& list, const VARIANT* index)
+    {
+        if (ArgType(index) == VT_BSTR) {
+            std::wstring caption = ArgText(index);
+            for (auto& item : list)
+                if (EqualsNoCase(item->subject, caption)) return item;
+            throw DispError{kItemGone, kNotFoundText};
+        }
+        long i = ArgLong(index);
+        if (i < 1 || static_cast<size_t>(i) > list.size()) throw DispError{DISP_E_BADINDEX, L"Array index out of bounds."};
+        return list[static_cast<size_t>(i - 1)];
+    }
+};
+
+// What Outlook's Dismiss and Snooze say of a reminder that is no longer shown.
+const wchar_t kReminderNotVisibleText[] = L"The reminder is not visible. It may have been dismissed or snoozed.";
+
+class Reminder final : public Automation<> {
+public:
+    explicit Reminder(std::shared_ptr<ItemData> item) : m_item(std::move(item)) {}
+    std::wstring Kind() const override { return L"Reminder"; }
+    std::wstring Ref() const override { return L"Reminder:" + m_item->entryId; }
+
+protected:
+    std::vector<Member> Members() const override
+    {
+        std::vector<Member> m = {
+            {L"Caption", 0xFA49, MemberType::Get, {}},
+            {L"IsVisible", 0xFA4A, MemberType::Get, {}},
+            {L"Item", 0xFA4B, MemberType::Get, {}},
+            {L"NextReminderDate", 0xFA4C, MemberType::Get, {}},
+            {L"OriginalReminderDate", 0xFA4D, MemberType::Get, {}},
+            {L"Snooze", 0xFA4E, MemberType::Method, {L"SnoozeTime"}},
+            {L"Dismiss", 0xFA4F, MemberType::Method, {}},
+            {L"Parent", kIdParent, MemberType::Get, {}},
+        };
+        AddCommon(m);
+        return m;
+    }
+
+    void Call(const Member& member, const CallArgs& args, VARIANT* result) override
+    {
+        Server& s = TheServer();
+        // The reminder of a deleted item is gone with it.
+        if (m_item->deleted) throw DispError{kItemGone, kItemGoneText};
+        switch (member.id) {
+        case 0xFA49: SetText(result, m_item->subject); break;
+        case 0xFA4A: SetBool(result, m_item->reminderVisible && Model::HasReminder(*m_item)); break;
+        case 0xFA4B: SetObject(result, NewItem(m_item)); break;
+        case 0xFA4C: SetDate(result, m_item->nextReminder != 0 ? m_item->nextReminder : m_item->reminder); break;
+        case 0xFA4D: SetDate(result, m_item->reminder); break;
+        case 0xFA4E: {
+            // Without an argument Outlook snoozes for the default of five minutes.
+            long minutes = args.At(0) ? ArgLong(args.At(0)) : 5;
+            if (minutes < 1) throw DispError{E_INVALIDARG, kBadParameterText};
+            if (!s.SnoozeReminder(m_item, minutes)) throw DispError{E_FAIL, kReminderNotVisibleText};
+            break;
+        }
+        case 0xFA4F:
+            if (!s.DismissReminder(m_item)) throw DispError{E_FAIL, kReminderNotVisibleText};
+            break;
+        case kIdParent: SetObject(result, NewReminders()); break;
+        case kIdClass: SetLong(result, 101); break;  // olReminder
+        default: CommonCall(member.id, result); break;
+        }
+    }
+
+private:
+    std::shared_ptr<ItemData> m_item;
+};
+
+wl::ComPtr<IDispatch> NewReminders() { return Make<Reminders>(); }
 
 // NameSpace ------------------------------------------------------------------------------
 
@@ -603,6 +756,7 @@ protected:
         if (m_item->folder->kind == ItemKind::Task) {
             m.push_back({L"Complete", 0x811C, MemberType::Get, {}});
             m.push_back({L"DueDate", 0x8105, MemberType::Get, {}});
+            m.push_back({L"MarkComplete", 0xF02A, MemberType::Method, {}});
         }
         AddCommon(m);
         return m;
@@ -620,6 +774,17 @@ protected:
         case 0xF0A6: ui::ShowItem(*m_item); break;
         case 0x811C: SetBool(result, m_item->complete); break;
         case 0x8105: SetDate(result, m_item->due); break;
+        case 0xF02A: {
+            // A completed task keeps no reminder.
+            bool hadReminder = Model::HasReminder(*m_item);
+            m_item->complete = true;
+            m_item->reminderVisible = false;
+            m_item->reminderOff = true;
+            m_item->modified = NowDate();
+            TheServer().ReminderEdited(m_item, hadReminder);
+            TheServer().RefreshWindows();
+            break;
+        }
         case kIdClass: SetLong(result, KindClassNumber(m_item->folder->kind)); break;
         default: CommonCall(member.id, result); break;
         }
@@ -1068,18 +1233,24 @@ wl::ComPtr<IDispatch> NewItem(const std::shared_ptr<ItemData>& item) { return Ma
 
 wl::ComPtr<IDispatch> NewWord() { return Make<Word>(); }
 
+wl::ComPtr<IDispatch> NewReminder(const std::shared_ptr<ItemData>& item) { return Make<Reminder>(item); }
+
 IClassFactory* OutlookFactory() { return &g_outlookFactory; }
 IClassFactory* WordFactory() { return &g_wordFactory; }
 
 bool KnownMember(const std::wstring& kind, const std::wstring& member)
 {
     static const std::vector<std::pair<const wchar_t*, std::vector<const wchar_t*>>> kTable = {
-        {L"application", {L"GetNamespace", L"ActiveExplorer", L"Explorers", L"Quit", L"Name", L"Version"}},
+        {L"application", {L"GetNamespace", L"ActiveExplorer", L"Explorers", L"Quit", L"Name", L"Version", L"Reminders"}},
         {L"namespace", {L"GetDefaultFolder", L"GetItemFromID", L"Parent", L"Type"}},
         {L"folder", {L"Name", L"Parent", L"Items", L"EntryID", L"DefaultItemType", L"GetTable"}},
         {L"items", {L"Count", L"Item", L"_NewEnum", L"Restrict", L"Parent"}},
         {L"item", {L"Subject", L"EntryID", L"Parent", L"ReminderTime", L"MessageClass", L"Display", L"Complete",
-                   L"DueDate"}},
+                   L"DueDate", L"MarkComplete"}},
+        {L"reminders", {L"Count", L"Item", L"_NewEnum", L"Remove", L"Parent"}},
+        {L"reminder",
+         {L"Caption", L"IsVisible", L"Item", L"NextReminderDate", L"OriginalReminderDate", L"Snooze", L"Dismiss",
+          L"Parent"}},
         {L"explorers", {L"Count", L"Item", L"Add", L"_NewEnum", L"Parent"}},
         {L"explorer", {L"Display", L"Activate", L"CurrentFolder", L"Close", L"Caption", L"Parent"}},
         {L"word", {L"Quit", L"Visible", L"Name"}},

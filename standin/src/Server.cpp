@@ -13,6 +13,7 @@ const CLSID kClsidOutlook = {0x0006F03A, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00
 const CLSID kClsidWord = {0x000209FF, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 const IID kIidApplicationEvents11 = {0x0006302C, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 const IID kIidApplicationEvents = {0x0006304E, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+const IID kIidReminderCollectionEvents = {0x000630B2, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 
 Server& TheServer()
 {
@@ -112,11 +113,13 @@ void Server::CheckIdle()
     if (objectsAlive == 0 && serverLocks <= 0 && everUsed) ::SetTimer(controlWindow, kTimerIdle, 500, nullptr);
 }
 
-int Server::Fire(DISPID id, const wchar_t* name, IDispatch* argument, const std::wstring& argumentRef)
+int Server::Fire(DISPID id, const wchar_t* name, IDispatch* argument, const std::wstring& argumentRef,
+                 bool reminderEvents)
 {
     std::vector<Sink> targets = sinks;  // a sink may unadvise while it is called
     int reached = 0;
     for (const Sink& sink : targets) {
+        if ((sink.iid == kIidReminderCollectionEvents) != reminderEvents) continue;
         VARIANT arg;
         ::VariantInit(&arg);
         DISPPARAMS params{};
@@ -234,8 +237,49 @@ std::wstring ErrorText(HRESULT scode)
     return text;
 }
 
+int Server::FireReminder(const std::shared_ptr<ItemData>& item)
+{
+    item->reminderVisible = true;
+    item->reminderOff = false;
+    item->nextReminder = 0;
+    wl::ComPtr<IDispatch> reminder = NewReminder(item);
+    (void)Fire(kIdReminderFire, L"ReminderFire", reminder.Get(), L"Reminder:" + item->entryId, true);
+    wl::ComPtr<IDispatch> object = NewItem(item);
+    return Fire(0xF004, L"Reminder", object.Get(), L"Item:" + item->entryId);
+}
+
+bool Server::DismissReminder(const std::shared_ptr<ItemData>& item)
+{
+    if (!item->reminderVisible || !Model::HasReminder(*item)) return false;
+    // A dismissed reminder is turned off and leaves the collection.
+    item->reminderVisible = false;
+    item->reminderOff = true;
+    (void)Fire(kIdReminderRemove, L"ReminderRemove", nullptr, L"", true);
+    return true;
+}
+
+bool Server::SnoozeReminder(const std::shared_ptr<ItemData>& item, long minutes)
+{
+    if (!item->reminderVisible || !Model::HasReminder(*item)) return false;
+    item->reminderVisible = false;
+    item->nextReminder = NowDate() + minutes / (24.0 * 60.0);
+    wl::ComPtr<IDispatch> reminder = NewReminder(item);
+    (void)Fire(kIdReminderSnooze, L"Snooze", reminder.Get(), L"Reminder:" + item->entryId, true);
+    return true;
+}
+
+void Server::ReminderEdited(const std::shared_ptr<ItemData>& item, bool hadReminder)
+{
+    bool has = Model::HasReminder(*item);
+    if (!has && !hadReminder) return;
+    if (has && !hadReminder) (void)Fire(kIdReminderAdd, L"ReminderAdd", NewReminder(item).Get(), L"Reminder:" + item->entryId, true);
+    else if (has) (void)Fire(kIdReminderChange, L"ReminderChange", NewReminder(item).Get(), L"Reminder:" + item->entryId, true);
+    else (void)Fire(kIdReminderRemove, L"ReminderRemove", nullptr, L"", true);
+}
+
 const wchar_t* EventInterfaceName(REFIID iid)
 {
+    if (iid == kIidReminderCollectionEvents) return L"ReminderCollectionEvents";
     if (iid == kIidApplicationEvents11) return L"ApplicationEvents_11";
     if (iid == kIidApplicationEvents) return L"ApplicationEvents";
     return L"?";

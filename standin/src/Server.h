@@ -99,8 +99,20 @@ public:
     // Lifetime: may end the process when nothing holds it any more.
     void CheckIdle();
 
-    // Fires an application event to every sink; returns how many were reached.
-    int Fire(DISPID id, const wchar_t* name, IDispatch* argument, const std::wstring& argumentRef);
+    // Fires an application event to every sink of the application's events
+    // (or, with reminderEvents, of Reminders' events); returns how many were reached.
+    int Fire(DISPID id, const wchar_t* name, IDispatch* argument, const std::wstring& argumentRef,
+             bool reminderEvents = false);
+
+    // Reminders, as Outlook changes them: each fires Reminders' events.
+    // A reminder comes due: shown, and ReminderFire (then the application's Reminder).
+    int FireReminder(const std::shared_ptr<ItemData>& item);
+    // Dismiss and Snooze: false when the reminder is not shown (nothing changes).
+    bool DismissReminder(const std::shared_ptr<ItemData>& item);
+    bool SnoozeReminder(const std::shared_ptr<ItemData>& item, long minutes);
+    // After an item changed (set, add, delete): ReminderAdd, ReminderChange or
+    // ReminderRemove, from whether it had a reminder before.
+    void ReminderEdited(const std::shared_ptr<ItemData>& item, bool hadReminder);
 
     // Revokes the class objects (so a new activation starts a new process).
     void Revoke();
@@ -132,5 +144,13 @@ extern const CLSID kClsidOutlook;
 extern const CLSID kClsidWord;
 extern const IID kIidApplicationEvents11;
 extern const IID kIidApplicationEvents;
+extern const IID kIidReminderCollectionEvents;
+
+// Reminders' events (ReminderCollectionEvents).
+constexpr DISPID kIdReminderAdd = 64148;
+constexpr DISPID kIdReminderChange = 64149;
+constexpr DISPID kIdReminderFire = 64150;
+constexpr DISPID kIdReminderRemove = 64151;
+constexpr DISPID kIdReminderSnooze = 64152;
 
 }  // namespace standin

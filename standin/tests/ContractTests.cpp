@@ -880,3 +880,57 @@ TEST_F(StandInTest, BadScenariosAreRefusedWithTheLine)
 
 }  // namespace
 }  // namespace standin::test
+
+namespace standin::test {
+namespace {
+
+// Application.Reminders as Outlook documents it: every reminder set is in the
+// collection, IsVisible once it has come due; Dismiss and Snooze fail on a
+// reminder that is not visible, Dismiss takes it out of the collection, and
+// MarkComplete takes a task out of the incomplete ones.
+TEST_F(StandInTest, RemindersShowDismissSnoozeAndMarkComplete)
+{
+    Start(L"option linger\n"
+          L"item folder=Inbox subject=Shown entryid=M1 reminder=now-1h visible=1\n"
+          L"item folder=Calendar subject=Later entryid=A1 reminder=now+2h\n"
+          L"item folder=Tasks subject=Call entryid=T1 due=today-1d\n");
+    Dispatch reminders = Outlook().Get(L"Reminders").Object();
+    ASSERT_EQ(reminders.Get(L"Count").Long(), 2);
+    Dispatch shown = reminders.Call(L"Item", 1).Object();
+    Dispatch later = reminders.Call(L"Item", 2).Object();
+    EXPECT_EQ(shown.Get(L"Caption").Text(), L"Shown");
+    EXPECT_TRUE(shown.Get(L"IsVisible").Bool());
+    EXPECT_FALSE(later.Get(L"IsVisible").Bool());
+    EXPECT_EQ(shown.Get(L"Item").Call(L"EntryID").Text(), L"M1");
+    long enumerated = 0;
+    reminders.ForEach([&](const wl::Value&) { return ++enumerated, true; });
+    EXPECT_EQ(enumerated, 2);
+
+    ComError notShown = ErrorOf([&] { (void)later.Call(L"Dismiss"); });
+    EXPECT_EQ(notShown.Code(), E_FAIL);
+    EXPECT_FALSE(notShown.Description().empty());
+    EXPECT_EQ(ErrorOf([&] { (void)later.Call(L"Snooze", 5); }).Code(), E_FAIL);
+
+    (void)shown.Call(L"Snooze", 10);
+    EXPECT_FALSE(shown.Get(L"IsVisible").Bool());
+    EXPECT_EQ(reminders.Get(L"Count").Long(), 2);
+    EXPECT_EQ(ErrorOf([&] { (void)shown.Call(L"Snooze", 10); }).Code(), E_FAIL);
+
+    ASSERT_TRUE(ReplyOk(Command("fire-reminder A1")));
+    EXPECT_TRUE(later.Get(L"IsVisible").Bool());
+    (void)later.Call(L"Dismiss");
+    EXPECT_EQ(reminders.Get(L"Count").Long(), 1);
+
+    Dispatch task = Outlook().Call(L"GetNamespace", L"MAPI").Call(L"GetItemFromID", L"T1").Object();
+    (void)task.Call(L"MarkComplete");
+    EXPECT_TRUE(task.Get(L"Complete").Bool());
+    EXPECT_EQ(Folder(Outlook(), 13).Get(L"Items").Call(L"Restrict", L"[Complete] = False").Call(L"Count").Long(), 0);
+
+    auto journal = Journal();
+    EXPECT_TRUE(HasLine(journal, "Reminder:M1.Snooze(10) -> Empty"));
+    EXPECT_TRUE(HasLine(journal, "Reminder:A1.Dismiss() -> !0x80004005"));
+    EXPECT_TRUE(HasLine(journal, "Item:T1.MarkComplete() -> Empty"));
+}
+
+}  // namespace
+}  // namespace standin::test
