@@ -201,14 +201,25 @@ void frmReminders::ClearReminders() { m_colItems.Clear(); }
 void frmReminders::KeepShown(const std::set<std::wstring>& entryIds)
 {
     HandlerScope scope(*this);
+    // Only the lines that go are touched: the others keep their text, so a
+    // change in Outlook costs no read of every listed item.
+    HWND list = Control(IDC_LSTREMINDERS);
     bool removed = false;
     for (std::size_t i = m_colItems.Count(); i-- > 0;) {
         std::optional<std::wstring> id = m_colItems.At(i)->EntryID();
         if (id && entryIds.count(*id)) continue;
         m_colItems.Remove(i);
+        if (i < m_lines.size()) m_lines.erase(m_lines.begin() + static_cast<std::ptrdiff_t>(i));
+        ::SendMessageW(list, LB_DELETESTRING, i, 0);
         removed = true;
     }
-    if (removed) ShowItems(false);
+    if (!removed || !m_lines.empty()) return;
+    try {
+        UpdateTrayAlert();  // no lines: the icon and the repeat go
+    } catch (...) {
+        // Best effort, as in ShowItems.
+    }
+    Raise(RemindersClear);  // may unload this window
 }
 
 void frmReminders::Mode(wl::AlertMode iNewValue)

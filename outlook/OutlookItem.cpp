@@ -26,6 +26,8 @@ std::optional<std::wstring> OutlookItem::FolderName() const
 
 std::optional<std::wstring> OutlookItem::EntryID() const
 {
+    // An item keeps its entry id while it stays in its store: read once.
+    if (m_entryId) return m_entryId;
     return Read(m_entryId, [&] { return m_item.Get(L"EntryID").Text(); });
 }
 
