@@ -112,3 +112,25 @@ xdotool mousemove $((x + 60)) $((y + 38)) click 1 mousemove 10 10
 sleep 0.8
 grab reminders-window
 crop reminders-window "$x" "$y" "$w" "$h"
+xdotool key Escape
+sleep 0.5
+
+echo "== Options with settings managed by Group Policy"
+"$WINE" reg add 'HKCU\Software\Policies\Wendlock' /v KeepOutlookLoaded /t REG_DWORD /d 1 /f >/dev/null 2>&1
+"$WINE" reg add 'HKCU\Software\Policies\Wendlock' /v StartOutlookIn /t REG_DWORD /d 9 /f >/dev/null 2>&1
+# The policies are read at start: the program starts again.
+"$WINE" taskkill /f /im wendlock.exe >/dev/null 2>&1 || true
+sleep 2
+setsid "$WINE" "$WORK/Wendlock/wendlock.exe" </dev/null >/dev/null 2>&1 9>&- &
+sleep 5
+no_balloon
+xdotool mousemove "$OUTLOOK_ICON_X" "$ICON_Y" click 3
+read -r x y w h < <(wait_rect '#32768')
+xdotool mousemove $((x + 50)) $((y + h - 52)) sleep 0.3 click 1
+read -r x y w h < <(wait_rect Wendlock)
+xdotool mousemove 10 10
+sleep 0.8
+grab options-policy
+crop options-policy "$x" "$y" "$w" "$h"
+xdotool key Escape
+"$WINE" reg delete 'HKCU\Software\Policies\Wendlock' /f >/dev/null 2>&1 || true
