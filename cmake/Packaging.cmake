@@ -4,7 +4,7 @@
 #   cmake --build <tree> --target msi       Wendlock-<version>-win64.msi (wixl)
 #
 # (scripts/package.sh makes either from a fresh clone.) The zip holds
-# wendlock.exe, the four tray icons, the example newlnks.ini, the user guide
+# wendlock.exe, the four tray icons, the example newlnks.example.ini, the user guide
 # (docs/user-guide.md as one HTML file with its pictures), the licence and
 # SHA256SUMS, in a folder named like the zip; the MSI installs the same files
 # but SHA256SUMS. The version is the project version.

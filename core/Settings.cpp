@@ -51,12 +51,35 @@ std::wstring ChooseSettingsFolder(const std::wstring& programFolder)
     return perUser;
 }
 
-std::wstring LinksFolder()
+namespace {
+
+bool Exists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// A copy the user may edit: never over an existing file, and without the
+// read-only mark the original may carry.
+bool CopyAsUsersOwn(const std::wstring& from, const std::wstring& to)
 {
-    const std::wstring& settings = SettingsFolder();
-    if (settings != g_strAppPath && ::GetFileAttributesW((settings + L"newlnks.ini").c_str()) != INVALID_FILE_ATTRIBUTES)
-        return settings;
-    return g_strAppPath;
+    if (!::CopyFileW(from.c_str(), to.c_str(), TRUE)) return false;
+    DWORD attributes = ::GetFileAttributesW(to.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        (void)::SetFileAttributesW(to.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+    return true;
+}
+
+}  // namespace
+
+void ProvideLinksFile()
+{
+    if (Exists(g_strAppPath + kLinksFileName)) return;  // a copy of the program that has its own
+    // Fails, and changes nothing, when the user has one already.
+    (void)CopyAsUsersOwn(g_strAppPath + kLinksExampleName, SettingsFolder() + kLinksFileName);
+}
+
+IniPlace LinksFile()
+{
+    for (const std::wstring& folder : {SettingsFolder(), g_strAppPath})
+        if (Exists(folder + kLinksFileName)) return IniPlace{L"settings", folder, kLinksFileName};
+    return IniPlace{L"settings", g_strAppPath, kLinksExampleName};
 }
 
 void ReadStartupSettings()

@@ -2,6 +2,8 @@
 // the settings file at start-up and written back when the program ends.
 #pragma once
 
+#include "core/basINI.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -34,9 +36,18 @@ std::wstring ChooseSettingsFolder(const std::wstring& programFolder);
 bool FolderIsWritable(const std::wstring& folder);
 // The per-user folder of the program's files, ending in a backslash.
 std::wstring PerUserFolder();
-// Where newlnks.ini is read from: the settings folder when it holds one, else
-// the program folder (the example that came with the program).
-std::wstring LinksFolder();
+// The links file is the user's: "newlnks.ini", which no installer knows and
+// so no update or removal touches. The release carries an example under a
+// name of its own, which an update may replace at will.
+inline constexpr wchar_t kLinksFileName[] = L"newlnks.ini";
+inline constexpr wchar_t kLinksExampleName[] = L"newlnks.example.ini";
+// Gives the user a links file to edit: when neither the settings folder nor
+// the program folder holds one, the example beside the program is copied
+// into the settings folder. An existing file is never replaced.
+void ProvideLinksFile();
+// Section "settings" of the links file: the settings folder's, else one
+// beside the program, else the example itself (no copy could be made).
+IniPlace LinksFile();
 
 // Reads the five settings from the settings file into the globals.
 void ReadStartupSettings();

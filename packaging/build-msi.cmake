@@ -46,7 +46,7 @@ file(MAKE_DIRECTORY "${files}")
 file(COPY_FILE "${EXE}" "${files}/wendlock.exe")
 file(COPY_FILE "${GUIDE}" "${files}/User Guide.html")
 file(COPY_FILE "${SOURCE_DIR}/LICENSE" "${files}/LICENSE.txt")
-foreach(name olico.ico olicod.ico bell.ico task.ico newlnks.ini wendlock.ico)
+foreach(name olico.ico olicod.ico bell.ico task.ico newlnks.example.ini wendlock.ico)
     file(COPY_FILE "${SOURCE_DIR}/resources/${name}" "${files}/${name}")
 endforeach()
 

@@ -112,14 +112,46 @@ TEST_F(Settings, DefaultsAreTakenAtEachCall)
     EXPECT_EQ(ReadIniSetting(L"Where"), L"first");
 }
 
-TEST_F(Settings, AWritableProgramFolderKeepsTheSettingsAndAUsersOwnLinksFileWins)
+TEST_F(Settings, AWritableProgramFolderKeepsTheSettings)
 {
     EXPECT_EQ(ChooseSettingsFolder(folder.Path()), folder.Path());  // a portable copy, as always
-    test::TempFolder user;
-    SetSettingsFolder(user.Path());
-    EXPECT_EQ(LinksFolder(), folder.Path());  // the example beside the program
-    test::WriteTextFile(user.Path() + L"newlnks.ini", "[settings]\r\ncount=0\r\n");
-    EXPECT_EQ(LinksFolder(), user.Path());
+}
+
+// The example an update may replace; the user's own file, which it never touches.
+TEST_F(Settings, TheUserGetsALinksFileOfTheirOwnMadeFromTheExample)
+{
+    const std::string example = "[settings]\r\ncount=1\r\nnew1=Example\r\n";
+    test::WriteTextFile(folder.Path() + L"newlnks.example.ini", example);
+    ::SetFileAttributesW((folder.Path() + L"newlnks.example.ini").c_str(), FILE_ATTRIBUTE_READONLY);
+    EXPECT_EQ(LinksFile().FileName, L"newlnks.example.ini");  // before the first start
+
+    // Settings beside the program: the copy is made there, once, and is the user's to edit.
+    ProvideLinksFile();
+    const std::wstring links = folder.Path() + L"newlnks.ini";
+    EXPECT_EQ(test::ReadTextFile(links), example);
+    EXPECT_FALSE(::GetFileAttributesW(links.c_str()) & FILE_ATTRIBUTE_READONLY);
+    test::WriteTextFile(links, "[settings]\r\ncount=1\r\nnew1=Mine\r\n");
+    ProvideLinksFile();
+    EXPECT_EQ(ReadIniSetting(L"new1", LinksFile()), L"Mine");
+
+    // Settings in the profile: a file beside the program (a copy made before) is still the user's.
+    test::TempFolder profile;
+    SetSettingsFolder(profile.Path());
+    ProvideLinksFile();
+    EXPECT_FALSE(test::FileExists(profile.Path() + L"newlnks.ini"));
+    EXPECT_EQ(ReadIniSetting(L"new1", LinksFile()), L"Mine");
+    // Without one, the copy goes to the profile, and wins from then on.
+    ::DeleteFileW(links.c_str());
+    ProvideLinksFile();
+    EXPECT_EQ(test::ReadTextFile(profile.Path() + L"newlnks.ini"), example);
+    EXPECT_EQ(LinksFile().Folder, profile.Path());
+
+    // Nowhere to copy to: the example itself is read.
+    SetSettingsFolder(profile.Path() + L"missing\\");
+    ::DeleteFileW((profile.Path() + L"newlnks.ini").c_str());
+    ProvideLinksFile();
+    EXPECT_EQ(ReadIniSetting(L"new1", LinksFile()), L"Example");
+    ::SetFileAttributesW((folder.Path() + L"newlnks.example.ini").c_str(), FILE_ATTRIBUTE_NORMAL);
     SetSettingsFolder(folder.Path());
 }
 
