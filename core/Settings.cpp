@@ -78,8 +78,8 @@ void ProvideLinksFile()
 IniPlace LinksFile()
 {
     for (const std::wstring& folder : {SettingsFolder(), g_strAppPath})
-        if (Exists(folder + kLinksFileName)) return IniPlace{L"settings", folder, kLinksFileName};
-    return IniPlace{L"settings", g_strAppPath, kLinksExampleName};
+        if (Exists(folder + kLinksFileName)) return IniPlace{L"settings", folder, kLinksFileName, true};
+    return IniPlace{L"settings", g_strAppPath, kLinksExampleName, true};
 }
 
 void ReadStartupSettings()

@@ -2,6 +2,7 @@
 // system's own profile and registry functions.
 #include "TestSupport.h"
 
+#include "core/IniText.h"
 #include "core/Registry.h"
 #include "core/Settings.h"
 #include "core/basINI.h"
@@ -98,6 +99,40 @@ TEST_F(Settings, ExplicitSectionFolderAndFile)
     EXPECT_EQ(test::ReadTextFile(other.Path() + L"newlnks.ini"), "[settings]\r\ncount=2\r\n");
     EXPECT_EQ(ReadIniSetting(L"key", otherSection), L"value");
     EXPECT_EQ(ReadIniSetting(L"key"), L"");  // another section
+}
+
+// The reader of UTF-8 files against the system's own, on the same lines
+// saved as UTF-16 (which the system reads as Unicode).
+TEST_F(Settings, TheUtf8ReaderGivesWhatTheProfileFunctionsGive)
+{
+    const std::wstring polish = L"Za\x17C\xF3\x142\x107 \x107ma";  // "Zażółć ćma"
+    const std::wstring japanese = L"\x65B0\x3057\x3044";
+    const std::wstring files[] = {
+        L"[settings]\r\ncount=2\r\nnew1=" + polish + L"\r\nnewcmd1=\"C:\\" + japanese + L"\\a.exe\" /c\r\n",
+        L"; " + polish + L"\r\n[Settings]\nCOUNT = 3 \nNew1 =  \"" + polish + L"\"  \nnewcmd1='" + japanese + L"'\n",
+        L"  [settings]  \r\n\t count \t=\t 4 \t\x1A\r\nnew1=\"" + polish + L"\r\nnewcmd1=\"a\" \"" + japanese + L"\"\r\n",
+        L"[settings] x\r\nnew1=" + polish + L"\r\nnew1=" + japanese + L"\r\nnewcmd1\r\nnewcmd1=x\r\n;count=5\r\n",
+        L"count=4\r\n[settings\r\nnew1=" + polish + L"\r\n[other]\r\nnewcmd1=" + japanese + L"\r\n",
+        L"[settings]\r\nnew1=" + japanese + L"\r\n[other]\r\n[SETTINGS]\r\ncount=9\r\nnew2=" + polish + L"\r\n",
+        L"[settings]\r\nnew1=a=" + polish + L"=\r\nnew10=" + japanese + L"\r\ncount=\r\nnewcmd1=\"\r\n",
+        L"[ settings ]\r\ncount=1\r\n[settings]\r\ncount=2\r\nnew1=\"" + polish + L"\" \r\n",
+        L"[settings]\rcount=3\rnew1=" + polish + L"\r\r\nnewcmd1=" + japanese + L"\n\r",
+    };
+    const std::wstring unicode = folder.Path() + L"unicode.ini";
+    for (const std::wstring& file : files) {
+        std::string utf16("\xFF\xFE");
+        for (wchar_t c : file) utf16 += std::string{static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
+        test::WriteTextFile(unicode, utf16);
+        const std::string utf8 = wl::ToUtf8(file);
+        for (const wchar_t* key : {L"count", L"new1", L"newcmd1", L"new2", L"missing"})
+            EXPECT_EQ(wl::IniValueFromUtf8(utf8, L"settings", key),
+                      ReadIniSetting(key, IniPlace{L"settings", folder.Path(), L"unicode.ini"}))
+                << test::Narrow(key) << " in\n" << utf8;
+    }
+
+    // Read through ReadIniSetting, a long value is cut as the system cuts it.
+    test::WriteTextFile(folder.Path() + L"long.ini", "[settings]\r\nnew1=" + wl::ToUtf8(std::wstring(600, L'\x17C')));
+    EXPECT_EQ(ReadIniSetting(L"new1", IniPlace{L"settings", folder.Path(), L"long.ini", true}), std::wstring(511, L'\x17C'));
 }
 
 TEST_F(Settings, DefaultsAreTakenAtEachCall)
