@@ -24,6 +24,23 @@ std::wstring AppPathOf(std::wstring_view exePath)
     return folder;
 }
 
+namespace {
+
+bool Exists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// A copy the user may edit: never over an existing file, and without the
+// read-only mark the original may carry.
+bool CopyAsUsersOwn(const std::wstring& from, const std::wstring& to)
+{
+    if (!::CopyFileW(from.c_str(), to.c_str(), TRUE)) return false;
+    DWORD attributes = ::GetFileAttributesW(to.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        (void)::SetFileAttributesW(to.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+    return true;
+}
+
+}  // namespace
+
 bool FolderIsWritable(const std::wstring& folder)
 {
     std::wstring probe = folder + L"wendlock-" + std::to_wstring(::GetCurrentProcessId()) + L".tmp";
@@ -42,31 +59,36 @@ std::wstring PerUserFolder()
     return folder;
 }
 
-std::wstring ChooseSettingsFolder(const std::wstring& programFolder)
+bool FileIsWritable(const std::wstring& path)
 {
-    if (FolderIsWritable(programFolder)) return programFolder;
-    std::wstring perUser = PerUserFolder();
-    if (perUser.empty()) return programFolder;  // nowhere better: as before
-    (void)::CreateDirectoryW(perUser.c_str(), nullptr);  // exists already, or is made now
-    return perUser;
+    wl::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return file || ::GetLastError() == ERROR_FILE_NOT_FOUND;
 }
 
 namespace {
 
-bool Exists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-// A copy the user may edit: never over an existing file, and without the
-// read-only mark the original may carry.
-bool CopyAsUsersOwn(const std::wstring& from, const std::wstring& to)
+// The per-user folder, made when missing, with the user's own copy of the
+// settings file that could not be written: its values are where the copy
+// starts, rather than the defaults. Empty when there is no such folder.
+std::wstring MoveToPerUserFolder(const std::wstring& folder)
 {
-    if (!::CopyFileW(from.c_str(), to.c_str(), TRUE)) return false;
-    DWORD attributes = ::GetFileAttributesW(to.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
-        (void)::SetFileAttributesW(to.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
-    return true;
+    std::wstring perUser = PerUserFolder();
+    if (perUser.empty()) return perUser;
+    (void)::CreateDirectoryW(perUser.c_str(), nullptr);  // exists already, or is made now
+    // A copy made before stays: it holds what the program last saved.
+    (void)CopyAsUsersOwn(folder + SettingsFileName(), perUser + SettingsFileName());
+    return perUser;
 }
 
 }  // namespace
+
+std::wstring ChooseSettingsFolder(const std::wstring& programFolder)
+{
+    if (FolderIsWritable(programFolder) && FileIsWritable(programFolder + SettingsFileName())) return programFolder;
+    std::wstring perUser = MoveToPerUserFolder(programFolder);
+    return perUser.empty() ? programFolder : perUser;  // nowhere better: as before
+}
 
 void ProvideLinksFile()
 {
@@ -91,11 +113,28 @@ void ReadStartupSettings()
     g_blnTrackOverdueTasks = wl::FlagFromInverseKey(ReadIniSetting(L"DontTrackOverdueTasks"));
 }
 
+namespace {
+
+bool WriteStartupSettings()
+{
+    bool written = WriteIniSetting(L"DontKeepOlLoaded", wl::InverseFlagText(g_blnKeepOutlookLoaded));
+    written = WriteIniSetting(L"KeepWordLoaded", wl::FlagText(g_blnKeepWordLoaded)) && written;
+    written = WriteIniSetting(L"StartOutlookIn", g_intStartOutlookIn) && written;
+    written = WriteIniSetting(L"DontTrackReminders", wl::InverseFlagText(g_blnTrackReminders)) && written;
+    written = WriteIniSetting(L"DontTrackOverdueTasks", wl::InverseFlagText(g_blnTrackOverdueTasks)) && written;
+    return written;
+}
+
+}  // namespace
+
 void SaveStartupSettings()
 {
-    WriteIniSetting(L"DontKeepOlLoaded", wl::InverseFlagText(g_blnKeepOutlookLoaded));
-    WriteIniSetting(L"KeepWordLoaded", wl::FlagText(g_blnKeepWordLoaded));
-    WriteIniSetting(L"StartOutlookIn", g_intStartOutlookIn);
-    WriteIniSetting(L"DontTrackReminders", wl::InverseFlagText(g_blnTrackReminders));
-    WriteIniSetting(L"DontTrackOverdueTasks", wl::InverseFlagText(g_blnTrackOverdueTasks));
+    if (WriteStartupSettings()) return;
+    // The file was made read-only or locked while the program ran: the
+    // settings go to the user's profile rather than being lost.
+    if (SettingsFolder() == PerUserFolder()) return;
+    std::wstring perUser = MoveToPerUserFolder(SettingsFolder());
+    if (perUser.empty()) return;
+    SetSettingsFolder(perUser);
+    (void)WriteStartupSettings();
 }

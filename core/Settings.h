@@ -29,11 +29,17 @@ std::wstring AppPathOf(std::wstring_view exePath);
 // there (a portable copy), else the per-user folder %APPDATA%\Wendlock\,
 // created when it is chosen. A standard user cannot write beside a program in
 // Program Files, and nothing redirects the write (the manifest turns UAC's
-// file virtualization off), so settings kept there would be lost.
+// file virtualization off), so settings kept there would be lost; so would
+// those of a settings file that is read-only or locked in a folder the user
+// may write. The per-user copy starts as a copy of such a file.
 std::wstring ChooseSettingsFolder(const std::wstring& programFolder);
 // Whether the user may create files in the folder: found by creating one,
 // since access rights count, not the read-only attribute.
 bool FolderIsWritable(const std::wstring& folder);
+// Whether the program may write the file (true when there is none yet):
+// found by opening it for writing, which a read-only mark, the access rights
+// and another program holding it locked all refuse.
+bool FileIsWritable(const std::wstring& path);
 // The per-user folder of the program's files, ending in a backslash.
 std::wstring PerUserFolder();
 // The links file is the user's: "newlnks.ini", which no installer knows and
@@ -51,5 +57,7 @@ IniPlace LinksFile();
 
 // Reads the five settings from the settings file into the globals.
 void ReadStartupSettings();
-// Writes them back, in the order the file has always had them.
+// Writes them back, in the order the file has always had them. When the file
+// cannot be written, they go to the per-user folder (a copy of the file),
+// which becomes the settings folder.
 void SaveStartupSettings();

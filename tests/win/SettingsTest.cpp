@@ -152,6 +152,56 @@ TEST_F(Settings, AWritableProgramFolderKeepsTheSettings)
     EXPECT_EQ(ChooseSettingsFolder(folder.Path()), folder.Path());  // a portable copy, as always
 }
 
+// A read-only settings file in a folder the user may write: the settings
+// move to the profile, starting from the file's values. (Wine, running as
+// root here, writes a read-only file; a file another program holds is
+// refused there as on Windows, and is what the program meets instead.)
+TEST_F(Settings, ASettingsFileThatCannotBeWrittenMovesTheSettingsToTheProfile)
+{
+    const std::string content = "[settings]\r\nDontKeepOlLoaded=-1\r\nLoadDelay=5000\r\n";
+    const std::wstring file = folder.SettingsFile(), copy = PerUserFolder() + SettingsFileName();
+    ::DeleteFileW(copy.c_str());
+    Write(content);
+    ::SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_READONLY);
+    {
+        wl::UniqueFile lock;
+        if (FileIsWritable(file))
+            lock = wl::UniqueFile(::CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                                FILE_ATTRIBUTE_NORMAL, nullptr));
+        EXPECT_FALSE(FileIsWritable(file));
+        EXPECT_EQ(ChooseSettingsFolder(folder.Path()), PerUserFolder());
+        EXPECT_EQ(test::ReadTextFile(copy), content);
+        EXPECT_TRUE(FileIsWritable(copy));
+        // The next start keeps the copy, which holds what the program saved since.
+        test::WriteTextFile(copy, "[settings]\r\nDontKeepOlLoaded=0\r\n");
+        EXPECT_EQ(ChooseSettingsFolder(folder.Path()), PerUserFolder());
+        EXPECT_EQ(test::ReadTextFile(copy), "[settings]\r\nDontKeepOlLoaded=0\r\n");
+    }
+    ::SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+    ::DeleteFileW(copy.c_str());
+}
+
+// Locked by another program (a sync tool) when the program ends.
+TEST_F(Settings, SettingsThatCannotBeWrittenAtExitAreSavedInTheProfile)
+{
+    const std::wstring file = folder.SettingsFile(), copy = PerUserFolder() + SettingsFileName();
+    ::DeleteFileW(copy.c_str());
+    Write("[settings]\r\nLoadDelay=5000\r\nStartOutlookIn=9\r\n");
+    g_intStartOutlookIn = 13;
+    {
+        wl::UniqueFile lock(::CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(lock);
+        SaveStartupSettings();
+    }
+    EXPECT_EQ(SettingsFolder(), PerUserFolder());
+    std::string saved = test::ReadTextFile(copy);
+    EXPECT_NE(saved.find("StartOutlookIn=13"), std::string::npos) << saved;
+    EXPECT_NE(saved.find("LoadDelay=5000"), std::string::npos) << saved;  // what the file held besides
+    EXPECT_EQ(test::ReadTextFile(file), "[settings]\r\nLoadDelay=5000\r\nStartOutlookIn=9\r\n");
+    ::DeleteFileW(copy.c_str());
+}
+
 // The example an update may replace; the user's own file, which it never touches.
 TEST_F(Settings, TheUserGetsALinksFileOfTheirOwnMadeFromTheExample)
 {
