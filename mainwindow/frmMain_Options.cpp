@@ -25,7 +25,10 @@ void frmMain::UpdateSettingsView()
     SetChecked(IDC_CHKDISPLAYOUTLOOK, wl::FlagFromKey(ReadIniSetting(L"DisplayOutlookAtStart")));
     SetChecked(IDC_CHKREMINDERS, g_blnTrackReminders);
     SetChecked(IDC_CHKOVERDUETASKS, g_blnTrackOverdueTasks);
-    SetChecked(IDC_CHKSTARTATLOGON, StartsAtLogon(wl::ExecutablePath()));
+    // An entry for every user is the installation's: the box shows it and cannot take it away.
+    LogonStart logon = LogonStartOf(wl::ExecutablePath());
+    SetChecked(IDC_CHKSTARTATLOGON, logon != LogonStart::Off);
+    ::EnableWindow(Control(IDC_CHKSTARTATLOGON), logon != LogonStart::EveryUser);
     // The delay as start-up would use it, in seconds, with a full stop.
     std::wstring seconds = wl::DelaySecondsText(wl::LoadDelayFromKey(ReadIniSetting(L"LoadDelay")));
     ::SetWindowTextW(Control(IDC_TXTLOADDELAY), seconds.c_str());

@@ -441,6 +441,22 @@ TEST_F(Msi, UpgradeAndRepairKeepTheLogonEntryAndTheUsersLinks)
     ::RemoveDirectoryW(m_userFolder.c_str());
 }
 
+// The user ticked "Start Wendlock when I log on" in a copy installed without
+// STARTATLOGON=1, so no part of the package wrote the entry: the uninstall
+// still removes it, and leaves one naming another copy of the program.
+TEST_F(Msi, UninstallRemovesTheUsersLogonEntryOfThisInstallationOnly)
+{
+    const std::wstring mine = Quoted(m_userFolder + L"wendlock.exe"), other = L"\"C:\\Tools\\Wendlock\\wendlock.exe\"";
+    for (const std::wstring& entry : {mine, other}) {
+        auto install = Msiexec(L"/i " + Quoted(m_msi));
+        ASSERT_EQ(install.code, 0u) << install.log;
+        SetRunValue(HKEY_CURRENT_USER, entry);
+        auto uninstall = Msiexec(L"/x " + Quoted(m_msi));
+        ASSERT_EQ(uninstall.code, 0u) << uninstall.log;
+        EXPECT_EQ(RunValue(HKEY_CURRENT_USER), entry == other ? std::optional(other) : std::nullopt);
+    }
+}
+
 // IT deploys for every user: Program Files, the logon entry under HKLM (each
 // user's Wendlock starts at logon), kept by the next version pushed without
 // STARTATLOGON.
