@@ -43,6 +43,7 @@ std::shared_ptr<frmMain> Main()
 
     g_strAppPath = AppPathOf(wl::ExecutablePath());
     SetSettingsFolder(ChooseSettingsFolder(g_strAppPath));
+    ProvideLinksFile();
     g_strOutlookPath = ReadOutlookPath();
     ReadStartupSettings();
 

@@ -94,7 +94,7 @@ int wmain(int argc, wchar_t** argv)
     fs::remove_all(folder);
     fs::create_directories(folder);
     fs::copy_file(bin / "wendlock_soak.exe", folder / "wendlock.exe");
-    for (const char* file : {"olico.ico", "olicod.ico", "bell.ico", "task.ico", "newlnks.ini"})
+    for (const char* file : {"olico.ico", "olicod.ico", "bell.ico", "task.ico", "newlnks.example.ini"})
         fs::copy_file(bin / file, folder / file);
 
     std::string scenario = "option linger\n";

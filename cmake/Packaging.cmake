@@ -5,7 +5,7 @@
 #
 # (scripts/package.sh makes either from a fresh clone, and with "winget" both
 # and their winget manifest, packaging/winget-manifest.sh.) The zip holds
-# wendlock.exe, the four tray icons, the example newlnks.ini, the user guide
+# wendlock.exe, the four tray icons, the example newlnks.example.ini, the user guide
 # (docs/user-guide.md as one HTML file with its pictures), the licence, the
 # Group Policy templates (policies/) and SHA256SUMS, in a folder named like the
 # zip; the MSI installs the same files but SHA256SUMS and the templates, which

@@ -71,7 +71,7 @@ target_link_libraries(wendlock PRIVATE wendlock_main)
 
 # The release is the exe plus the files it finds beside itself.
 set(WENDLOCK_BESIDE_EXE
-    resources/olico.ico resources/olicod.ico resources/bell.ico resources/task.ico resources/newlnks.ini)
+    resources/olico.ico resources/olicod.ico resources/bell.ico resources/task.ico resources/newlnks.example.ini)
 foreach(file IN LISTS WENDLOCK_BESIDE_EXE)
     add_custom_command(TARGET wendlock POST_BUILD
         COMMAND ${CMAKE_COMMAND} -E copy_if_different ${CMAKE_SOURCE_DIR}/${file} ${WENDLOCK_BIN}/)

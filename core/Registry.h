@@ -1,4 +1,4 @@
-// The program's only registry access: reading one text value.
+// The program's registry access: reading a text value, and its entry for starting at logon.
 #pragma once
 
 #include "core/win32.h"
@@ -18,9 +18,19 @@ std::wstring ReadOutlookPath();
 
 // Start at logon: the value "Wendlock" under the user's
 // Software\Microsoft\Windows\CurrentVersion\Run, holding the program's full
-// path in quotes. The only registry value the program ever writes.
-// Whether it is there and names this copy of the program (exePath).
-bool StartsAtLogon(const std::wstring& exePath);
-// Writes it for this copy (replacing one of another copy), or removes it
-// when it names this copy. Whether the registry took the change.
+// path in quotes, which the program writes; an installation for every user
+// may write the same under HKEY_LOCAL_MACHINE. Task Manager and Settings turn
+// an entry off without touching it, by a mark of their own under
+// ...\Explorer\StartupApproved\Run beside it.
+enum class LogonStart {
+    Off,
+    ThisUser,   // the user's own entry names this copy (exePath)
+    EveryUser,  // the installation's entry for every user does: not the user's to remove
+};
+// How Windows starts this copy at logon, as Task Manager shows it.
+LogonStart LogonStartOf(const std::wstring& exePath);
+// Writes the user's entry for this copy (replacing one of another copy) and
+// takes away an "off" mark, or removes the entry when it names this copy.
+// Nothing to do to start a copy the entry for every user starts. Whether the
+// registry took the change.
 bool SetStartAtLogon(const std::wstring& exePath, bool start);

@@ -25,6 +25,23 @@ std::wstring AppPathOf(std::wstring_view exePath)
     return folder;
 }
 
+namespace {
+
+bool Exists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// A copy the user may edit: never over an existing file, and without the
+// read-only mark the original may carry.
+bool CopyAsUsersOwn(const std::wstring& from, const std::wstring& to)
+{
+    if (!::CopyFileW(from.c_str(), to.c_str(), TRUE)) return false;
+    DWORD attributes = ::GetFileAttributesW(to.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        (void)::SetFileAttributesW(to.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+    return true;
+}
+
+}  // namespace
+
 bool FolderIsWritable(const std::wstring& folder)
 {
     std::wstring probe = folder + L"wendlock-" + std::to_wstring(::GetCurrentProcessId()) + L".tmp";
@@ -43,21 +60,49 @@ std::wstring PerUserFolder()
     return folder;
 }
 
-std::wstring ChooseSettingsFolder(const std::wstring& programFolder)
+bool FileIsWritable(const std::wstring& path)
 {
-    if (FolderIsWritable(programFolder)) return programFolder;
+    wl::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return file || ::GetLastError() == ERROR_FILE_NOT_FOUND;
+}
+
+namespace {
+
+// The per-user folder, made when missing, with the user's own copy of the
+// settings file that could not be written: its values are where the copy
+// starts, rather than the defaults. Empty when there is no such folder.
+std::wstring MoveToPerUserFolder(const std::wstring& folder)
+{
     std::wstring perUser = PerUserFolder();
-    if (perUser.empty()) return programFolder;  // no profile folder: the program folder is all there is
+    if (perUser.empty()) return perUser;
     (void)::CreateDirectoryW(perUser.c_str(), nullptr);  // exists already, or is made now
+    // A copy made before stays: it holds what the program last saved.
+    (void)CopyAsUsersOwn(folder + SettingsFileName(), perUser + SettingsFileName());
     return perUser;
 }
 
-std::wstring LinksFolder()
+}  // namespace
+
+std::wstring ChooseSettingsFolder(const std::wstring& programFolder)
 {
-    const std::wstring& settings = SettingsFolder();
-    if (settings != g_strAppPath && ::GetFileAttributesW((settings + L"newlnks.ini").c_str()) != INVALID_FILE_ATTRIBUTES)
-        return settings;
-    return g_strAppPath;
+    if (FolderIsWritable(programFolder) && FileIsWritable(programFolder + SettingsFileName())) return programFolder;
+    std::wstring perUser = MoveToPerUserFolder(programFolder);
+    return perUser.empty() ? programFolder : perUser;  // no profile folder: the program folder is all there is
+}
+
+void ProvideLinksFile()
+{
+    if (Exists(g_strAppPath + kLinksFileName)) return;  // a copy of the program that has its own
+    // Fails, and changes nothing, when the user has one already.
+    (void)CopyAsUsersOwn(g_strAppPath + kLinksExampleName, SettingsFolder() + kLinksFileName);
+}
+
+IniPlace LinksFile()
+{
+    for (const std::wstring& folder : {SettingsFolder(), g_strAppPath})
+        if (Exists(folder + kLinksFileName)) return IniPlace{L"settings", folder, kLinksFileName, true};
+    return IniPlace{L"settings", g_strAppPath, kLinksExampleName, true};
 }
 
 void ReadStartupSettings()
@@ -87,12 +132,33 @@ std::int32_t LoadDelayMs()
     return wl::LoadDelayFromKey(ReadIniSetting(L"LoadDelay"));
 }
 
+namespace {
+
+// What a policy sets is not written: the file keeps the user's own choice.
+bool WriteStartupSettings()
+{
+    bool written = true;
+    if (!g_policy.keepOutlookLoaded)
+        written = WriteIniSetting(L"DontKeepOlLoaded", wl::InverseFlagText(g_blnKeepOutlookLoaded)) && written;
+    if (!g_policy.keepWordLoaded) written = WriteIniSetting(L"KeepWordLoaded", wl::FlagText(g_blnKeepWordLoaded)) && written;
+    if (!g_policy.startOutlookIn) written = WriteIniSetting(L"StartOutlookIn", g_intStartOutlookIn) && written;
+    if (!g_policy.trackReminders)
+        written = WriteIniSetting(L"DontTrackReminders", wl::InverseFlagText(g_blnTrackReminders)) && written;
+    if (!g_policy.trackOverdueTasks)
+        written = WriteIniSetting(L"DontTrackOverdueTasks", wl::InverseFlagText(g_blnTrackOverdueTasks)) && written;
+    return written;
+}
+
+}  // namespace
+
 void SaveStartupSettings()
 {
-    if (!g_policy.keepOutlookLoaded) WriteIniSetting(L"DontKeepOlLoaded", wl::InverseFlagText(g_blnKeepOutlookLoaded));
-    if (!g_policy.keepWordLoaded) WriteIniSetting(L"KeepWordLoaded", wl::FlagText(g_blnKeepWordLoaded));
-    if (!g_policy.startOutlookIn) WriteIniSetting(L"StartOutlookIn", g_intStartOutlookIn);
-    if (!g_policy.trackReminders) WriteIniSetting(L"DontTrackReminders", wl::InverseFlagText(g_blnTrackReminders));
-    if (!g_policy.trackOverdueTasks)
-        WriteIniSetting(L"DontTrackOverdueTasks", wl::InverseFlagText(g_blnTrackOverdueTasks));
+    if (WriteStartupSettings()) return;
+    // The file was made read-only or locked while the program ran: the
+    // settings go to the user's profile rather than being lost.
+    if (SettingsFolder() == PerUserFolder()) return;
+    std::wstring perUser = MoveToPerUserFolder(SettingsFolder());
+    if (perUser.empty()) return;
+    SetSettingsFolder(perUser);
+    (void)WriteStartupSettings();
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "core/Policies.h"
+#include "core/basINI.h"
 
 #include <cstdint>
 #include <string>
@@ -29,16 +30,31 @@ std::wstring AppPathOf(std::wstring_view exePath);
 // there (a portable copy), else the per-user folder %APPDATA%\Wendlock\,
 // created when it is chosen. A standard user cannot write beside a program in
 // Program Files, and nothing redirects the write (the manifest turns UAC's
-// file virtualization off), so settings kept there would be lost.
+// file virtualization off), so settings kept there would be lost; so would
+// those of a settings file that is read-only or locked in a folder the user
+// may write. The per-user copy starts as a copy of such a file.
 std::wstring ChooseSettingsFolder(const std::wstring& programFolder);
 // Whether the user may create files in the folder: found by creating one,
 // since access rights count, not the read-only attribute.
 bool FolderIsWritable(const std::wstring& folder);
+// Whether the program may write the file (true when there is none yet):
+// found by opening it for writing, which a read-only mark, the access rights
+// and another program holding it locked all refuse.
+bool FileIsWritable(const std::wstring& path);
 // The per-user folder of the program's files, ending in a backslash.
 std::wstring PerUserFolder();
-// Where newlnks.ini is read from: the settings folder when it holds one, else
-// the program folder (the example that came with the program).
-std::wstring LinksFolder();
+// The links file is the user's: "newlnks.ini", which no installer knows and
+// so no update or removal touches. The release carries an example under a
+// name of its own, which an update may replace at will.
+inline constexpr wchar_t kLinksFileName[] = L"newlnks.ini";
+inline constexpr wchar_t kLinksExampleName[] = L"newlnks.example.ini";
+// Gives the user a links file to edit: when neither the settings folder nor
+// the program folder holds one, the example beside the program is copied
+// into the settings folder. An existing file is never replaced.
+void ProvideLinksFile();
+// Section "settings" of the links file: the settings folder's, else one
+// beside the program, else the example itself (no copy could be made).
+IniPlace LinksFile();
 
 // The settings set by Group Policy, read with the settings at start-up.
 extern SettingsPolicy g_policy;
@@ -52,5 +68,7 @@ bool DisplayOutlookAtStart();
 std::int32_t LoadDelayMs();
 // Writes them back (but those a policy sets: the file keeps the user's own
 // choice), in a fixed order: DontKeepOlLoaded, KeepWordLoaded,
-// StartOutlookIn, DontTrackReminders, DontTrackOverdueTasks.
+// StartOutlookIn, DontTrackReminders, DontTrackOverdueTasks. When the file
+// cannot be written, they go to the per-user folder (a copy of the file),
+// which becomes the settings folder.
 void SaveStartupSettings();

@@ -1,7 +1,8 @@
 // Access to the program's INI files: the settings file and, with an explicit
 // place, the links file. The wide profile functions take any path; they read
 // files written in the system's code page as the 8-bit ones did, and files
-// saved as UTF-16 with a byte-order mark as Unicode.
+// saved as UTF-16 with a byte-order mark as Unicode. A file only the user
+// writes may also be UTF-8, which they cannot read (core/IniText.h).
 #pragma once
 
 #include <cstdint>
@@ -30,6 +31,11 @@ struct IniPlace {
     std::wstring Section;
     std::wstring Folder;
     std::wstring FileName;
+    // Read as the user's editor saved it, UTF-8 included. Never for a file the
+    // program writes: reads and writes must both go through the profile
+    // functions, or a write could land where the read does not look (a UTF-8
+    // byte-order mark hides the first section from them on Windows).
+    bool EditedByUser = false;
 };
 
 // Where the settings file lives. Start-up sets the folder once; until then

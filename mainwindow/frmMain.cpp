@@ -61,7 +61,7 @@ void frmMain::Form_Load()
     BuildStartFolderMenu();
     BuildLinkMenu();
     // A policy that says whether the program starts at logon holds for this copy.
-    if (g_policy.startAtLogon && StartsAtLogon(wl::ExecutablePath()) != *g_policy.startAtLogon)
+    if (g_policy.startAtLogon && (LogonStartOf(wl::ExecutablePath()) != LogonStart::Off) != *g_policy.startAtLogon)
         (void)SetStartAtLogon(wl::ExecutablePath(), *g_policy.startAtLogon);
 
     m_displayAtStart = DisplayOutlookAtStart();

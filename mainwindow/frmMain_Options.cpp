@@ -25,13 +25,15 @@ void frmMain::UpdateSettingsView()
     SetChecked(IDC_CHKDISPLAYOUTLOOK, DisplayOutlookAtStart());
     SetChecked(IDC_CHKREMINDERS, g_blnTrackReminders);
     SetChecked(IDC_CHKOVERDUETASKS, g_blnTrackOverdueTasks);
-    SetChecked(IDC_CHKSTARTATLOGON, g_policy.startAtLogon.value_or(StartsAtLogon(wl::ExecutablePath())));
+    // An entry for every user is the installation's: the box shows it and cannot take it away.
+    const LogonStart logon = LogonStartOf(wl::ExecutablePath());
+    SetChecked(IDC_CHKSTARTATLOGON, g_policy.startAtLogon.value_or(logon != LogonStart::Off));
     // The delay as start-up would use it, in seconds, with a full stop.
     std::wstring seconds = wl::DelaySecondsText(LoadDelayMs());
     ::SetWindowTextW(Control(IDC_TXTLOADDELAY), seconds.c_str());
 
     // What a policy sets shows its value, greyed, and one line says why.
-    const std::pair<int, bool> managed[] = {
+    const std::pair<int, bool> managed[] = {  // the control, and whether it is fixed
         {IDC_CMBSTARTIN, g_policy.startOutlookIn.has_value()},
         {IDC_CHKKEEPLOADED, g_policy.keepOutlookLoaded.has_value()},
         {IDC_TXTLOADDELAY, g_policy.loadDelayMs.has_value()},
@@ -39,9 +41,9 @@ void frmMain::UpdateSettingsView()
         {IDC_CHKDISPLAYOUTLOOK, g_policy.displayOutlookAtStart.has_value()},
         {IDC_CHKREMINDERS, g_policy.trackReminders.has_value()},
         {IDC_CHKOVERDUETASKS, g_policy.trackOverdueTasks.has_value()},
-        {IDC_CHKSTARTATLOGON, g_policy.startAtLogon.has_value()},
+        {IDC_CHKSTARTATLOGON, g_policy.startAtLogon.has_value() || logon == LogonStart::EveryUser},
     };
-    for (auto [id, byPolicy] : managed) ::EnableWindow(Control(id), !byPolicy);
+    for (auto [id, fixed] : managed) ::EnableWindow(Control(id), !fixed);
     ::ShowWindow(Control(IDC_LBLMANAGED), g_policy.Any() ? SW_SHOW : SW_HIDE);
 }
 

@@ -28,9 +28,6 @@ void Step(F step) noexcept
     }
 }
 
-// The links file: the user's own, or the example beside the executable.
-IniPlace LinksFile() { return IniPlace{L"settings", LinksFolder(), L"newlnks.ini"}; }
-
 // The version the build gives every part of the program (major.minor.patch).
 std::wstring VersionText()
 {

@@ -22,7 +22,7 @@ cmake --build build/win --target wendlock outlook-standin standin-ctl wine-keepe
 
 DEMO=$ROOT/build/demo
 mkdir -p "$DEMO/Wendlock"
-cp build/win/bin/wendlock.exe build/win/bin/{olico,olicod,bell,task}.ico build/win/bin/newlnks.ini "$DEMO/Wendlock/"
+cp build/win/bin/wendlock.exe build/win/bin/{olico,olicod,bell,task}.ico build/win/bin/newlnks.example.ini "$DEMO/Wendlock/"
 
 # The stand-in runs from the demo's own folder, so its journal is the demo's.
 mkdir -p "$DEMO/bin"

@@ -21,7 +21,7 @@ WORK=$ROOT/build/screenshots
 OUT=$ROOT/docs/images
 rm -rf "$WORK/Wendlock" "$WORK/bin" "$WORK/raw"
 mkdir -p "$WORK/Wendlock" "$WORK/bin" "$WORK/raw" "$OUT"
-cp build/win/bin/wendlock.exe build/win/bin/{olico,olicod,bell,task}.ico build/win/bin/newlnks.ini "$WORK/Wendlock/"
+cp build/win/bin/wendlock.exe build/win/bin/{olico,olicod,bell,task}.ico build/win/bin/newlnks.example.ini "$WORK/Wendlock/"
 cp build/win/bin/{outlook-standin,standin-ctl,wine-keeper,window-rect}.exe "$WORK/bin/"
 
 export WINEPREFIX=$WORK/wineprefix WENDLOCK_BIN=$WORK/bin

@@ -309,10 +309,11 @@ protected:
         EXPECT_EQ(ProductInfo(products[0], context, INSTALLPROPERTY_INSTALLLOCATION), folder);
     }
 
-    // Where the program writes its settings: beside itself when it may, else in %APPDATA%\Wendlock.
-    std::wstring SettingsFile(const std::wstring& folder)
+    // Where the program writes its settings and the user's links file: beside
+    // itself when it may, else in %APPDATA%\Wendlock.
+    std::wstring UsersFile(const std::wstring& folder, const std::wstring& name)
     {
-        for (const std::wstring& file : {folder + L"wendlock.ini", KnownFolder(FOLDERID_RoamingAppData) + L"Wendlock\\wendlock.ini"})
+        for (const std::wstring& file : {folder + name, KnownFolder(FOLDERID_RoamingAppData) + L"Wendlock\\" + name})
             if (test::FileExists(file)) return file;
         return L"";
     }
@@ -362,8 +363,12 @@ TEST_F(Msi, PerUserInstallWithStartAtLogonRunsAndUninstallsKeepingTheSettings)
     EXPECT_EQ(RunValue(HKEY_LOCAL_MACHINE), std::nullopt);
 
     EXPECT_TRUE(StartFromShortcutAndLogOff(m_userShortcut, exe)) << "no tray icon";
-    std::wstring settings = SettingsFile(m_userFolder);
+    std::wstring settings = UsersFile(m_userFolder, L"wendlock.ini");
     ASSERT_FALSE(settings.empty()) << "the program wrote no settings";
+    // The first start gave the user a links file of their own, made from the example.
+    std::wstring links = UsersFile(m_userFolder, L"newlnks.ini");
+    ASSERT_FALSE(links.empty()) << "no links file for the user";
+    EXPECT_TRUE(Bytes(links) == Bytes(m_userFolder + L"newlnks.example.ini"));
 
     auto uninstall = Msiexec(L"/x " + Quoted(m_msi));
     ASSERT_EQ(uninstall.code, 0u) << uninstall.log;
@@ -373,19 +378,23 @@ TEST_F(Msi, PerUserInstallWithStartAtLogonRunsAndUninstallsKeepingTheSettings)
     EXPECT_EQ(RunValue(HKEY_CURRENT_USER), std::nullopt);
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, L"Software\\Wendlock"));
     EXPECT_TRUE(test::FileExists(settings)) << "the settings went with the program";
+    EXPECT_TRUE(test::FileExists(links)) << "the links went with the program";
     // Nothing else is left of the installation.
     std::vector<std::wstring> left;
+    if (links.starts_with(m_userFolder)) left.push_back(L"newlnks.ini");
     if (settings.starts_with(m_userFolder)) left.push_back(L"wendlock.ini");
     EXPECT_EQ(FolderContents(m_userFolder), left);
 
     ::DeleteFileW(settings.c_str());
+    ::DeleteFileW(links.c_str());
     ::RemoveDirectoryW(m_userFolder.c_str());
 }
 
 // The user ticked "Start Wendlock when I log on" in an installed copy (the
-// check box writes the Run value itself); the next version keeps it, and its
-// uninstall removes it.
-TEST_F(Msi, UpgradeReplacesTheOlderVersionAndKeepsTheLogonEntry)
+// check box writes the Run value itself) and added a link to the links file
+// beside the program; the next version and a repair keep both, and the
+// uninstall removes the logon entry and leaves the user's files.
+TEST_F(Msi, UpgradeAndRepairKeepTheLogonEntryAndTheUsersLinks)
 {
     auto install = Msiexec(L"/i " + Quoted(m_msi));
     ASSERT_EQ(install.code, 0u) << install.log;
@@ -393,11 +402,29 @@ TEST_F(Msi, UpgradeReplacesTheOlderVersionAndKeepsTheLogonEntry)
     EXPECT_EQ(RunValue(HKEY_CURRENT_USER), std::nullopt) << "start at logon without STARTATLOGON=1";
     SetRunValue(HKEY_CURRENT_USER, Quoted(exe));
 
+    EXPECT_TRUE(StartFromShortcutAndLogOff(m_userShortcut, exe)) << "no tray icon";
+    const std::wstring links = m_userFolder + L"newlnks.ini";
+    ASSERT_TRUE(test::FileExists(links)) << "no links file for the user";
+    // As Notepad saves it: the example's encoding kept.
+    ASSERT_TRUE(::WritePrivateProfileStringW(L"settings", L"count", L"6", links.c_str()));
+    ASSERT_TRUE(::WritePrivateProfileStringW(L"settings", L"new6", L"Note&pad", links.c_str()));
+    ASSERT_TRUE(::WritePrivateProfileStringW(L"settings", L"newcmd6", L"notepad.exe", links.c_str()));
+    const std::string edited = Bytes(links);
+
     auto upgrade = Msiexec(L"/i " + Quoted(m_next));
     ASSERT_EQ(upgrade.code, 0u) << upgrade.log;
     ExpectInstalled(MSIINSTALLCONTEXT_USERUNMANAGED, m_nextVersion, m_userFolder);
     ExpectReleaseFilesIn(m_userFolder);
     EXPECT_EQ(RunValue(HKEY_CURRENT_USER), Quoted(exe));
+    EXPECT_TRUE(Bytes(links) == edited) << "the upgrade changed the user's links";
+
+    // A repair that puts every file of the package back, whatever its state
+    // (msiexec /fa; Wine's msiexec knows only this form of it).
+    test::WriteTextFile(m_userFolder + L"olico.ico", "damaged");
+    auto repair = Msiexec(L"/i " + Quoted(m_next) + L" REINSTALL=ALL REINSTALLMODE=amus");
+    ASSERT_EQ(repair.code, 0u) << repair.log;
+    ExpectReleaseFilesIn(m_userFolder);
+    EXPECT_TRUE(Bytes(links) == edited) << "the repair changed the user's links";
 
     auto older = Msiexec(L"/i " + Quoted(m_msi));
     EXPECT_NE(older.code, 0u) << "an older version installed over a newer one";
@@ -407,6 +434,29 @@ TEST_F(Msi, UpgradeReplacesTheOlderVersionAndKeepsTheLogonEntry)
     EXPECT_TRUE(InstalledProducts(m_upgradeCode).empty());
     ExpectNoReleaseFileIn(m_userFolder);
     EXPECT_EQ(RunValue(HKEY_CURRENT_USER), std::nullopt);
+    // What the user made stays, and nothing else.
+    EXPECT_EQ(FolderContents(m_userFolder), (std::vector<std::wstring>{L"newlnks.ini", L"wendlock.ini"}));
+    EXPECT_TRUE(Bytes(links) == edited);
+
+    ::DeleteFileW(links.c_str());
+    ::DeleteFileW((m_userFolder + L"wendlock.ini").c_str());
+    ::RemoveDirectoryW(m_userFolder.c_str());
+}
+
+// The user ticked "Start Wendlock when I log on" in a copy installed without
+// STARTATLOGON=1, so no part of the package wrote the entry: the uninstall
+// still removes it, and leaves one naming another copy of the program.
+TEST_F(Msi, UninstallRemovesTheUsersLogonEntryOfThisInstallationOnly)
+{
+    const std::wstring mine = Quoted(m_userFolder + L"wendlock.exe"), other = L"\"C:\\Tools\\Wendlock\\wendlock.exe\"";
+    for (const std::wstring& entry : {mine, other}) {
+        auto install = Msiexec(L"/i " + Quoted(m_msi));
+        ASSERT_EQ(install.code, 0u) << install.log;
+        SetRunValue(HKEY_CURRENT_USER, entry);
+        auto uninstall = Msiexec(L"/x " + Quoted(m_msi));
+        ASSERT_EQ(uninstall.code, 0u) << uninstall.log;
+        EXPECT_EQ(RunValue(HKEY_CURRENT_USER), entry == other ? std::optional(other) : std::nullopt);
+    }
 }
 
 // IT deploys for every user: Program Files, the logon entry under HKLM (each

@@ -11,7 +11,7 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 
 [ "$(basename "$zip")" = "$name.zip" ] || fail "zip named $(basename "$zip"), not $name.zip"
 
-expected=$(printf '%s\n' LICENSE.txt SHA256SUMS "User Guide.html" bell.ico newlnks.ini olico.ico olicod.ico \
+expected=$(printf '%s\n' LICENSE.txt SHA256SUMS "User Guide.html" bell.ico newlnks.example.ini olico.ico olicod.ico \
     policies/Wendlock.admx policies/en-US/Wendlock.adml task.ico wendlock.exe | sed "s|^|$name/|")
 actual=$(unzip -Z1 "$zip")
 [ "$actual" = "$expected" ] || fail "entries differ from the release files:
@@ -27,7 +27,7 @@ listed=$(sed 's/^[0-9a-f]\{64\}  //' SHA256SUMS)
 [ "$listed" = "$(find . -type f ! -name SHA256SUMS | sed 's|^\./||' | LC_ALL=C sort)" ] || fail "SHA256SUMS does not list every file"
 
 cmp -s wendlock.exe "$exe" || fail "wendlock.exe is not the released build"
-for file in olico.ico olicod.ico bell.ico task.ico newlnks.ini; do
+for file in olico.ico olicod.ico bell.ico task.ico newlnks.example.ini; do
     cmp -s "$file" "$source/resources/$file" || fail "$file differs from resources/$file"
 done
 cmp -s LICENSE.txt "$source/LICENSE" || fail "LICENSE.txt differs from LICENSE"

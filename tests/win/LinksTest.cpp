@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 using namespace std::chrono_literals;
 
 namespace {
@@ -28,14 +30,16 @@ struct Links : test::MainWindowFixture {
     std::wstring OutlookPath() const { return folder.Path() + L"Out look\\OUTLOOK.EXE"; }
     void WriteLinks(const std::string& content) { test::WriteTextFile(folder.Path() + L"newlnks.ini", content); }
 
-    // The lines the recorder wrote: its command line, "|", its show command.
-    std::vector<std::wstring> Started(size_t atLeast, std::chrono::milliseconds wait = 10s) const
+    // The lines the recorder (in "Out look", or the folder given) wrote: its
+    // command line, "|", its show command.
+    std::vector<std::wstring> Started(size_t atLeast, std::chrono::milliseconds wait = 10s,
+                                      const std::wstring& where = L"Out look\\") const
     {
         std::vector<std::wstring> lines;
         test::PumpUntil(
             [&] {
                 lines.clear();
-                std::wstring text = wl::FromUtf8(test::ReadTextFile(folder.Path() + L"Out look\\started.txt"));
+                std::wstring text = wl::FromUtf8(test::ReadTextFile(folder.Path() + where + L"started.txt"));
                 for (size_t start = 0, end; (end = text.find(L"\r\n", start)) != std::wstring::npos; start = end + 2)
                     lines.push_back(text.substr(start, end - start));
                 return lines.size() >= atLeast;
@@ -168,20 +172,59 @@ TEST_F(Links, WithoutOutlooksPathTheLinksThatNeedItAreDisabled)
     EXPECT_NE(started[0].find(L" /plain|"), std::wstring::npos);
 }
 
-TEST_F(Links, AUtf16FileGivesUnicodeCaptionsAndACodePageFileReadsAsBefore)
+// The links file as editors save it: UTF-8 with and without a byte-order
+// mark (Notepad's default), UTF-16 (the example's), and the code page.
+TEST_F(Links, EveryEncodingAnEditorSavesGivesTheSameLinks)
 {
-    const std::wstring text = L"[settings]\r\ncount=2\r\nnew1=Nowa wiadomo\x15B\x107\r\nnew2=\x65B0\x3057\x3044\x4F5C\x696D\r\n";
-    std::string utf16("\xFF\xFE", 2);
-    for (wchar_t c : text) utf16 += std::string{static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
-    WriteLinks(utf16);
-    LoadWindow();
-    EXPECT_EQ(LinkCaptions(), (std::vector<std::wstring>{L"Nowa wiadomo\x15B\x107", L"\x65B0\x3057\x3044\x4F5C\x696D"}));
-    window->Unload(UnloadMode::FormCode);
-
-    // A file in the system's code page reads as the 8-bit functions read it.
-    WriteLinks("[settings]\r\ncount=1\r\nnew1=Caf\xE9\r\n");
-    LoadWindow();
-    wchar_t expected[8] = {};
-    ::MultiByteToWideChar(CP_ACP, 0, "Caf\xE9", 4, expected, 8);
-    EXPECT_EQ(LinkCaptions(), std::vector<std::wstring>{expected});
+    struct Saved {
+        const char* encoding;
+        std::wstring caption1, caption2, folder;
+    };
+    const std::wstring polish = L"Nowa wiadomo\x15B\x107", japanese = L"\x65B0\x3057\x3044\x4F5C\x696D";
+    const std::wstring lodzTokyo = L"\x141\xF3" L"d\x17A \x6771\x4EAC";  // "Łódź 東京"
+    // What the code page (Wine's here) holds beyond ASCII.
+    wchar_t western[8] = {}, westernFolder[8] = {};
+    ::MultiByteToWideChar(CP_ACP, 0, "Caf\xE9", 4, western, 8);
+    ::MultiByteToWideChar(CP_ACP, 0, "M\xFCller", 6, westernFolder, 8);
+    const Saved files[] = {
+        {"UTF-8 with BOM", polish, japanese, lodzTokyo},
+        {"UTF-8", polish, japanese, lodzTokyo},
+        {"UTF-16LE", polish, japanese, lodzTokyo},
+        {"ANSI", western, L"Stra\xDF" L"e", westernFolder},
+    };
+    for (const Saved& saved : files) {
+        SCOPED_TRACE(saved.encoding);
+        // A folder for each file, so each file's recorder writes its own lines.
+        const std::wstring programFolder = saved.folder + L" " + wl::FromUtf8(saved.encoding) + L"\\";
+        const std::wstring program = folder.Path() + programFolder + L"recorder.exe";
+        ::CreateDirectoryW((folder.Path() + programFolder).c_str(), nullptr);
+        ASSERT_TRUE(::CopyFileW((test::BinFolder() + L"record-args.exe").c_str(), program.c_str(), FALSE));
+        const std::wstring text = L"[settings]\r\ncount=2\r\nnew1=" + saved.caption1 + L"\r\nnewcmd1=\"" + program +
+                                  L"\" /one\r\nnew2=" + saved.caption2 + L"\r\nnewcmd2=\"" + program + L"\" /two\r\n";
+        std::string bytes;
+        if (saved.encoding == std::string("UTF-16LE")) {
+            bytes = "\xFF\xFE";
+            for (wchar_t c : text) bytes += std::string{static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
+        } else if (saved.encoding == std::string("ANSI")) {
+            BOOL lost = FALSE;
+            bytes.resize(text.size() * 2);
+            bytes.resize(static_cast<size_t>(::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.c_str(),
+                                                                   static_cast<int>(text.size()), bytes.data(),
+                                                                   static_cast<int>(bytes.size()), nullptr, &lost)));
+            ASSERT_FALSE(lost) << "the code page holds the texts";
+        } else {
+            bytes = (saved.encoding == std::string("UTF-8") ? "" : "\xEF\xBB\xBF") + wl::ToUtf8(text);
+        }
+        WriteLinks(bytes);
+        LoadWindow();
+        EXPECT_EQ(LinkCaptions(), (std::vector<std::wstring>{saved.caption1, saved.caption2}));
+        window->mnuNewLink_Click(0);
+        window->mnuNewLink_Click(1);
+        auto started = Started(2, 10s, programFolder);
+        ASSERT_EQ(started.size(), 2u);
+        std::sort(started.begin(), started.end());  // the two may finish in either order
+        EXPECT_EQ(started[0], L"\"" + program + L"\" /one|" + std::to_wstring(SW_SHOWMINIMIZED));
+        EXPECT_EQ(started[1], L"\"" + program + L"\" /two|" + std::to_wstring(SW_SHOWMINIMIZED));
+        window->Unload(UnloadMode::FormCode);
+    }
 }

@@ -54,6 +54,49 @@ struct Options : test::MainWindowFixture {
     bool shown = false;
 };
 
+// A registry value the test changes, put back as it was at the end.
+class SavedValue {
+public:
+    SavedValue(HKEY root, const wchar_t* key) : m_root(root), m_key(key)
+    {
+        DWORD size = 0;
+        if (::RegGetValueW(root, key, L"Wendlock", RRF_RT_ANY, &m_type, nullptr, &size) != ERROR_SUCCESS) return;
+        m_data.resize(size);
+        m_existed = ::RegGetValueW(root, key, L"Wendlock", RRF_RT_ANY, &m_type, m_data.data(), &size) == ERROR_SUCCESS;
+    }
+    ~SavedValue()
+    {
+        if (m_existed) Set(m_type, m_data.data(), m_data.size());
+        else ::RegDeleteKeyValueW(m_root, m_key, L"Wendlock");
+    }
+    void Set(DWORD type, const void* data, size_t size) const
+    {
+        ::RegSetKeyValueW(m_root, m_key, L"Wendlock", type, data, static_cast<DWORD>(size));
+    }
+    void SetText(const std::wstring& text) const { Set(REG_SZ, text.c_str(), (text.size() + 1) * sizeof(wchar_t)); }
+    void Delete() const { ::RegDeleteKeyValueW(m_root, m_key, L"Wendlock"); }
+    // The value's bytes; empty when it is missing.
+    std::vector<BYTE> Bytes() const
+    {
+        DWORD size = 0;
+        if (::RegGetValueW(m_root, m_key, L"Wendlock", RRF_RT_ANY, nullptr, nullptr, &size) != ERROR_SUCCESS) return {};
+        std::vector<BYTE> data(size);
+        ::RegGetValueW(m_root, m_key, L"Wendlock", RRF_RT_ANY, nullptr, data.data(), &size);
+        data.resize(size);
+        return data;
+    }
+
+private:
+    HKEY m_root;
+    const wchar_t* m_key;
+    DWORD m_type = REG_NONE;
+    std::vector<BYTE> m_data;
+    bool m_existed = false;
+};
+
+const wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+const wchar_t kApprovedKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\Run";
+
 }  // namespace
 
 TEST_F(Options, OpensFilledFromTheSettings)
@@ -332,4 +375,56 @@ TEST_F(Options, APolicySettingShowsGreyedWithItsValueAndTheMenuItemToo)
     EXPECT_FALSE(Inspector::OutlookLoaded(*window));
     window->tmnuFile_Click();
     EXPECT_TRUE(::GetMenuState(Inspector::TrayMenu(*window), IDM_FILE_KEEPLOADED, MF_BYCOMMAND) & MF_GRAYED);
+
+// Task Manager's switch, and the entry of an installation for every user.
+TEST_F(Options, StartAtLogonShowsWhatWindowsDoes)
+{
+    SavedValue userRun(HKEY_CURRENT_USER, kRunKey), userSwitch(HKEY_CURRENT_USER, kApprovedKey);
+    SavedValue machineRun(HKEY_LOCAL_MACHINE, kRunKey), machineSwitch(HKEY_LOCAL_MACHINE, kApprovedKey);
+    machineRun.Delete();
+    machineSwitch.Delete();
+    const std::wstring self = L"\"" + wl::ExecutablePath() + L"\"";
+    const BYTE off[12] = {3, 0, 0, 0, 0x17, 0x79, 0xBD, 0x01, 0x17, 0xD9, 0xD1, 0x01};  // and when
+    StartStandIn();
+    LoadWindow();
+    HWND box = Control(IDC_CHKSTARTATLOGON);
+
+    // Turned off in Task Manager: unticked; ticking turns it on there again.
+    userRun.SetText(self);
+    userSwitch.Set(REG_BINARY, off, sizeof off);
+    window->UpdateSettingsView();
+    EXPECT_FALSE(Checked(IDC_CHKSTARTATLOGON));
+    Click(IDC_CHKSTARTATLOGON);
+    Click(IDOK);
+    EXPECT_EQ(userSwitch.Bytes(), (std::vector<BYTE>{2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+    window->UpdateSettingsView();
+    EXPECT_TRUE(Checked(IDC_CHKSTARTATLOGON));
+    EXPECT_TRUE(::IsWindowEnabled(box));
+
+    // Installed for every user with start at logon: ticked, and not the user's to change.
+    userRun.Delete();
+    machineRun.SetText(self);
+    window->UpdateSettingsView();
+    EXPECT_TRUE(Checked(IDC_CHKSTARTATLOGON));
+    EXPECT_FALSE(::IsWindowEnabled(box));
+    Click(IDOK);
+    EXPECT_TRUE(userRun.Bytes().empty()) << "a second entry of the user's own";
+    // Turned off there for the machine: the user's own box again.
+    machineSwitch.Set(REG_BINARY, off, sizeof off);
+    window->UpdateSettingsView();
+    EXPECT_FALSE(Checked(IDC_CHKSTARTATLOGON));
+    EXPECT_TRUE(::IsWindowEnabled(box));
+}
+
+TEST_F(Options, StartAtLogonReadsAnEntryOfAnyLength)
+{
+    SavedValue userRun(HKEY_CURRENT_USER, kRunKey);
+    userRun.SetText(L"\"" + wl::ExecutablePath() + L"\" /profile " + std::wstring(300, L'x'));
+    StartStandIn();
+    LoadWindow();
+    window->UpdateSettingsView();
+    EXPECT_TRUE(Checked(IDC_CHKSTARTATLOGON));
+    Click(IDC_CHKSTARTATLOGON);
+    Click(IDOK);
+    EXPECT_TRUE(userRun.Bytes().empty());
 }

@@ -50,7 +50,7 @@ void RunningProgram::EndSession(LPARAM reason)
 
 ProgramFixture::ProgramFixture()
 {
-    for (const wchar_t* file : {L"olico.ico", L"olicod.ico", L"bell.ico", L"task.ico", L"newlnks.ini"})
+    for (const wchar_t* file : {L"olico.ico", L"olicod.ico", L"bell.ico", L"task.ico", L"newlnks.example.ini"})
         ::CopyFileW((BinFolder() + file).c_str(), (Folder() + file).c_str(), FALSE);
 }
 

@@ -116,8 +116,9 @@ TEST_F(Program, InAFolderTheUserCannotWriteTheSettingsLiveInTheUsersProfile)
         GTEST_SKIP() << "no read-only program folder on this machine (see scripts/test.sh)";
     const std::wstring folder = readOnly, exe = folder + L"Wendlock RO.exe";
     ASSERT_FALSE(FolderIsWritable(folder));
-    const std::wstring settings = PerUserFolder() + L"Wendlock RO.ini";
+    const std::wstring settings = PerUserFolder() + L"Wendlock RO.ini", links = PerUserFolder() + L"newlnks.ini";
     ::DeleteFileW(settings.c_str());
+    ::DeleteFileW(links.c_str());
 
     StartStandIn();
     {
@@ -130,6 +131,8 @@ TEST_F(Program, InAFolderTheUserCannotWriteTheSettingsLiveInTheUsersProfile)
     std::string saved = test::ReadTextFile(settings);
     EXPECT_NE(saved.find("DontKeepOlLoaded=0"), std::string::npos) << saved;
     EXPECT_FALSE(test::FileExists(folder + L"Wendlock RO.ini"));
+    // The user's links file, to edit, beside the settings.
+    EXPECT_EQ(test::ReadTextFile(links), test::ReadTextFile(folder + L"newlnks.example.ini"));
 
     // The next start takes its settings from there: keep-loaded off, no connection.
     test::WriteTextFile(settings, "[settings]\r\nDontKeepOlLoaded=-1\r\n");
@@ -144,13 +147,14 @@ TEST_F(Program, InAFolderTheUserCannotWriteTheSettingsLiveInTheUsersProfile)
     }
     EXPECT_NE(test::ReadTextFile(settings).find("DontKeepOlLoaded=-1"), std::string::npos);
     ::DeleteFileW(settings.c_str());
+    ::DeleteFileW(links.c_str());
 }
 
 TEST_F(Program, RunsFromAFolderNamedOutsideTheCodePage)
 {
     const std::wstring folder = Folder() + L"\x141\xF3" L"d\x17A \x6771\x4EAC\\";  // "Łódź 東京"
     ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
-    for (const wchar_t* file : {L"olico.ico", L"olicod.ico", L"bell.ico", L"task.ico", L"newlnks.ini"})
+    for (const wchar_t* file : {L"olico.ico", L"olicod.ico", L"bell.ico", L"task.ico", L"newlnks.example.ini"})
         ::CopyFileW((test::BinFolder() + file).c_str(), (folder + file).c_str(), FALSE);
     ::CopyFileW((test::BinFolder() + L"wendlock.exe").c_str(), (folder + L"wendlock.exe").c_str(), FALSE);
     StartStandIn();

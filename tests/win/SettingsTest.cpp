@@ -2,6 +2,7 @@
 // system's own profile and registry functions.
 #include "TestSupport.h"
 
+#include "core/IniText.h"
 #include "core/Registry.h"
 #include "core/Settings.h"
 #include "core/basINI.h"
@@ -100,6 +101,40 @@ TEST_F(Settings, ExplicitSectionFolderAndFile)
     EXPECT_EQ(ReadIniSetting(L"key"), L"");  // another section
 }
 
+// The reader of UTF-8 files against the system's own, on the same lines
+// saved as UTF-16 (which the system reads as Unicode).
+TEST_F(Settings, TheUtf8ReaderGivesWhatTheProfileFunctionsGive)
+{
+    const std::wstring polish = L"Za\x17C\xF3\x142\x107 \x107ma";  // "Zażółć ćma"
+    const std::wstring japanese = L"\x65B0\x3057\x3044";
+    const std::wstring files[] = {
+        L"[settings]\r\ncount=2\r\nnew1=" + polish + L"\r\nnewcmd1=\"C:\\" + japanese + L"\\a.exe\" /c\r\n",
+        L"; " + polish + L"\r\n[Settings]\nCOUNT = 3 \nNew1 =  \"" + polish + L"\"  \nnewcmd1='" + japanese + L"'\n",
+        L"  [settings]  \r\n\t count \t=\t 4 \t\x1A\r\nnew1=\"" + polish + L"\r\nnewcmd1=\"a\" \"" + japanese + L"\"\r\n",
+        L"[settings] x\r\nnew1=" + polish + L"\r\nnew1=" + japanese + L"\r\nnewcmd1\r\nnewcmd1=x\r\n;count=5\r\n",
+        L"count=4\r\n[settings\r\nnew1=" + polish + L"\r\n[other]\r\nnewcmd1=" + japanese + L"\r\n",
+        L"[settings]\r\nnew1=" + japanese + L"\r\n[other]\r\n[SETTINGS]\r\ncount=9\r\nnew2=" + polish + L"\r\n",
+        L"[settings]\r\nnew1=a=" + polish + L"=\r\nnew10=" + japanese + L"\r\ncount=\r\nnewcmd1=\"\r\n",
+        L"[ settings ]\r\ncount=1\r\n[settings]\r\ncount=2\r\nnew1=\"" + polish + L"\" \r\n",
+        L"[settings]\rcount=3\rnew1=" + polish + L"\r\r\nnewcmd1=" + japanese + L"\n\r",
+    };
+    const std::wstring unicode = folder.Path() + L"unicode.ini";
+    for (const std::wstring& file : files) {
+        std::string utf16("\xFF\xFE");
+        for (wchar_t c : file) utf16 += std::string{static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
+        test::WriteTextFile(unicode, utf16);
+        const std::string utf8 = wl::ToUtf8(file);
+        for (const wchar_t* key : {L"count", L"new1", L"newcmd1", L"new2", L"missing"})
+            EXPECT_EQ(wl::IniValueFromUtf8(utf8, L"settings", key),
+                      ReadIniSetting(key, IniPlace{L"settings", folder.Path(), L"unicode.ini"}))
+                << test::Narrow(key) << " in\n" << utf8;
+    }
+
+    // Read through ReadIniSetting, a long value is cut as the system cuts it.
+    test::WriteTextFile(folder.Path() + L"long.ini", "[settings]\r\nnew1=" + wl::ToUtf8(std::wstring(600, L'\x17C')));
+    EXPECT_EQ(ReadIniSetting(L"new1", IniPlace{L"settings", folder.Path(), L"long.ini", true}), std::wstring(511, L'\x17C'));
+}
+
 TEST_F(Settings, DefaultsAreTakenAtEachCall)
 {
     WriteIniSetting(L"Where", L"first");
@@ -112,14 +147,96 @@ TEST_F(Settings, DefaultsAreTakenAtEachCall)
     EXPECT_EQ(ReadIniSetting(L"Where"), L"first");
 }
 
-TEST_F(Settings, AWritableProgramFolderKeepsTheSettingsAndAUsersOwnLinksFileWins)
+TEST_F(Settings, AWritableProgramFolderKeepsTheSettings)
 {
     EXPECT_EQ(ChooseSettingsFolder(folder.Path()), folder.Path());  // a portable copy, as always
-    test::TempFolder user;
-    SetSettingsFolder(user.Path());
-    EXPECT_EQ(LinksFolder(), folder.Path());  // the example beside the program
-    test::WriteTextFile(user.Path() + L"newlnks.ini", "[settings]\r\ncount=0\r\n");
-    EXPECT_EQ(LinksFolder(), user.Path());
+}
+
+// A read-only settings file in a folder the user may write: the settings
+// move to the profile, starting from the file's values. (Wine, running as
+// root here, writes a read-only file; a file another program holds is
+// refused there as on Windows, and is what the program meets instead.)
+TEST_F(Settings, ASettingsFileThatCannotBeWrittenMovesTheSettingsToTheProfile)
+{
+    const std::string content = "[settings]\r\nDontKeepOlLoaded=-1\r\nLoadDelay=5000\r\n";
+    const std::wstring file = folder.SettingsFile(), copy = PerUserFolder() + SettingsFileName();
+    ::DeleteFileW(copy.c_str());
+    Write(content);
+    ::SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_READONLY);
+    {
+        wl::UniqueFile lock;
+        if (FileIsWritable(file))
+            lock = wl::UniqueFile(::CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                                FILE_ATTRIBUTE_NORMAL, nullptr));
+        EXPECT_FALSE(FileIsWritable(file));
+        EXPECT_EQ(ChooseSettingsFolder(folder.Path()), PerUserFolder());
+        EXPECT_EQ(test::ReadTextFile(copy), content);
+        EXPECT_TRUE(FileIsWritable(copy));
+        // The next start keeps the copy, which holds what the program saved since.
+        test::WriteTextFile(copy, "[settings]\r\nDontKeepOlLoaded=0\r\n");
+        EXPECT_EQ(ChooseSettingsFolder(folder.Path()), PerUserFolder());
+        EXPECT_EQ(test::ReadTextFile(copy), "[settings]\r\nDontKeepOlLoaded=0\r\n");
+    }
+    ::SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+    ::DeleteFileW(copy.c_str());
+}
+
+// Locked by another program (a sync tool) when the program ends.
+TEST_F(Settings, SettingsThatCannotBeWrittenAtExitAreSavedInTheProfile)
+{
+    const std::wstring file = folder.SettingsFile(), copy = PerUserFolder() + SettingsFileName();
+    ::DeleteFileW(copy.c_str());
+    Write("[settings]\r\nLoadDelay=5000\r\nStartOutlookIn=9\r\n");
+    g_intStartOutlookIn = 13;
+    {
+        wl::UniqueFile lock(::CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(lock);
+        SaveStartupSettings();
+    }
+    EXPECT_EQ(SettingsFolder(), PerUserFolder());
+    std::string saved = test::ReadTextFile(copy);
+    EXPECT_NE(saved.find("StartOutlookIn=13"), std::string::npos) << saved;
+    EXPECT_NE(saved.find("LoadDelay=5000"), std::string::npos) << saved;  // what the file held besides
+    EXPECT_EQ(test::ReadTextFile(file), "[settings]\r\nLoadDelay=5000\r\nStartOutlookIn=9\r\n");
+    ::DeleteFileW(copy.c_str());
+}
+
+// The example an update may replace; the user's own file, which it never touches.
+TEST_F(Settings, TheUserGetsALinksFileOfTheirOwnMadeFromTheExample)
+{
+    const std::string example = "[settings]\r\ncount=1\r\nnew1=Example\r\n";
+    test::WriteTextFile(folder.Path() + L"newlnks.example.ini", example);
+    ::SetFileAttributesW((folder.Path() + L"newlnks.example.ini").c_str(), FILE_ATTRIBUTE_READONLY);
+    EXPECT_EQ(LinksFile().FileName, L"newlnks.example.ini");  // before the first start
+
+    // Settings beside the program: the copy is made there, once, and is the user's to edit.
+    ProvideLinksFile();
+    const std::wstring links = folder.Path() + L"newlnks.ini";
+    EXPECT_EQ(test::ReadTextFile(links), example);
+    EXPECT_FALSE(::GetFileAttributesW(links.c_str()) & FILE_ATTRIBUTE_READONLY);
+    test::WriteTextFile(links, "[settings]\r\ncount=1\r\nnew1=Mine\r\n");
+    ProvideLinksFile();
+    EXPECT_EQ(ReadIniSetting(L"new1", LinksFile()), L"Mine");
+
+    // Settings in the profile: a file beside the program (a copy made before) is still the user's.
+    test::TempFolder profile;
+    SetSettingsFolder(profile.Path());
+    ProvideLinksFile();
+    EXPECT_FALSE(test::FileExists(profile.Path() + L"newlnks.ini"));
+    EXPECT_EQ(ReadIniSetting(L"new1", LinksFile()), L"Mine");
+    // Without one, the copy goes to the profile, and wins from then on.
+    ::DeleteFileW(links.c_str());
+    ProvideLinksFile();
+    EXPECT_EQ(test::ReadTextFile(profile.Path() + L"newlnks.ini"), example);
+    EXPECT_EQ(LinksFile().Folder, profile.Path());
+
+    // Nowhere to copy to: the example itself is read.
+    SetSettingsFolder(profile.Path() + L"missing\\");
+    ::DeleteFileW((profile.Path() + L"newlnks.ini").c_str());
+    ProvideLinksFile();
+    EXPECT_EQ(ReadIniSetting(L"new1", LinksFile()), L"Example");
+    ::SetFileAttributesW((folder.Path() + L"newlnks.example.ini").c_str(), FILE_ATTRIBUTE_NORMAL);
     SetSettingsFolder(folder.Path());
 }
 

@@ -23,7 +23,7 @@ setup)
     teardown "$folder"
     mkdir -p "$folder" || exit 1
     cp "$bin/wendlock.exe" "$folder/Wendlock RO.exe" || exit 1
-    cp "$bin"/{olico,olicod,bell,task}.ico "$bin/newlnks.ini" "$folder/" || exit 1
+    cp "$bin"/{olico,olicod,bell,task}.ico "$bin/newlnks.example.ini" "$folder/" || exit 1
     { mount --bind "$folder" "$folder" && mount -o remount,bind,ro "$folder"; } 2>/dev/null ||
         chattr +i "$folder" 2>/dev/null
     if touch "$folder/.probe" 2>/dev/null; then
