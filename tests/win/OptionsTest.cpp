@@ -375,6 +375,7 @@ TEST_F(Options, APolicySettingShowsGreyedWithItsValueAndTheMenuItemToo)
     EXPECT_FALSE(Inspector::OutlookLoaded(*window));
     window->tmnuFile_Click();
     EXPECT_TRUE(::GetMenuState(Inspector::TrayMenu(*window), IDM_FILE_KEEPLOADED, MF_BYCOMMAND) & MF_GRAYED);
+}
 
 // Task Manager's switch, and the entry of an installation for every user.
 TEST_F(Options, StartAtLogonShowsWhatWindowsDoes)
