@@ -45,6 +45,7 @@ add_library(wendlock_app STATIC
     core/TrayIcons.cpp
     core/Window.cpp
     core/RemoteWork.cpp
+    core/EventSink.cpp
     core/TrayWindow.cpp
     outlook/OutlookSession.cpp
     outlook/Reminders.cpp

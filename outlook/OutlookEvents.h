@@ -3,8 +3,7 @@
 #pragma once
 
 #include "core/Dispatch.h"
-
-#include <ocidl.h>
+#include "core/EventSink.h"
 
 // The receiver of Outlook's application events.
 class IOutlookEventHandler {
@@ -24,8 +23,6 @@ inline constexpr IID DIID_ApplicationEvents = {
 inline constexpr DISPID kDispidReminder = 0xF004;
 inline constexpr DISPID kDispidQuit = 0xF007;
 
-class OutlookEventSink;
-
 class OutlookWithEvents {
 public:
     OutlookWithEvents();
@@ -42,11 +39,9 @@ public:
     const wl::Dispatch& Get() const noexcept { return m_application; }
     const wl::Dispatch* operator->() const noexcept { return &m_application; }
     explicit operator bool() const noexcept { return static_cast<bool>(m_application); }
-    bool EventsConnected() const noexcept { return m_cookie != 0; }
+    bool EventsConnected() const noexcept { return m_events.Connected(); }
 
 private:
     wl::Dispatch m_application;
-    wl::ComPtr<IConnectionPoint> m_point;
-    wl::ComPtr<OutlookEventSink> m_sink;
-    DWORD m_cookie = 0;
+    wl::EventConnection m_events;
 };

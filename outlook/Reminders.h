@@ -3,8 +3,7 @@
 #pragma once
 
 #include "core/Dispatch.h"
-
-#include <ocidl.h>
+#include "core/EventSink.h"
 
 #include <functional>
 #include <string>
@@ -31,8 +30,6 @@ inline constexpr DISPID kDispidReminderFire = 64150;
 inline constexpr DISPID kDispidReminderRemove = 64151;
 inline constexpr DISPID kDispidReminderSnooze = 64152;
 
-class RemindersEventSink;
-
 class RemindersWithEvents {
 public:
     RemindersWithEvents();
@@ -51,9 +48,7 @@ public:
 
 private:
     wl::Dispatch m_reminders;
-    wl::ComPtr<IConnectionPoint> m_point;
-    wl::ComPtr<RemindersEventSink> m_sink;
-    DWORD m_cookie = 0;
+    wl::EventConnection m_events;
 };
 
 namespace wl {

@@ -1,0 +1,49 @@
+// Events of an automation object in another process, received through its
+// connection point. The sink answers IUnknown, IDispatch and the event
+// dispinterfaces it is given (a server may ask for one of those before it
+// calls), gives no type information, and hands every call to a handler on
+// this thread; no exception goes back to the caller.
+#pragma once
+
+#include "core/Dispatch.h"
+
+#include <ocidl.h>
+
+#include <functional>
+#include <initializer_list>
+
+namespace wl {
+
+// One event: its DISPID and its arguments as the caller passed them.
+using EventHandler = std::function<void(DISPID id, const DISPPARAMS& params)>;
+
+class EventSink;
+
+class EventConnection {
+public:
+    EventConnection();
+    EventConnection(const EventConnection&) = delete;
+    EventConnection& operator=(const EventConnection&) = delete;
+    ~EventConnection();
+
+    // Connects the handler to the first of the event dispinterfaces the
+    // object has a connection point for; false when it has none or refuses.
+    // Each step is a call, which a busy server may reject (see RetryWhileBusy).
+    bool Connect(const Dispatch& source, std::initializer_list<IID> events, EventHandler handler);
+    // Stops the events: those already on their way are ignored. Not retried,
+    // so letting go never waits for a busy server, and fails harmlessly when
+    // it is gone.
+    void Disconnect() noexcept;
+    bool Connected() const noexcept { return m_cookie != 0; }
+
+private:
+    ComPtr<IConnectionPoint> m_point;
+    ComPtr<EventSink> m_sink;
+    DWORD m_cookie = 0;
+};
+
+// The object passed as an event's argument (0: the first), by value or by
+// reference; empty when there is none.
+Dispatch EventObjectArg(const DISPPARAMS& params, UINT index);
+
+}  // namespace wl
