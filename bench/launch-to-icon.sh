@@ -14,7 +14,7 @@ export WINEPREFIX=$BUILD/wineprefix WINEDEBUG=-all DISPLAY=${DISPLAY:-${WENDLOCK
 WENDLOCK_BIN=$BUILD/bin tests/wine/wine-rig.sh ensure
 DIR=$(mktemp -d)
 trap 'rm -rf "$DIR"' EXIT
-cp "$BUILD"/bin/wendlock.exe "$BUILD"/bin/*.ico "$BUILD"/bin/newlnks.ini "$BUILD"/bin/minimal_tray.exe "$DIR"/
+cp "$BUILD"/bin/wendlock.exe "$BUILD"/bin/*.ico "$BUILD"/bin/newlnks.example.ini "$BUILD"/bin/minimal_tray.exe "$DIR"/
 printf '[settings]\r\nDontKeepOlLoaded=-1\r\nDontTrackOverdueTasks=-1\r\n' > "$DIR"/wendlock.ini
 /usr/lib/wine/wine64 "$BUILD"/bin/launch_to_icon.exe "$RUNS" \
     "$(winepath -w "$DIR"/minimal_tray.exe)" "$(winepath -w "$DIR"/wendlock.exe)"
