@@ -319,25 +319,34 @@ std::optional<std::size_t> frmReminders::SelectedLine() const
     return static_cast<std::size_t>(selected);
 }
 
-void frmReminders::ActOnLines(const std::vector<std::size_t>& lines, const ItemAction& act, UINT failedText)
+void frmReminders::ActOnLines(const std::vector<std::size_t>& lines, const LinesAction& act, UINT failedText)
 {
     HandlerScope scope(*this);
-    std::vector<std::shared_ptr<wl::AlertItem>> items;
-    for (std::size_t line : lines)
-        if (line < m_colItems.Count()) items.push_back(m_colItems.At(line));
+    std::vector<std::pair<std::shared_ptr<wl::AlertItem>, std::optional<std::wstring>>> items;
+    std::set<std::wstring> entryIds;
+    for (std::size_t line : lines) {
+        if (line >= m_colItems.Count()) continue;
+        std::optional<std::wstring> id = m_colItems.At(line)->EntryID();
+        if (id) entryIds.insert(*id);
+        items.emplace_back(m_colItems.At(line), std::move(id));
+    }
     std::vector<std::shared_ptr<wl::AlertItem>> finished;
     std::optional<wl::ComError> failure;
     {
         wl::RemoteWork work;
-        for (const auto& item : items) {
-            try {
-                // An item that cannot be read any more is gone from Outlook.
-                std::optional<std::wstring> id = item->EntryID();
-                if (id) (void)act(*id);
-                finished.push_back(item);
-            } catch (const wl::ComError& error) {
-                if (!failure) failure = error;
-            }
+        std::set<std::wstring> refused;
+        bool told = true;
+        try {
+            OutlookSession::Refusals refusals = act(entryIds);
+            refused = std::move(refusals.entryIds);
+            failure = std::move(refusals.first);
+        } catch (const wl::ComError& error) {
+            failure = error;  // Outlook busy or gone: nothing is known done
+            told = false;
+        }
+        for (const auto& [item, id] : items) {
+            // An item that cannot be read any more is gone from Outlook.
+            if (!id || (told && !refused.count(*id))) finished.push_back(item);
         }
     }
     // Found again by identity: the list may have changed during the calls.
@@ -363,35 +372,43 @@ void frmReminders::cmdSnooze_Click()
     auto choice = ::SendMessageW(Control(IDC_CMBSNOOZE), CB_GETCURSEL, 0, 0);
     if (choice < 0 || static_cast<std::size_t>(choice) >= std::size(kSnoozeMinutes)) choice = 0;
     const long minutes = kSnoozeMinutes[choice];
-    ActOnLines({*line}, [&](const std::wstring& id) {
-        return m_outlook.SnoozeReminder(id, minutes) == OutlookSession::ReminderAction::Done;
-    }, IDS_REMINDER_ACTION_FAILED);
+    ActOnLines({*line}, [&](const std::set<std::wstring>& ids) { return m_outlook.SnoozeReminders(ids, minutes); },
+               IDS_REMINDER_ACTION_FAILED);
 }
 
 void frmReminders::cmdDismiss_Click()
 {
     std::optional<std::size_t> line = SelectedLine();
     if (!line) return;
-    ActOnLines({*line}, [&](const std::wstring& id) {
-        return m_outlook.DismissReminder(id) == OutlookSession::ReminderAction::Done;
-    }, IDS_REMINDER_ACTION_FAILED);
+    ActOnLines({*line}, [&](const std::set<std::wstring>& ids) { return m_outlook.DismissReminders(ids); },
+               IDS_REMINDER_ACTION_FAILED);
 }
 
 void frmReminders::cmdDismissAll_Click()
 {
     std::vector<std::size_t> lines(m_colItems.Count());
     for (std::size_t i = 0; i < lines.size(); ++i) lines[i] = i;
-    ActOnLines(lines, [&](const std::wstring& id) {
-        return m_outlook.DismissReminder(id) == OutlookSession::ReminderAction::Done;
-    }, IDS_REMINDER_ACTION_FAILED);
+    // One pass over Outlook's reminders for all the lines, not one per line.
+    ActOnLines(lines, [&](const std::set<std::wstring>& ids) { return m_outlook.DismissReminders(ids); },
+               IDS_REMINDER_ACTION_FAILED);
 }
 
 void frmReminders::cmdMarkComplete_Click()
 {
     std::optional<std::size_t> line = SelectedLine();
     if (!line) return;
-    ActOnLines({*line}, [&](const std::wstring& id) { return m_outlook.MarkTaskComplete(id); },
-               IDS_TASK_ACTION_FAILED);
+    ActOnLines({*line}, [&](const std::set<std::wstring>& ids) {
+        OutlookSession::Refusals refusals;
+        for (const std::wstring& id : ids) {
+            try {
+                (void)m_outlook.MarkTaskComplete(id);  // a task deleted meanwhile is done too
+            } catch (const wl::ComError& error) {
+                refusals.entryIds.insert(id);
+                if (!refusals.first) refusals.first = error;
+            }
+        }
+        return refusals;
+    }, IDS_TASK_ACTION_FAILED);
 }
 
 void frmReminders::HideReminderRow()

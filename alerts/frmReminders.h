@@ -104,8 +104,10 @@ private:
     // Acts in Outlook on the items of the given lines; those done (or that
     // Outlook no longer has) leave the list; other failures are told once.
     // act: true done, false gone; throws wl::ComError.
-    using ItemAction = std::function<bool(const std::wstring& entryId)>;
-    void ActOnLines(const std::vector<std::size_t>& lines, const ItemAction& act, UINT failedText);
+    // Acts in Outlook on the items of these lines, all in one go; the lines
+    // acted on leave the list, and a refusal is told once.
+    using LinesAction = std::function<OutlookSession::Refusals(const std::set<std::wstring>& entryIds)>;
+    void ActOnLines(const std::vector<std::size_t>& lines, const LinesAction& act, UINT failedText);
     std::optional<std::size_t> SelectedLine() const;
     // The window closes up over the reminders' row in the overdue tasks' mode.
     void HideReminderRow();

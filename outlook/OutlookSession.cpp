@@ -466,50 +466,56 @@ bool OutlookSession::DisplayTask(const std::wstring& entryId) const
     return true;
 }
 
-OutlookSession::ReminderAction OutlookSession::ActOnReminder(
-    const std::wstring& entryId, const std::function<void(const wl::Dispatch& reminder)>& act) const
+OutlookSession::Refusals OutlookSession::ActOnReminders(
+    const std::set<std::wstring>& entryIds, const std::function<void(const wl::Dispatch& reminder)>& act) const
 {
     wl::RemoteWork work;
     if (!m_reminders) throw wl::ComError(E_UNEXPECTED);
-    wl::Dispatch found;
+    Refusals refusals;
+    std::size_t left = entryIds.size();
+    if (left == 0) return refusals;
     wl::WalkReminders(m_reminders.Get(), [&](const wl::Dispatch& reminder, bool shown, const auto& item) {
         if (!shown) return true;
+        std::wstring entryId;
         try {
-            if (item().Get(L"EntryID").Text() != entryId) return true;
+            entryId = item().Get(L"EntryID").Text();
         } catch (const wl::ComError& error) {
             if (wl::OutlookUnavailable(error)) throw;
-            return true;  // an item deleted meanwhile is not the one asked for
+            return true;  // an item deleted meanwhile is none of those asked for
         }
-        found = reminder;
-        return false;
-    });
-    if (!found) return ReminderAction::Gone;
-    try {
-        act(found);
-    } catch (const wl::ComError& error) {
-        if (wl::OutlookUnavailable(error)) throw;
-        // Outlook fails Dismiss and Snooze of a reminder it no longer shows;
-        // any other failure is the caller's to tell.
-        bool shown = true;
+        if (!entryIds.count(entryId)) return true;
         try {
-            shown = found.Get(L"IsVisible").Bool();
-        } catch (const wl::ComError& again) {
-            if (!wl::OutlookUnavailable(again)) shown = false;
+            act(reminder);
+        } catch (const wl::ComError& error) {
+            if (wl::OutlookUnavailable(error)) throw;
+            // Outlook fails Dismiss and Snooze of a reminder it no longer
+            // shows; any other failure is the caller's to tell.
+            bool stillShown = true;
+            try {
+                stillShown = reminder.Get(L"IsVisible").Bool();
+            } catch (const wl::ComError& again) {
+                if (wl::OutlookUnavailable(again)) throw;
+                stillShown = false;
+            }
+            if (stillShown) {
+                refusals.entryIds.insert(entryId);
+                if (!refusals.first) refusals.first = error;
+            }
         }
-        if (!shown) return ReminderAction::Gone;
-        throw;
-    }
-    return ReminderAction::Done;
+        return --left > 0;  // the pass ends with the last one asked for
+    });
+    return refusals;
 }
 
-OutlookSession::ReminderAction OutlookSession::SnoozeReminder(const std::wstring& entryId, long minutes) const
+OutlookSession::Refusals OutlookSession::SnoozeReminders(const std::set<std::wstring>& entryIds,
+                                                                 long minutes) const
 {
-    return ActOnReminder(entryId, [&](const wl::Dispatch& reminder) { (void)reminder.Call(L"Snooze", minutes); });
+    return ActOnReminders(entryIds, [&](const wl::Dispatch& reminder) { (void)reminder.Call(L"Snooze", minutes); });
 }
 
-OutlookSession::ReminderAction OutlookSession::DismissReminder(const std::wstring& entryId) const
+OutlookSession::Refusals OutlookSession::DismissReminders(const std::set<std::wstring>& entryIds) const
 {
-    return ActOnReminder(entryId, [](const wl::Dispatch& reminder) { (void)reminder.Call(L"Dismiss"); });
+    return ActOnReminders(entryIds, [](const wl::Dispatch& reminder) { (void)reminder.Call(L"Dismiss"); });
 }
 
 bool OutlookSession::MarkTaskComplete(const std::wstring& entryId) const

@@ -90,12 +90,18 @@ public:
     std::optional<std::vector<wl::TaskRow>> ScanOverdueTasks() const noexcept;
     // Opens a task by its entry id; false when Outlook has no such item (any more).
     bool DisplayTask(const std::wstring& entryId) const;
-    // Acting on the reminder of the item with that entry id. Gone: Outlook
-    // no longer shows it (dismissed or snoozed there meanwhile, its item
-    // deleted), so there was nothing to do. Other failures throw wl::ComError.
-    enum class ReminderAction { Done, Gone };
-    ReminderAction SnoozeReminder(const std::wstring& entryId, long minutes) const;
-    ReminderAction DismissReminder(const std::wstring& entryId) const;
+    // Snoozes or dismisses the reminders of the items with these entry ids,
+    // in one pass over Outlook's reminders however many there are. A reminder
+    // Outlook no longer shows (dismissed or snoozed there meanwhile, its item
+    // deleted) counts as done: there is nothing left to do. Returned: the
+    // entry ids whose reminder Outlook refused otherwise, with the first such
+    // failure. A busy or vanished Outlook throws wl::ComError.
+    struct Refusals {
+        std::set<std::wstring> entryIds;
+        std::optional<wl::ComError> first;
+    };
+    Refusals SnoozeReminders(const std::set<std::wstring>& entryIds, long minutes) const;
+    Refusals DismissReminders(const std::set<std::wstring>& entryIds) const;
     // Marks a task complete by its entry id; false when Outlook has no such item (any more).
     bool MarkTaskComplete(const std::wstring& entryId) const;
     // The entry ids of the items whose reminders Outlook shows now, from one
@@ -136,8 +142,8 @@ private:
     void OnRemindersEvent();
     // Connects Reminders' events and lists the reminders Outlook shows already.
     void OpenReminders();
-    ReminderAction ActOnReminder(const std::wstring& entryId,
-                                 const std::function<void(const wl::Dispatch& reminder)>& act) const;
+    Refusals ActOnReminders(const std::set<std::wstring>& entryIds,
+                                    const std::function<void(const wl::Dispatch& reminder)>& act) const;
     void OnQuit();
     void OnServerEnded();
     void WatchServerProcess();
