@@ -78,16 +78,21 @@ crop tray-menu "$x" "$y" $((WIDTH - x)) $((HEIGHT - y))
 xdotool key Escape
 sleep 0.5
 
+# options_picture NAME: Options opened from the menu as the user opens it, grabbed and closed.
+options_picture() {
+    xdotool mousemove "$OUTLOOK_ICON_X" "$ICON_Y" click 3
+    read -r x y w h < <(wait_rect '#32768')
+    xdotool mousemove $((x + 50)) $((y + h - 52)) sleep 0.3 click 1
+    read -r x y w h < <(wait_rect Wendlock)
+    xdotool mousemove 10 10
+    sleep 0.8
+    grab "$1"
+    crop "$1" "$x" "$y" "$w" "$h"
+    xdotool key Escape
+}
+
 echo "== Options"
-xdotool mousemove "$OUTLOOK_ICON_X" "$ICON_Y" click 3
-read -r x y w h < <(wait_rect '#32768')
-xdotool mousemove $((x + 50)) $((y + h - 52)) sleep 0.3 click 1
-read -r x y w h < <(wait_rect Wendlock)
-xdotool mousemove 10 10
-sleep 0.8
-grab options
-crop options "$x" "$y" "$w" "$h"
-xdotool key Escape
+options_picture options
 sleep 0.5
 
 echo "== two reminders: the bell and its notification"
@@ -124,13 +129,5 @@ sleep 2
 setsid "$WINE" "$WORK/Wendlock/wendlock.exe" </dev/null >/dev/null 2>&1 9>&- &
 sleep 5
 no_balloon
-xdotool mousemove "$OUTLOOK_ICON_X" "$ICON_Y" click 3
-read -r x y w h < <(wait_rect '#32768')
-xdotool mousemove $((x + 50)) $((y + h - 52)) sleep 0.3 click 1
-read -r x y w h < <(wait_rect Wendlock)
-xdotool mousemove 10 10
-sleep 0.8
-grab options-policy
-crop options-policy "$x" "$y" "$w" "$h"
-xdotool key Escape
+options_picture options-policy
 "$WINE" reg delete 'HKCU\Software\Policies\Wendlock' /f >/dev/null 2>&1 || true
