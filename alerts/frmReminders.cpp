@@ -83,6 +83,7 @@ frmReminders::~frmReminders() { UnregisterTimerOwner(this); }
 void frmReminders::Load()
 {
     if (Loaded()) return;
+    LoadTrayBox();
     CreateFromTemplate(IDD_REMINDERS);
     Form_Load();
     RegisterTimerOwner(shared_from_this());
@@ -124,7 +125,7 @@ bool frmReminders::Form_QueryUnload(UnloadMode unloadMode)
 
 TrayIcon frmReminders::TrayBox() const noexcept
 {
-    return {Hwnd(), m_intMode == wl::ModeOverdueTasks ? wl::kOverdueTasksIconId : wl::kRemindersIconId};
+    return TrayWindow::TrayBox(m_intMode == wl::ModeOverdueTasks ? wl::kOverdueTasksIconId : wl::kRemindersIconId);
 }
 
 // The list model

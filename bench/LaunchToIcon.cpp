@@ -1,9 +1,10 @@
 // Launch to first tray icon: starts each program N times, interleaved (A, B,
 // A, B...), and measures from CreateProcess until the shell answers a
 // modify of the program's icon (id 1 of one of its top-level windows), then
-// closes the program (WM_CLOSE; a logoff message for wendlock.exe, which
-// keeps its window on WM_CLOSE) and waits for its end. Prints each time and
-// the median per program, and the ratio of the medians to the first.
+// closes the program (a logoff's messages to each of its top-level windows,
+// then WM_CLOSE, for wendlock.exe keeps its windows on WM_CLOSE) and waits
+// for its end. Prints each time and the median per program, and the ratio of
+// the medians to the first.
 //   LaunchToIcon.exe <runs> <exe> [<exe>...]
 #include <windows.h>
 #include <shellapi.h>
@@ -33,6 +34,20 @@ BOOL CALLBACK ByProcess(HWND hwnd, LPARAM context)
     if (!::Shell_NotifyIconW(NIM_MODIFY, &data)) return TRUE;  // no icon (yet)
     search->found = hwnd;
     return FALSE;
+}
+
+// Ends the program as a logoff does: every top-level window of the process
+// is asked, then told; then WM_CLOSE, which ends the minimal program.
+BOOL CALLBACK EndSession(HWND hwnd, LPARAM pid)
+{
+    DWORD owner = 0;
+    ::GetWindowThreadProcessId(hwnd, &owner);
+    if (owner != static_cast<DWORD>(pid)) return TRUE;
+    DWORD_PTR ignored = 0;
+    ::SendMessageTimeoutW(hwnd, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL, 5000, &ignored);
+    ::SendMessageTimeoutW(hwnd, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL, 5000, &ignored);
+    ::PostMessageW(hwnd, WM_CLOSE, 0, 0);
+    return TRUE;
 }
 
 double Seconds(LARGE_INTEGER from, LARGE_INTEGER to)
@@ -66,10 +81,9 @@ double LaunchOnce(const std::wstring& exe)
         ::Sleep(1);
     }
     if (search.found) {
-        DWORD_PTR ignored = 0;
-        ::SendMessageTimeoutW(search.found, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL, 5000, &ignored);
-        ::SendMessageTimeoutW(search.found, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL, 5000, &ignored);
-        ::PostMessageW(search.found, WM_CLOSE, 0, 0);
+        // The icon may come before the program's other windows: end it once it is up.
+        ::WaitForInputIdle(process.hProcess, 10'000);
+        ::EnumWindows(&EndSession, static_cast<LPARAM>(process.dwProcessId));
     }
     if (::WaitForSingleObject(process.hProcess, 10'000) != WAIT_OBJECT_0) ::TerminateProcess(process.hProcess, 1);
     ::CloseHandle(process.hThread);

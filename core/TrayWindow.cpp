@@ -3,6 +3,66 @@
 #include "core/AppMessages.h"
 #include "core/RemoteWork.h"
 
+namespace {
+
+constexpr wchar_t kTrayBoxClass[] = L"WendlockTrayBox";
+
+}  // namespace
+
+TrayWindow::~TrayWindow() { DestroyTrayBox(); }
+
+void TrayWindow::LoadTrayBox()
+{
+    if (m_picTrayBox) return;
+    HINSTANCE instance = ::GetModuleHandleW(nullptr);
+    static const ATOM registered = [instance] {
+        WNDCLASSEXW windowClass{};
+        windowClass.cbSize = sizeof windowClass;
+        windowClass.lpfnWndProc = &TrayBoxThunk;
+        windowClass.hInstance = instance;
+        windowClass.lpszClassName = kTrayBoxClass;
+        return ::RegisterClassExW(&windowClass);
+    }();
+    (void)registered;
+    // Top-level, as the shell's broadcasts and Restart Manager reach only
+    // such windows; a tool window, never in Alt+Tab; never shown.
+    m_picTrayBox.reset(::CreateWindowExW(WS_EX_TOOLWINDOW, kTrayBoxClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                                         instance, nullptr));
+    if (m_picTrayBox) ::SetWindowLongPtrW(m_picTrayBox.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+}
+
+void TrayWindow::DestroyTrayBox() noexcept
+{
+    if (!m_picTrayBox) return;
+    // No message of its end may reach this object, which may be half destroyed.
+    ::SetWindowLongPtrW(m_picTrayBox.get(), GWLP_USERDATA, 0);
+    m_picTrayBox.reset();
+}
+
+LRESULT CALLBACK TrayWindow::TrayBoxThunk(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case wl::kTrayCallback:
+        if (auto* self = reinterpret_cast<TrayWindow*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA))) {
+            try {
+                HandlerScope scope(*self);
+                // A click while a call into another process waits is dropped,
+                // as while busy; so is one before the window is made (a call
+                // to the shell during start-up may deliver it).
+                if (self->Loaded() && !wl::RemoteWork::InProgress())
+                    self->picTrayBox_MouseMove(static_cast<long>(LOWORD(lParam)));
+            } catch (...) {
+                // Nothing may unwind into the system; the icon goes on.
+            }
+        }
+        return 0;
+    case WM_CLOSE:
+        return 0;  // the box goes with its window, never by itself
+    default:
+        return ::DefWindowProcW(hwnd, message, wParam, lParam);
+    }
+}
+
 void TrayWindow::picTrayBox_MouseMove(long trayMessage)
 {
     if (m_blnInTrayEvent || TrayClicksHeld()) return;
@@ -24,10 +84,6 @@ void TrayWindow::ShowTrayPopup(UINT defaultCommand)
 bool TrayWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result)
 {
     switch (message) {
-    case wl::kTrayCallback:
-        // A click while a call into another process waits is dropped, as while busy.
-        if (!wl::RemoteWork::InProgress()) picTrayBox_MouseMove(static_cast<long>(LOWORD(lParam)));
-        return true;
     case WM_COMMAND:
         // A button pressed while such a call waits is dropped too: it would
         // start its work inside the call.
@@ -40,6 +96,9 @@ bool TrayWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& 
         // The scale changed: the tray images take the new size; the dialog's
         // own handling follows.
         RefreshTrayImages();
+        return OnWindowMessage(message, wParam, lParam, result);
+    case WM_DESTROY:
+        DestroyTrayBox();
         return OnWindowMessage(message, wParam, lParam, result);
     default:
         return OnWindowMessage(message, wParam, lParam, result);

@@ -1,7 +1,7 @@
 // A window that owns a tray icon and its popup menu: the main window and the
-// alert windows. What they do alike lives here: the tray callback with its
-// busy gate, the popup, the routing of commands, and the close box that only
-// hides.
+// alert windows. What they do alike lives here: the tray box that takes the
+// icons' mouse messages, the busy gate, the popup, the routing of commands,
+// and the close box that only hides.
 #pragma once
 
 #include "core/TrayIcons.h"
@@ -9,6 +9,8 @@
 
 class TrayWindow : public DialogWindow {
 public:
+    ~TrayWindow() override;
+
     // Runs Form_QueryUnload; unless cancelled, destroys the window. Returns
     // whether it unloaded.
     virtual bool Unload(UnloadMode unloadMode) = 0;
@@ -20,6 +22,13 @@ public:
     void picTrayBox_MouseMove(long trayMessage);
 
 protected:
+    // Makes the tray box: a light hidden window that the window's icons
+    // belong to and whose callback takes their mouse messages. It is made
+    // before the dialog (an icon can show while the dialog's controls are
+    // still being made) and goes when the dialog is destroyed.
+    void LoadTrayBox();
+    TrayIcon TrayBox(UINT iconId) const noexcept { return {m_picTrayBox.get(), iconId}; }
+
     // Loads the tray popup from a menu resource (its first submenu).
     void LoadTrayMenu(UINT menuId);
     HMENU TrayPopup() const noexcept { return m_tmnuFile; }
@@ -36,9 +45,12 @@ protected:
 
 private:
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) final;
+    static LRESULT CALLBACK TrayBoxThunk(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    void DestroyTrayBox() noexcept;
 
     friend struct Inspector;  // the tests' one view inside the program
 
+    wl::UniqueWindow m_picTrayBox;
     bool m_blnInTrayEvent = false;
     wl::UniqueMenu m_menu;  // the menu resource; m_tmnuFile is its popup
     HMENU m_tmnuFile = nullptr;

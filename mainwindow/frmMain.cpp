@@ -25,8 +25,15 @@ frmMain::~frmMain()
 void frmMain::Load()
 {
     if (Loaded()) return;
-    CreateFromTemplate(IDD_MAIN);
+    // The icon comes first, disconnected: the user sees the program at once.
+    // It belongs to the tray box, so it does not wait for the Options dialog,
+    // whose controls take longer to make than all the start-up before them.
+    // No message of the icon is handled before Form_Load has run: nothing
+    // here waits for messages.
     OpenTray();
+    LoadTrayBox();
+    (void)ShowTrayIcon(TrayBox(), g_strAppPath + L"olicod.ico", wl::LoadStr(IDS_TIP_OUTLOOK));
+    CreateFromTemplate(IDD_MAIN);
     m_outlook.Attach(Hwnd(), g_strOutlookPath);
     m_outlook.KeepLoaded(g_blnKeepOutlookLoaded);
     Form_Load();
@@ -52,11 +59,10 @@ void frmMain::OnInitDialog()
 
 void frmMain::Form_Load()
 {
-    // The icon comes first, disconnected, and the delay runs on a timer: the
-    // user sees the program at once, and it answers Windows meanwhile. The
-    // menus (the links file read line by line) are built before any message
-    // of the icon can arrive: still within this handler.
-    (void)ShowTrayIcon(TrayBox(), g_strAppPath + L"olicod.ico", wl::LoadStr(IDS_TIP_OUTLOOK));
+    // The icon is up (Load), and the delay runs on a timer: the program
+    // answers Windows meanwhile. The menus (the links file read line by
+    // line) are built before any message of the icon can arrive: still
+    // within this handler.
     CentreOnScreen();
     BuildStartFolderMenu();
     BuildLinkMenu();
@@ -193,7 +199,7 @@ int frmMain::MessageBox(const std::wstring& text, UINT flags)
     return ::MessageBoxW(owner, text.c_str(), wl::LoadStr(IDS_APP_TITLE).c_str(), flags | MB_SETFOREGROUND);
 }
 
-TrayIcon frmMain::TrayBox() const noexcept { return {Hwnd(), wl::kMainIconId}; }
+TrayIcon frmMain::TrayBox() const noexcept { return TrayWindow::TrayBox(wl::kMainIconId); }
 
 void frmMain::ShowTrayConnected(bool connected)
 {

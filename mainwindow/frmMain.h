@@ -29,7 +29,7 @@ public:
     frmMain();
     ~frmMain() override;
 
-    // Creates the hidden window and runs Form_Load.
+    // Shows the tray icon, creates the hidden window and runs Form_Load.
     void Load();
     bool Unload(UnloadMode unloadMode = UnloadMode::FormCode) override;
     // Ends the message loop when the window unloads (the program's instance).

@@ -8,7 +8,6 @@
 //   WENDLOCK_MSI_NEXT      the same files packaged as the next version
 //   WENDLOCK_RELEASE_DIR   the files of the release zip, to compare the installed files with
 #include "tests/win/TestSupport.h"
-#include "core/AppMessages.h"
 
 
 #include "core/win32.h"
@@ -209,7 +208,7 @@ bool StartFromShortcutAndLogOff(const std::wstring& lnk, const std::wstring& exe
         [&] {
             pid = pid ? pid : RunningCopyOf(exe);
             main = pid ? test::FindMainWindow(pid) : nullptr;
-            return main && test::ShellHasIcon({main, wl::kMainIconId});
+            return main && test::FindMainTrayIcon(pid).owner;
         },
         30s);
     if (!pid) return false;

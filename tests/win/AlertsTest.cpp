@@ -160,6 +160,7 @@ TEST_F(Alerts, ClearDownToEmptyRemovesTheIconAndTheWindow)
     Press(Reminders(), IDC_CMDCLEAR);
     EXPECT_EQ(Inspector::RemindersWindow(*window), nullptr);
     EXPECT_FALSE(test::ShellHasIcon(box));
+    EXPECT_FALSE(::IsWindow(box.owner)) << "the tray box outlived its window";
     test::Pump(100ms);  // nothing left behind runs on a freed window
 }
 

@@ -1,5 +1,4 @@
 #include "ProgramFixture.h"
-#include "core/AppMessages.h"
 
 
 namespace test {
@@ -28,16 +27,20 @@ DWORD RunningProgram::ExitCode() const
 
 HWND RunningProgram::MainWindow() const { return FindMainWindow(m_pid); }
 
-TrayIcon RunningProgram::TrayBox() const { return {MainWindow(), wl::kMainIconId}; }
+TrayIcon RunningProgram::TrayBox() const { return FindMainTrayIcon(m_pid); }
 
 bool RunningProgram::WaitForIcon(std::chrono::milliseconds timeout)
 {
-    return PumpUntil(
-        [&] {
-            TrayIcon box = TrayBox();
-            return box.owner && ShellHasIcon(box);
-        },
-        timeout);
+    if (!PumpUntil(
+            [&] {
+                TrayIcon box = TrayBox();
+                return box.owner && ShellHasIcon(box);
+            },
+            timeout))
+        return false;
+    // The icon shows before the main window is made: the start-up ends
+    // when the program first waits for input.
+    return ::WaitForInputIdle(m_process.get(), static_cast<DWORD>(timeout.count())) == 0 && MainWindow();
 }
 
 void RunningProgram::EndSession(LPARAM reason)

@@ -25,7 +25,7 @@ public:
     // The hidden main window and its tray icon.
     HWND MainWindow() const;
     TrayIcon TrayBox() const;
-    // Waits until the program shows its main tray icon.
+    // Waits until the program shows its main tray icon and has started up.
     bool WaitForIcon(std::chrono::milliseconds timeout = std::chrono::seconds(10));
     // Windows ends the session: WM_QUERYENDSESSION, then WM_ENDSESSION, for a
     // logoff or (ENDSESSION_CLOSEAPP) Restart Manager closing the program.

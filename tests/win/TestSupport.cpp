@@ -220,6 +220,14 @@ HWND FindMainWindow(DWORD pid)
     return FindTopLevel(pid, [](HWND hwnd) { return HasClass(hwnd, L"#32770") && ::GetDlgItem(hwnd, IDC_CMBSTARTIN); });
 }
 
+TrayIcon FindMainTrayIcon(DWORD pid)
+{
+    HWND box = FindTopLevel(pid, [](HWND hwnd) {
+        return HasClass(hwnd, L"WendlockTrayBox") && ShellHasIcon({hwnd, wl::kMainIconId});
+    });
+    return {box, wl::kMainIconId};
+}
+
 bool ShellHasIcon(TrayIcon icon)
 {
     NOTIFYICONDATAW data{};

@@ -107,6 +107,10 @@ bool HasClass(HWND hwnd, std::wstring_view name);
 // The hidden main window of a running copy of the program (the dialog with
 // the start-folder list), or null.
 HWND FindMainWindow(DWORD pid);
+// The main tray icon of a running copy, as the shell shows it: it belongs to
+// one of the copy's tray boxes (each window has one). Its owner is null while
+// the shell does not show it.
+TrayIcon FindMainTrayIcon(DWORD pid);
 
 // Whether the shell shows the icon: only an existing icon can be modified.
 bool ShellHasIcon(TrayIcon icon);
