@@ -28,8 +28,9 @@ void frmMain::Load()
     // The icon comes first, disconnected: the user sees the program at once.
     // It belongs to the tray box, so it does not wait for the Options dialog,
     // whose controls take longer to make than all the start-up before them.
-    // No message of the icon is handled before Form_Load has run: nothing
-    // here waits for messages.
+    // The icon's clicks are handled after Form_Load: they wait for the message
+    // loop, and one the shell delivers inside its own calls is dropped until
+    // the window exists.
     OpenTray();
     LoadTrayBox();
     (void)ShowTrayIcon(TrayBox(), g_strAppPath + L"olicod.ico", wl::LoadStr(IDS_TIP_OUTLOOK));
