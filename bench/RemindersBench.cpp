@@ -18,7 +18,6 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <vector>
 
 namespace {
 
@@ -45,8 +44,6 @@ void PumpFor(DWORD ms)
     }
 }
 
-std::vector<std::string> g_dismissAll;  // the rows of the second table
-
 // The user presses Dismiss All in the reminders window: the calls until it
 // has gone, and how long the press took.
 std::string DismissAll(const standin::StandIn& standin, frmMain& window, int n, size_t lines)
@@ -69,7 +66,9 @@ std::string DismissAll(const standin::StandIn& standin, frmMain& window, int n, 
     return row;
 }
 
-void Measure(int n, int shownEvery)
+// Prints the row of the first table; returns that of Dismiss All (empty when
+// no line was left to dismiss).
+std::string Measure(int n, int shownEvery)
 {
     std::string text = "option linger\n";
     int shown = 0;
@@ -99,9 +98,10 @@ void Measure(int n, int shownEvery)
                 change.lookups, change.invokes, change.nexts, change.Calls(),
                 static_cast<double>(change.Calls()) / n, idle.Calls());
     std::fflush(stdout);
-    if (after > 0) g_dismissAll.push_back(DismissAll(standin, *window, n, after));
+    std::string dismissAll = after > 0 ? DismissAll(standin, *window, n, after) : std::string();
     window->Unload(UnloadMode::FormCode);
     standin.Stop();
+    return dismissAll;
 }
 
 }  // namespace
@@ -119,12 +119,12 @@ int wmain()
 
     std::printf("| reminders | shown | lines | lookups | invokes | Next | calls | calls/reminder | idle calls (3 s) |\n");
     std::printf("| ---: | ---: | --- | ---: | ---: | ---: | ---: | ---: | ---: |\n");
-    Measure(200, 1);
-    Measure(200, 4);
+    const std::string dismissAll[] = {Measure(200, 1), Measure(200, 4)};
     std::printf("\nDismiss All:\n\n");
     std::printf("| reminders | lines | lookups | invokes | Next | calls | calls/line | seconds |\n");
     std::printf("| ---: | --- | ---: | ---: | ---: | ---: | ---: | ---: |\n");
-    for (const std::string& row : g_dismissAll) std::printf("%s\n", row.c_str());
+    for (const std::string& row : dismissAll)
+        if (!row.empty()) std::printf("%s\n", row.c_str());
     standin::StandIn::EndRunning();
     return 0;
 }

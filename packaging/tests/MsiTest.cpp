@@ -9,7 +9,6 @@
 //   WENDLOCK_RELEASE_DIR   the files of the release zip, to compare the installed files with
 #include "tests/win/TestSupport.h"
 
-
 #include "core/win32.h"
 
 #include <knownfolders.h>

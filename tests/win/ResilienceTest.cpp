@@ -187,13 +187,7 @@ TEST_F(Resilience, TaskbarCreatedBringsBackEveryIconAsItWas)
     ASSERT_TRUE(test::PumpUntil([&] { return Inspector::RemindersWindow(*window) != nullptr; }));
     TrayIcon boxes[] = {Inspector::TrayBox(*window), Inspector::TrayBox(*Inspector::RemindersWindow(*window)), Inspector::TrayBox(*Inspector::OverdueTasksWindow(*window))};
     // The shell forgets them, as a restarted Explorer does.
-    for (TrayIcon box : boxes) {
-        NOTIFYICONDATAW data{};
-        data.cbSize = NOTIFYICONDATAW_V1_SIZE;
-        data.hWnd = box.owner;
-        data.uID = box.id;
-        ASSERT_TRUE(::Shell_NotifyIconW(NIM_DELETE, &data));
-    }
+    for (TrayIcon box : boxes) ASSERT_TRUE(test::ShellNotify(NIM_DELETE, box));
     ::SendMessageW(window->Hwnd(), ::RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
     for (TrayIcon box : boxes) EXPECT_TRUE(test::ShellHasIcon(box));
     EXPECT_EQ(TrayFile(), L"olico.ico");

@@ -228,13 +228,13 @@ TrayIcon FindMainTrayIcon(DWORD pid)
     return {box, wl::kMainIconId};
 }
 
-bool ShellHasIcon(TrayIcon icon)
+bool ShellNotify(DWORD message, TrayIcon icon)
 {
     NOTIFYICONDATAW data{};
     data.cbSize = NOTIFYICONDATAW_V1_SIZE;
     data.hWnd = icon.owner;
     data.uID = icon.id;
-    return ::Shell_NotifyIconW(NIM_MODIFY, &data) != FALSE;
+    return ::Shell_NotifyIconW(message, &data) != FALSE;
 }
 
 void SendTrayMessage(TrayIcon icon, long mouseMessage)

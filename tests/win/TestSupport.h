@@ -4,6 +4,8 @@
 #include "core/TrayIcons.h"
 #include "core/win32.h"
 
+#include <shellapi.h>
+
 #include <atomic>
 #include <chrono>
 #include <functional>
@@ -112,8 +114,11 @@ HWND FindMainWindow(DWORD pid);
 // the shell does not show it.
 TrayIcon FindMainTrayIcon(DWORD pid);
 
+// Tells the shell of the icon by its owner and id alone, as another program
+// could (NIM_ADD adds it without image or tip); returns what the shell answered.
+bool ShellNotify(DWORD message, TrayIcon icon);
 // Whether the shell shows the icon: only an existing icon can be modified.
-bool ShellHasIcon(TrayIcon icon);
+inline bool ShellHasIcon(TrayIcon icon) { return ShellNotify(NIM_MODIFY, icon); }
 
 // What the shell sends the icon's owner for a mouse message on the icon.
 void SendTrayMessage(TrayIcon icon, long mouseMessage);

@@ -93,11 +93,7 @@ TEST_F(Tray, RestoreAddsEveryIconAgain)
 {
     ASSERT_TRUE(ShowTrayIcon(owner.icon, Icon(L"task.ico"), L"You have overdue tasks!"));
     // The shell forgets the icon, as when Explorer restarts.
-    NOTIFYICONDATAW data{};
-    data.cbSize = NOTIFYICONDATAW_V1_SIZE;
-    data.hWnd = owner.icon.owner;
-    data.uID = owner.icon.id;
-    ASSERT_TRUE(::Shell_NotifyIconW(NIM_DELETE, &data));
+    ASSERT_TRUE(test::ShellNotify(NIM_DELETE, owner.icon));
     ASSERT_FALSE(test::ShellHasIcon(owner.icon));
     RestoreTrayIcons();
     EXPECT_TRUE(test::ShellHasIcon(owner.icon));
@@ -107,14 +103,10 @@ TEST_F(Tray, AnAddTheShellRefusesIsTriedAgainLater)
 {
     // The shell refuses an icon it already shows: that stands for a shell
     // that is not ready yet.
-    NOTIFYICONDATAW data{};
-    data.cbSize = NOTIFYICONDATAW_V1_SIZE;
-    data.hWnd = owner.icon.owner;
-    data.uID = owner.icon.id;
-    ASSERT_TRUE(::Shell_NotifyIconW(NIM_ADD, &data));
+    ASSERT_TRUE(test::ShellNotify(NIM_ADD, owner.icon));
     EXPECT_FALSE(ShowTrayIcon(owner.icon, Icon(L"olico.ico"), L"Outlook"));
     EXPECT_FALSE(Inspector::TrayIconShown(owner.icon));
-    ASSERT_TRUE(::Shell_NotifyIconW(NIM_DELETE, &data));
+    ASSERT_TRUE(test::ShellNotify(NIM_DELETE, owner.icon));
     EXPECT_TRUE(test::PumpUntil([&] { return Inspector::TrayIconShown(owner.icon); }, std::chrono::seconds(5)));
     EXPECT_TRUE(test::ShellHasIcon(owner.icon));
 }
@@ -123,11 +115,7 @@ TEST_F(Tray, AnIconTheShellAddedAfterRefusingIsTakenOverChangedAndDeleted)
 {
     // A slow shell answers no but shows the icon after all: here the icon
     // the test adds first, without image or tip, stands for it.
-    NOTIFYICONDATAW data{};
-    data.cbSize = NOTIFYICONDATAW_V1_SIZE;
-    data.hWnd = owner.icon.owner;
-    data.uID = owner.icon.id;
-    ASSERT_TRUE(::Shell_NotifyIconW(NIM_ADD, &data));
+    ASSERT_TRUE(test::ShellNotify(NIM_ADD, owner.icon));
     EXPECT_FALSE(ShowTrayIcon(owner.icon, Icon(L"olicod.ico"), L"Outlook"));
     // The retry finds it there and gives it the program's look.
     EXPECT_TRUE(test::PumpUntil([&] { return Inspector::TrayIconShown(owner.icon); }, std::chrono::seconds(5)));
@@ -139,7 +127,7 @@ TEST_F(Tray, AnIconTheShellAddedAfterRefusingIsTakenOverChangedAndDeleted)
     EXPECT_FALSE(test::ShellHasIcon(owner.icon));
 
     // A change while the icon counts as not shown takes the icon over at once.
-    ASSERT_TRUE(::Shell_NotifyIconW(NIM_ADD, &data));
+    ASSERT_TRUE(test::ShellNotify(NIM_ADD, owner.icon));
     EXPECT_FALSE(ShowTrayIcon(owner.icon, Icon(L"olicod.ico"), L"Outlook"));
     EXPECT_TRUE(ShowTrayIcon(owner.icon, Icon(L"olico.ico"), L"Outlook", true));
     ASSERT_TRUE(Inspector::TrayIconShown(owner.icon, &file));
@@ -147,7 +135,7 @@ TEST_F(Tray, AnIconTheShellAddedAfterRefusingIsTakenOverChangedAndDeleted)
     EXPECT_TRUE(RemoveTrayIcon(owner.icon));
 
     // Removed while it counts as not shown, the icon still goes from the shell.
-    ASSERT_TRUE(::Shell_NotifyIconW(NIM_ADD, &data));
+    ASSERT_TRUE(test::ShellNotify(NIM_ADD, owner.icon));
     EXPECT_FALSE(ShowTrayIcon(owner.icon, Icon(L"bell.ico"), L"You have reminders!"));
     EXPECT_TRUE(RemoveTrayIcon(owner.icon));
     EXPECT_FALSE(test::ShellHasIcon(owner.icon));
