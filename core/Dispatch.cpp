@@ -266,7 +266,7 @@ void Dispatch::ForEach(const std::function<bool(const Value&)>& visit) const
     ComPtr<IEnumVARIANT> items;
     ThrowIfFailed(RetryWhileBusy([&] { return unknown->QueryInterface(IID_IEnumVARIANT, items.PutVoid()); }));
 
-    // Each Next crosses to Outlook's process: fetch several items at a time.
+    // Each Next crosses to the server's process: fetch several items at a time.
     constexpr ULONG kBatch = 64;
     VARIANT batch[kBatch];
     for (;;) {
@@ -375,7 +375,7 @@ ValueGrid Value::Grid(std::size_t columns, GridOrder& order) const
     }
     ValueGrid grid;
     grid.m_columns = columns;
-    // Rows deleted after they were counted: Outlook gives an array without elements.
+    // Rows deleted after they were counted: the server gives an array without elements.
     if (elements == 0) return grid;
     if (dimensions != 2) throw ComError(DISP_E_TYPEMISMATCH, L"Type mismatch");
 

@@ -1,7 +1,7 @@
-// Late binding: call automation members by name, the way Outlook and Word are
-// driven throughout the program. Business code never touches a raw VARIANT:
+// Late binding: call automation members by name, the way servers in other
+// processes are driven throughout the program. Business code never touches a raw VARIANT:
 //
-//     Dispatch inbox = outlook.Call(L"GetNamespace", L"MAPI").Call(L"GetDefaultFolder", 6).Object();
+//     Dispatch folder = server.Call(L"GetNamespace", L"MAPI").Call(L"GetDefaultFolder", 6).Object();
 //
 // Every failure throws ComError; callers that ignore failures catch it.
 #pragma once
@@ -19,7 +19,7 @@
 
 namespace wl {
 
-// A failed automation call: the HRESULT, and Outlook's own error text when it gave one.
+// A failed automation call: the HRESULT, and the server's own error text when it gave one.
 class ComError : public std::exception {
 public:
     ComError(HRESULT hr, std::wstring description);
@@ -43,9 +43,9 @@ private:
 // Throws ComError for a failed HRESULT.
 void ThrowIfFailed(HRESULT hr);
 
-// A busy Outlook (starting, showing a dialog of its own, at long work) rejects
+// A busy server (starting, showing a dialog of its own, at long work) rejects
 // incoming calls: RPC_E_CALL_REJECTED, or RPC_E_SERVERCALL_RETRYLATER. Every
-// call of this helper, and what the program asks of Outlook's objects
+// call of this helper, and what the program asks of the server's objects
 // besides, is tried again every intervalMs until the piece of work it belongs
 // to (the outermost RemoteWork scope) has run limitMs (250 ms and 30 s unless
 // set); then it fails, and so does every later rejected call of the same
@@ -57,7 +57,7 @@ bool IsBusyRejection(HRESULT hr) noexcept;
 HRESULT RetryWhileBusy(const std::function<HRESULT()>& call);
 
 // Told, on the calling thread, of every automation call that failed because
-// the object's process is gone, before the call throws. Outlook may crash or
+// the object's process is gone, before the call throws. The server may crash or
 // end while the program holds it; this is how the program hears of it.
 using ServerGoneObserver = void (*)() noexcept;
 void SetServerGoneObserver(ServerGoneObserver observer) noexcept;
@@ -71,7 +71,7 @@ public:
     Dispatch() = default;
     explicit Dispatch(ComPtr<IDispatch> object) : m_object(std::move(object)) {}
 
-    // Creates an object by its class name ("Outlook.Application"), as a local server.
+    // Creates an object by its class name ("Word.Application"), as a local server.
     static Dispatch Create(std::wstring_view progId);
 
     // One argument of a call. Optional arguments are omitted by not passing them.
@@ -108,7 +108,7 @@ public:
     // The callback returns false to stop early.
     void ForEach(const std::function<bool(const Value&)>& visit) const;
 
-    // Lets the object's process take the foreground: a window Outlook opens
+    // Lets the object's process take the foreground: a window the server opens
     // after a click in the tray would otherwise only flash in the taskbar.
     void AllowForeground() const noexcept;
 
@@ -163,8 +163,8 @@ public:
     long Long() const;
     double Date() const;  // an automation DATE: days since 30 December 1899
     double Number() const;
-    // A two-dimensional array of values with that many columns, as Outlook's
-    // Table.GetArray gives it (see ValueGrid). order: the order of the
+    // A two-dimensional array of values with that many columns, as a table's
+    // GetArray gives it (see ValueGrid). order: the order of the
     // array's dimensions; when Unknown it is learnt from a shape that cannot
     // be mistaken and written back, and an array with as many rows as
     // columns (beyond one) throws, as it could be read either way. An array
@@ -197,8 +197,8 @@ Value BoundMember::Call(const A&... args) const
 }
 
 // The cells of a two-dimensional array, copied out of it, by row and column.
-// Outlook's reference gives the column as the first index of Table.GetArray's
-// array, its own example the row; which one an Outlook gives is learnt from
+// One server's reference gives the column as the first index of such an
+// array (Table.GetArray), its own example the row; which one it gives is learnt from
 // an array whose shape shows it.
 class ValueGrid {
 public:

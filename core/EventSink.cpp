@@ -100,6 +100,19 @@ void EventConnection::Disconnect() noexcept
     m_sink.Reset();
 }
 
+void EventSource::Set(Dispatch object, std::initializer_list<IID> events, EventHandler handler)
+{
+    Reset();
+    m_object = std::move(object);
+    if (m_object && handler) (void)m_events.Connect(m_object, events, std::move(handler));
+}
+
+void EventSource::Reset() noexcept
+{
+    m_events.Disconnect();
+    m_object.Reset();
+}
+
 Dispatch EventObjectArg(const DISPPARAMS& params, UINT index)
 {
     if (index >= params.cArgs) return {};

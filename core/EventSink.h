@@ -12,6 +12,8 @@
 #include <functional>
 #include <initializer_list>
 
+struct Inspector;
+
 namespace wl {
 
 // One event: its DISPID and its arguments as the caller passed them.
@@ -40,6 +42,33 @@ private:
     ComPtr<IConnectionPoint> m_point;
     ComPtr<EventSink> m_sink;
     DWORD m_cookie = 0;
+};
+
+// An automation object held with its events connected: the sink stays
+// advised exactly while the object is held, and goes before it.
+class EventSource {
+public:
+    EventSource() = default;
+    EventSource(const EventSource&) = delete;
+    EventSource& operator=(const EventSource&) = delete;
+    ~EventSource() { Reset(); }
+
+    // Holds the object and connects the handler to its events (see
+    // EventConnection::Connect); the previous object goes first. Events are a
+    // bonus: an object without them is held all the same.
+    void Set(Dispatch object, std::initializer_list<IID> events, EventHandler handler);
+    // Disconnects the events, then releases the object.
+    void Reset() noexcept;
+
+    const Dispatch& Get() const noexcept { return m_object; }
+    const Dispatch* operator->() const noexcept { return &m_object; }
+    explicit operator bool() const noexcept { return static_cast<bool>(m_object); }
+
+private:
+    friend struct ::Inspector;  // the tests' one view inside the program
+
+    Dispatch m_object;
+    EventConnection m_events;
 };
 
 // The object passed as an event's argument (0: the first), by value or by

@@ -15,7 +15,7 @@ std::int64_t MinuteNumber(double date);
 std::int64_t MinutesBetween(double from, double to);
 
 // A task is overdue when its due date lies at or before the current minute.
-// Outlook gives a task without a due date 1 January 4501, which never passes.
+// A date of 1 January 4501 stands for none: it never passes.
 bool IsOverdue(double dueDate, double now);
 
 // The midnight nearest to the date (noon counts forward). A task's due date

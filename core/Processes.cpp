@@ -62,3 +62,34 @@ wl::UniqueHandle FindProgramProcess(const std::wstring& imagePath)
     if (byPath.empty() && byName.size() == 1) return std::move(byName.front());
     return {};
 }
+
+std::wstring FindOnPath(const std::wstring& name)
+{
+    DWORD needed = ::GetEnvironmentVariableW(L"PATH", nullptr, 0);
+    std::wstring path(needed, L'\0');
+    if (needed) path.resize(::GetEnvironmentVariableW(L"PATH", path.data(), needed));
+    std::wstring system(MAX_PATH, L'\0');
+    system.resize(::GetSystemDirectoryW(system.data(), MAX_PATH));
+    std::wstring search = system + L";" + path;
+    std::wstring found(MAX_PATH, L'\0');
+    DWORD n = ::SearchPathW(search.c_str(), name.c_str(), L".exe", MAX_PATH, found.data(), nullptr);
+    if (n == 0 || n >= MAX_PATH) return {};
+    found.resize(n);
+    return found;
+}
+
+bool StartProgram(const std::wstring& program, const std::wstring& arguments, WORD show)
+{
+    std::wstring commandLine = L"\"" + program + L"\"";
+    if (!arguments.empty()) commandLine += L" " + arguments;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = show;
+    PROCESS_INFORMATION process{};
+    if (!::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                          &process))
+        return false;
+    wl::UniqueHandle thread(process.hThread), started(process.hProcess);  // not waited for
+    return true;
+}

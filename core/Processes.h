@@ -11,3 +11,12 @@
 // its file name alone when the folder is not known; names compare without
 // regard to case, as Windows does.
 wl::UniqueHandle FindProgramProcess(const std::wstring& imagePath);
+
+// The full path of a program named without a folder, looked up on the
+// search path only (the system folder, then PATH; never the program's own
+// folder or the current one); empty when not found.
+std::wstring FindOnPath(const std::wstring& name);
+
+// Starts the program (a full path, named exactly: the system guesses
+// nothing) with the arguments, its window shown as asked; not waited for.
+bool StartProgram(const std::wstring& program, const std::wstring& arguments, WORD show);

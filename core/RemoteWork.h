@@ -1,4 +1,4 @@
-// A call into another process (Outlook, Word) waits for that process, and
+// A call into another process (a server) waits for that process, and
 // meanwhile COM keeps this thread's messages flowing. Events, timer ticks and
 // clicks that arrive during the wait must not start a second piece of work
 // inside the first: they are put off until the work in progress is done.

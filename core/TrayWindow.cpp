@@ -2,6 +2,7 @@
 
 #include "core/AppMessages.h"
 #include "core/RemoteWork.h"
+#include "resources/resource.h"
 
 namespace {
 
@@ -68,6 +69,12 @@ void TrayWindow::picTrayBox_MouseMove(long trayMessage)
     if (m_blnInTrayEvent || TrayClicksHeld()) return;
     FlagScope busy(m_blnInTrayEvent);
     OnTrayMessage(trayMessage);
+}
+
+int TrayWindow::MessageBox(const std::wstring& text, UINT flags) const
+{
+    HWND owner = Loaded() && ::IsWindowVisible(Hwnd()) ? Hwnd() : nullptr;
+    return ::MessageBoxW(owner, text.c_str(), wl::LoadStr(IDS_APP_TITLE).c_str(), flags | MB_SETFOREGROUND);
 }
 
 void TrayWindow::LoadTrayMenu(UINT menuId)

@@ -7,6 +7,8 @@
 #include "core/TrayIcons.h"
 #include "core/Window.h"
 
+#include <string>
+
 class TrayWindow : public DialogWindow {
 public:
     ~TrayWindow() override;
@@ -34,6 +36,10 @@ protected:
     HMENU TrayPopup() const noexcept { return m_tmnuFile; }
     // Opens the popup at the pointer and routes the chosen command to OnCommand.
     void ShowTrayPopup(UINT defaultCommand);
+
+    // A message box with the program's title, over the window when it shows,
+    // else on its own; the busy guards of the tray stay set meanwhile.
+    int MessageBox(const std::wstring& text, UINT flags) const;
 
     // The window's part of the icon's mouse messages, behind the busy gate.
     virtual void OnTrayMessage(long trayMessage) = 0;
