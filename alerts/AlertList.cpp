@@ -4,105 +4,92 @@
 
 namespace wl {
 
-std::optional<AlertList::Identity> AlertList::ReadIdentity(AlertItem& item)
+std::optional<AlertList::Identity> AlertList::IdentityOf(const AlertItem& item)
 {
-    // Both are read even when the first fails, as an item may answer one only.
-    auto folder = item.FolderName();
-    auto entryId = item.EntryID();
-    if (!folder || !entryId) return std::nullopt;
-    return Identity{std::move(*folder), std::move(*entryId)};
+    if (!item.folderName || item.entryId.empty()) return std::nullopt;
+    return Identity{*item.folderName, item.entryId};
 }
 
-bool AlertList::Add(std::shared_ptr<AlertItem> item)
+bool AlertList::Add(AlertItem item)
 {
-    if (!item) return false;
-    if (!m_entries.empty()) {
-        for (Entry& entry : m_entries) {
-            if (entry.identityRead) continue;
-            entry.identityRead = true;
-            if (auto identity = ReadIdentity(*entry.item)) m_known.insert(std::move(*identity));
-        }
-        auto identity = ReadIdentity(*item);
-        if (identity && m_known.count(*identity)) return false;
-        m_entries.push_back({std::move(item), true});
-        if (identity) m_known.insert(std::move(*identity));
-        return true;
-    }
-    // The first item is stored without reading anything of it.
-    m_entries.push_back({std::move(item), false});
+    auto identity = IdentityOf(item);
+    if (identity && m_known.count(*identity)) return false;
+    m_items.push_back(std::move(item));
+    if (identity) m_known.insert(std::move(*identity));
     return true;
 }
 
-std::size_t AlertList::Replace(std::vector<std::shared_ptr<AlertItem>> items)
+std::size_t AlertList::Replace(std::vector<AlertItem> items)
 {
     std::map<Identity, std::size_t> given;  // the first given item of each identity
     std::vector<bool> dropped(items.size(), false);
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        if (!items[i]) {
-            dropped[i] = true;
-            continue;
-        }
-        if (auto identity = ReadIdentity(*items[i]))
+    for (std::size_t i = 0; i < items.size(); ++i)
+        if (auto identity = IdentityOf(items[i]))
             if (!given.emplace(std::move(*identity), i).second) dropped[i] = true;
-    }
 
-    std::vector<Entry> kept;
+    std::vector<AlertItem> kept;
     kept.reserve(items.size());
     std::vector<bool> placed(items.size(), false);
-    for (Entry& entry : m_entries) {
-        auto identity = ReadIdentity(*entry.item);
+    for (const AlertItem& held : m_items) {
+        auto identity = IdentityOf(held);
         if (!identity) continue;
         auto found = given.find(*identity);
         if (found == given.end() || placed[found->second]) continue;
         placed[found->second] = true;
-        kept.push_back({items[found->second], false});
+        kept.push_back(items[found->second]);
     }
     std::size_t appended = 0;
     for (std::size_t i = 0; i < items.size(); ++i) {
         if (placed[i] || dropped[i]) continue;
-        kept.push_back({items[i], false});
+        kept.push_back(items[i]);
         ++appended;
     }
+    std::set<Identity> known;
+    for (auto& [identity, index] : given) known.insert(identity);
 
-    m_entries = std::move(kept);
-    ForgetIdentities();
+    m_items = std::move(kept);
+    m_known = std::move(known);
     return appended;
 }
 
 void AlertList::Remove(std::size_t index)
 {
-    if (index >= m_entries.size()) return;
-    m_entries.erase(m_entries.begin() + static_cast<std::ptrdiff_t>(index));
-    ForgetIdentities();
+    if (index >= m_items.size()) return;
+    if (auto identity = IdentityOf(m_items[index])) m_known.erase(*identity);
+    m_items.erase(m_items.begin() + static_cast<std::ptrdiff_t>(index));
 }
 
 void AlertList::Clear()
 {
-    m_entries.clear();
-    ForgetIdentities();
-}
-
-void AlertList::ForgetIdentities() noexcept
-{
+    m_items.clear();
     m_known.clear();
-    for (Entry& entry : m_entries) entry.identityRead = false;
 }
 
-std::vector<std::wstring> AlertList::Lines(AlertMode mode, std::wstring_view unreadable)
+void AlertList::Update(std::size_t index, AlertItem item)
 {
-    ForgetIdentities();
+    if (index >= m_items.size()) return;
+    if (auto old = IdentityOf(m_items[index])) m_known.erase(*old);
+    if (auto identity = IdentityOf(item)) m_known.insert(std::move(*identity));
+    m_items[index] = std::move(item);
+}
+
+std::optional<std::wstring> AlertList::Line(const AlertItem& item, AlertMode mode, std::wstring_view unreadable,
+                                            const DateFormatter& dateText)
+{
+    if (mode != ModeReminders && mode != ModeOverdueTasks) return std::nullopt;
+    if (!item.subject) return std::wstring(unreadable);
+    std::optional<std::wstring> date;
+    if (item.date && dateText) date = dateText(*item.date);
+    return date ? *item.subject + L" " + *date : *item.subject;
+}
+
+std::vector<std::wstring> AlertList::Lines(AlertMode mode, std::wstring_view unreadable,
+                                           const DateFormatter& dateText) const
+{
     std::vector<std::wstring> lines;
     if (mode != ModeReminders && mode != ModeOverdueTasks) return lines;
-    lines.reserve(m_entries.size());
-    for (Entry& entry : m_entries) {
-        auto subject = entry.item->Subject();
-        if (!subject) {
-            lines.emplace_back(unreadable);
-            continue;
-        }
-        auto date = entry.item->DateText(mode);
-        lines.push_back(date ? *subject + L" " + *date : *subject);
-    }
+    lines.reserve(m_items.size());
+    for (const AlertItem& item : m_items) lines.push_back(*Line(item, mode, unreadable, dateText));
     return lines;
 }
 

@@ -8,6 +8,7 @@
 #include <shellapi.h>
 #include <windowsx.h>
 
+#include <algorithm>
 #include <iterator>
 #include <utility>
 
@@ -18,62 +19,29 @@ constexpr UINT kBalloonTimeoutMs = 10000;
 // The snooze times of cmbSnooze, in list order (captions IDS_SNOOZE_FIRST...).
 constexpr long kSnoozeMinutes[] = {5, 10, 15, 30, 60, 120, 240, 1440};
 
-// An item of the list as the window opens it.
-class ListedItem : public wl::AlertItem {
-public:
-    // Opens the item in Outlook; false when Outlook no longer has it. Other
-    // failures throw wl::ComError.
-    virtual bool Display(const OutlookSession& outlook) const = 0;
-};
-
-// The item of a reminder, read from Outlook each time its line is drawn.
-class ReminderAlertItem final : public ListedItem {
-public:
-    explicit ReminderAlertItem(wl::OutlookItem item) : m_item(std::move(item)) {}
-
-    std::optional<std::wstring> FolderName() override { return m_item.FolderName(); }
-    std::optional<std::wstring> EntryID() override { return m_item.EntryID(); }
-    std::optional<std::wstring> Subject() override { return m_item.Subject(); }
-    std::optional<std::wstring> DateText(wl::AlertMode mode) override
-    {
-        return mode == wl::ModeOverdueTasks ? m_item.DueDateText() : m_item.ReminderTimeText();
+// The text of a date, in the user's locale.
+std::optional<std::wstring> DateTextOf(double date)
+{
+    try {
+        return wl::DateText(date);
+    } catch (const wl::ComError&) {
+        return std::nullopt;  // no date automation can show
     }
-    bool Display(const OutlookSession&) const override
-    {
-        m_item.Display();
-        return true;
-    }
+}
 
-private:
-    wl::OutlookItem m_item;
-};
+wl::AlertItem ItemOf(const wl::Reminder& reminder)
+{
+    return {reminder.folderName, reminder.entryId, reminder.storeId, reminder.subject, reminder.reminderTime};
+}
 
-// A task as the scan read it: it answers from what was read, and Outlook is
-// asked for the item only when the user opens it.
-class TaskRowItem final : public ListedItem {
-public:
-    explicit TaskRowItem(wl::TaskRow row) : m_row(std::move(row)) {}
-
-    std::optional<std::wstring> FolderName() override { return m_row.folderName; }
-    std::optional<std::wstring> EntryID() override { return m_row.entryId; }
-    std::optional<std::wstring> Subject() override { return m_row.subject; }
-    std::optional<std::wstring> DateText(wl::AlertMode) override
-    {
-        try {
-            return wl::DateText(m_row.dueDate);
-        } catch (const wl::ComError&) {
-            return std::nullopt;
-        }
-    }
-    bool Display(const OutlookSession& outlook) const override { return outlook.DisplayTask(m_row.entryId); }
-
-private:
-    wl::TaskRow m_row;
-};
+wl::AlertItem ItemOf(wl::TaskRow task)
+{
+    return {std::move(task.folderName), std::move(task.entryId), {}, std::move(task.subject), task.dueDate};
+}
 
 }  // namespace
 
-std::shared_ptr<frmReminders> frmReminders::Create(const OutlookSession& outlook)
+std::shared_ptr<frmReminders> frmReminders::Create(OutlookSession& outlook)
 {
     return std::shared_ptr<frmReminders>(new frmReminders(outlook));
 }
@@ -94,9 +62,6 @@ bool frmReminders::Unload(UnloadMode unloadMode)
     HandlerScope scope(*this);
     if (Form_QueryUnload(unloadMode)) return false;
     UnregisterTimerOwner(this);
-    // Outlook's items are released with the window, unless a handler of the
-    // window is still at work on them (they then go with the object).
-    if (HandlersRunning() <= 1) m_colItems.Clear();
     DestroyHwnd();
     return true;
 }
@@ -115,10 +80,7 @@ bool frmReminders::Form_QueryUnload(UnloadMode unloadMode)
         ::ShowWindow(Hwnd(), SW_HIDE);
         return true;
     }
-    if (m_lngTimerID != 0) {
-        StopTimer(m_lngTimerID);
-        m_lngTimerID = 0;
-    }
+    StopRepeat();
     RemoveTrayIcon(TrayBox());
     return false;
 }
@@ -130,12 +92,10 @@ TrayIcon frmReminders::TrayBox() const noexcept
 
 // The list model
 
-void frmReminders::AddReminder(const wl::OutlookItem& oItem)
+void frmReminders::AddReminder(const wl::Reminder& oItem)
 {
-    HandlerScope scope(*this);
-    wl::RemoteWork work;
     try {
-        (void)m_colItems.Add(std::make_shared<ReminderAlertItem>(oItem));
+        (void)m_colItems.Add(ItemOf(oItem));
     } catch (...) {
         // Adding never fails its caller.
     }
@@ -148,9 +108,9 @@ void frmReminders::ReplaceTasks(std::vector<wl::TaskRow> tasks)
     HandlerScope scope(*this);
     std::size_t added = 0;
     try {
-        std::vector<std::shared_ptr<wl::AlertItem>> items;
+        std::vector<wl::AlertItem> items;
         items.reserve(tasks.size());
-        for (wl::TaskRow& task : tasks) items.push_back(std::make_shared<TaskRowItem>(std::move(task)));
+        for (wl::TaskRow& task : tasks) items.push_back(ItemOf(std::move(task)));
         added = m_colItems.Replace(std::move(items));
     } catch (...) {
         return;  // out of memory: the list stays as it was
@@ -161,12 +121,11 @@ void frmReminders::ReplaceTasks(std::vector<wl::TaskRow> tasks)
 void frmReminders::ShowItems(bool alert)
 {
     HandlerScope scope(*this);
-    wl::RemoteWork work;
     HWND list = Control(IDC_LSTREMINDERS);
     ::SendMessageW(list, LB_RESETCONTENT, 0, 0);
     std::vector<std::wstring>& lines = m_lines;
     try {
-        lines = m_colItems.Lines(m_intMode, wl::LoadStr(IDS_ITEM_UNREADABLE));
+        lines = m_colItems.Lines(m_intMode, wl::LoadStr(IDS_ITEM_UNREADABLE), &DateTextOf);
     } catch (...) {
         lines.clear();  // out of memory: an empty list rather than one that belongs to other items
     }
@@ -199,20 +158,39 @@ void frmReminders::ShowItems(bool alert)
 
 void frmReminders::ClearReminders() { m_colItems.Clear(); }
 
-void frmReminders::KeepShown(const std::set<std::wstring>& entryIds)
+std::optional<std::wstring> frmReminders::LineOf(const wl::AlertItem& item) const
+{
+    return wl::AlertList::Line(item, m_intMode, wl::LoadStr(IDS_ITEM_UNREADABLE), &DateTextOf);
+}
+
+void frmReminders::KeepShown(const std::vector<wl::Reminder>& shown)
 {
     HandlerScope scope(*this);
-    // Only the lines that go are touched: the others keep their text, so a
-    // change in Outlook costs no read of every listed item.
+    // Only the lines that go or change are touched: the others keep their text.
     HWND list = Control(IDC_LSTREMINDERS);
     bool removed = false;
     for (std::size_t i = m_colItems.Count(); i-- > 0;) {
-        std::optional<std::wstring> id = m_colItems.At(i)->EntryID();
-        if (id && entryIds.count(*id)) continue;
-        m_colItems.Remove(i);
-        if (i < m_lines.size()) m_lines.erase(m_lines.begin() + static_cast<std::ptrdiff_t>(i));
+        const std::wstring& entryId = m_colItems.At(i).entryId;
+        if (entryId.empty()) continue;  // not read when it came due: nothing to follow it by
+        auto now = std::find_if(shown.begin(), shown.end(),
+                                [&](const wl::Reminder& reminder) { return reminder.entryId == entryId; });
+        if (now == shown.end()) {
+            m_colItems.Remove(i);
+            if (i < m_lines.size()) m_lines.erase(m_lines.begin() + static_cast<std::ptrdiff_t>(i));
+            ::SendMessageW(list, LB_DELETESTRING, i, 0);
+            removed = true;
+            continue;
+        }
+        wl::AlertItem item = ItemOf(*now);
+        if (item == m_colItems.At(i)) continue;
+        m_colItems.Update(i, item);
+        std::optional<std::wstring> line = LineOf(item);
+        if (!line || i >= m_lines.size() || *line == m_lines[i]) continue;
+        m_lines[i] = *line;
+        const auto selected = ::SendMessageW(list, LB_GETCURSEL, 0, 0);
         ::SendMessageW(list, LB_DELETESTRING, i, 0);
-        removed = true;
+        ::SendMessageW(list, LB_INSERTSTRING, i, reinterpret_cast<LPARAM>(line->c_str()));
+        if (selected == static_cast<LRESULT>(i)) ::SendMessageW(list, LB_SETCURSEL, i, 0);
     }
     if (!removed || !m_lines.empty()) return;
     try {
@@ -260,20 +238,14 @@ void frmReminders::UpdateTrayAlert()
 {
     const std::vector<std::wstring>& lines = m_lines;
     if (lines.empty()) {
-        if (m_lngTimerID != 0) {
-            StopTimer(m_lngTimerID);
-            m_lngTimerID = 0;
-        }
+        StopRepeat();
         RemoveTrayIcon(TrayBox());
         return;
     }
     std::wstring title = Title();
     std::wstring text = wl::BalloonText(lines, wl::LoadStr(IDS_BALLOON_MORE), wl::LoadStr(IDS_BALLOON_DETAILS));
     (void)ShowTrayIcon(TrayBox(), g_strAppPath + IconFile(), title);
-    if (m_lngTimerID != 0) {
-        StopTimer(m_lngTimerID);
-        m_lngTimerID = 0;
-    }
+    StopRepeat();
     m_lngTimerID = StartTimer(kRepeatMinutes);
     ++m_alertsRaised;
     (void)ShowTrayBalloon(TrayBox(), text, title, kBalloonTimeoutMs);
@@ -281,27 +253,31 @@ void frmReminders::UpdateTrayAlert()
 
 // Buttons, list and menu
 
+void frmReminders::StopRepeat() noexcept
+{
+    if (m_lngTimerID == 0) return;
+    StopTimer(m_lngTimerID);
+    m_lngTimerID = 0;
+}
+
 void frmReminders::cmdDisplay_Click()
 {
-    auto selected = ::SendMessageW(Control(IDC_LSTREMINDERS), LB_GETCURSEL, 0, 0);
-    if (selected == LB_ERR || static_cast<std::size_t>(selected) >= m_colItems.Count()) return;
-    const auto index = static_cast<std::size_t>(selected);
-    std::shared_ptr<wl::AlertItem> item = m_colItems.At(index);
+    std::optional<std::size_t> line = SelectedLine();
+    if (!line) return;
+    const wl::AlertItem item = m_colItems.At(*line);
     bool shown = true;
     try {
-        wl::RemoteWork work;
-        shown = static_cast<const ListedItem&>(*item).Display(m_outlook);
+        shown = m_outlook.DisplayItem(item.entryId, item.storeId);
     } catch (const wl::ComError&) {
-        // Deleted or moved in Outlook since it was listed: say so, and stay usable.
-        ::MessageBoxW(Hwnd(), wl::LoadStr(IDS_DISPLAY_FAILED).c_str(), wl::LoadStr(IDS_APP_TITLE).c_str(),
-                      MB_OK | MB_ICONEXCLAMATION);
+        // Outlook could not open it: say so, and stay usable.
+        MessageBox(wl::LoadStr(IDS_DISPLAY_FAILED), MB_OK | MB_ICONEXCLAMATION);
         return;
     }
     if (shown) return;
-    // A task gone from Outlook since the scan: its line goes, without a word,
-    // as the next scan would drop it.
-    if (index < m_colItems.Count() && m_colItems.At(index) == item) {
-        m_colItems.Remove(index);
+    // An item gone from Outlook since it was listed: its line goes, without
+    // a word, as the next scan would drop it.
+    if (*line < m_colItems.Count() && m_colItems.At(*line) == item) {
+        m_colItems.Remove(*line);
         ShowItems(false);
     }
 }
@@ -323,46 +299,31 @@ std::optional<std::size_t> frmReminders::SelectedLine() const
 void frmReminders::ActOnLines(const std::vector<std::size_t>& lines, const LinesAction& act, UINT failedText)
 {
     HandlerScope scope(*this);
-    std::vector<std::pair<std::shared_ptr<wl::AlertItem>, std::optional<std::wstring>>> items;
     std::set<std::wstring> entryIds;
-    for (std::size_t line : lines) {
-        if (line >= m_colItems.Count()) continue;
-        std::optional<std::wstring> id = m_colItems.At(line)->EntryID();
-        if (id) entryIds.insert(*id);
-        items.emplace_back(m_colItems.At(line), std::move(id));
-    }
-    std::vector<std::shared_ptr<wl::AlertItem>> finished;
+    for (std::size_t line : lines)
+        if (line < m_colItems.Count()) entryIds.insert(m_colItems.At(line).entryId);
+    std::set<std::wstring> refused;
     std::optional<wl::ComError> failure;
-    {
-        wl::RemoteWork work;
-        std::set<std::wstring> refused;
-        bool told = true;
-        try {
-            OutlookSession::Refusals refusals = act(entryIds);
-            refused = std::move(refusals.entryIds);
-            failure = std::move(refusals.first);
-        } catch (const wl::ComError& error) {
-            failure = error;  // Outlook busy or gone: nothing is known done
-            told = false;
-        }
-        for (const auto& [item, id] : items) {
-            // An item that cannot be read any more is gone from Outlook.
-            if (!id || (told && !refused.count(*id))) finished.push_back(item);
-        }
+    bool told = true;
+    try {
+        OutlookSession::Refusals refusals = act(entryIds);
+        refused = std::move(refusals.entryIds);
+        failure = std::move(refusals.first);
+    } catch (const wl::ComError& error) {
+        failure = error;  // Outlook busy or gone: nothing is known done
+        told = false;
     }
-    // Found again by identity: the list may have changed during the calls.
+    // Found again by entry id: the list may have changed during the calls.
     bool removed = false;
-    for (const auto& item : finished)
-        for (std::size_t i = 0; i < m_colItems.Count(); ++i)
-            if (m_colItems.At(i) == item) {
-                m_colItems.Remove(i);
-                removed = true;
-                break;
-            }
+    if (told)
+        for (std::size_t i = m_colItems.Count(); i-- > 0;) {
+            const std::wstring& entryId = m_colItems.At(i).entryId;
+            if (!entryIds.count(entryId) || refused.count(entryId)) continue;
+            m_colItems.Remove(i);
+            removed = true;
+        }
     // Told after the work, once for all lines: events are not held back meanwhile.
-    if (failure)
-        ::MessageBoxW(Hwnd(), (wl::LoadStr(failedText) + L"\r\n\r\n" + failure->Description()).c_str(),
-                      wl::LoadStr(IDS_APP_TITLE).c_str(), MB_OK | MB_ICONEXCLAMATION);
+    if (failure) MessageBox(wl::LoadStr(failedText) + L"\r\n\r\n" + failure->Description(), MB_OK | MB_ICONEXCLAMATION);
     if (removed && Loaded()) ShowItems(false);  // may unload the window: none left
 }
 
@@ -398,18 +359,8 @@ void frmReminders::cmdMarkComplete_Click()
 {
     std::optional<std::size_t> line = SelectedLine();
     if (!line) return;
-    ActOnLines({*line}, [&](const std::set<std::wstring>& ids) {
-        OutlookSession::Refusals refusals;
-        for (const std::wstring& id : ids) {
-            try {
-                (void)m_outlook.MarkTaskComplete(id);  // a task deleted meanwhile is done too
-            } catch (const wl::ComError& error) {
-                refusals.entryIds.insert(id);
-                if (!refusals.first) refusals.first = error;
-            }
-        }
-        return refusals;
-    }, IDS_TASK_ACTION_FAILED);
+    ActOnLines({*line}, [&](const std::set<std::wstring>& ids) { return m_outlook.MarkTasksComplete(ids); },
+               IDS_TASK_ACTION_FAILED);
 }
 
 void frmReminders::HideReminderRow()
@@ -438,9 +389,9 @@ void frmReminders::HideReminderRow()
 
 void frmReminders::cmdClear_Click()
 {
-    auto selected = ::SendMessageW(Control(IDC_LSTREMINDERS), LB_GETCURSEL, 0, 0);
-    if (selected == LB_ERR) return;
-    m_colItems.Remove(static_cast<std::size_t>(selected));
+    std::optional<std::size_t> line = SelectedLine();
+    if (!line) return;
+    m_colItems.Remove(*line);
     RefreshList();
 }
 

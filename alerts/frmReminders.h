@@ -6,8 +6,9 @@
 #include "alerts/AlertList.h"
 #include "core/IFormWithTimer.h"
 #include "core/TrayWindow.h"
-#include "outlook/OutlookItem.h"
 #include "outlook/OutlookSession.h"
+#include "outlook/Reminder.h"
+#include "outlook/TaskRow.h"
 #include "resources/resource.h"
 
 #include <cstdint>
@@ -29,9 +30,9 @@ public:
     };
 
     // Alert windows are shared: a handler of the window keeps it alive while
-    // its owner drops it. A listed task is opened through the session, which
-    // outlives the window.
-    static std::shared_ptr<frmReminders> Create(const OutlookSession& outlook);
+    // its owner drops it. What the user does to a listed item goes to Outlook
+    // through the session, which outlives the window.
+    static std::shared_ptr<frmReminders> Create(OutlookSession& outlook);
     ~frmReminders() override;
 
     // Creates the hidden window and runs Form_Load.
@@ -41,17 +42,18 @@ public:
     bool Unload(UnloadMode unloadMode = UnloadMode::FormCode) override;
 
     // The item list
-    void AddReminder(const wl::OutlookItem& oItem);
+    void AddReminder(const wl::Reminder& oItem);
     void RefreshList();
     void ClearReminders();
     // Makes the list exactly these overdue tasks (AlertList::Replace). The
     // alert is raised again only when one of them is new; with none left the
     // window clears itself as Clear All does.
     void ReplaceTasks(std::vector<wl::TaskRow> tasks);
-    // Drops the lines whose items Outlook no longer shows a reminder for
-    // (dismissed or snoozed there), without a new alert; with none left the
-    // window clears itself as Clear All does.
-    void KeepShown(const std::set<std::wstring>& entryIds);
+    // Follows the reminders Outlook shows now: the lines of the others
+    // (dismissed or snoozed there) go, those whose item changed are drawn
+    // again, without a new alert; with none left the window clears itself
+    // as Clear All does.
+    void KeepShown(const std::vector<wl::Reminder>& shown);
     wl::AlertMode Mode() const noexcept { return m_intMode; }
     void Mode(wl::AlertMode iNewValue);
 
@@ -60,7 +62,20 @@ public:
     std::function<void()> ShowOutlook;
     std::function<void()> RefreshTimerFired;
 
-    // Handlers
+    // IFormWithTimer
+    std::int16_t TimersCount() override;
+    std::int32_t TimerID(std::int16_t index) override;
+    void TimerFired(std::int32_t timerId) override;
+
+protected:
+    std::shared_ptr<void> KeepAlive() override { return weak_from_this().lock(); }
+
+private:
+    friend struct Inspector;  // the tests' one view inside the program
+
+    explicit frmReminders(OutlookSession& outlook) : m_outlook(outlook) {}
+
+    // Handlers, named after the control and the event
     void Form_Load();
     bool Form_QueryUnload(UnloadMode unloadMode);  // true: cancel the unload
     void UpdateTrayAlert();
@@ -77,19 +92,6 @@ public:
     void cmdMarkComplete_Click();
     void mnuFile_Click(FileMenu index);
 
-    // IFormWithTimer
-    std::int16_t TimersCount() override;
-    std::int32_t TimerID(std::int16_t index) override;
-    void TimerFired(std::int32_t timerId) override;
-
-protected:
-    std::shared_ptr<void> KeepAlive() override { return weak_from_this().lock(); }
-
-private:
-    friend struct Inspector;  // the tests' one view inside the program
-
-    explicit frmReminders(const OutlookSession& outlook) : m_outlook(outlook) {}
-
     // TrayWindow
     void OnTrayMessage(long trayMessage) override;
     void OnCommand(int id, int notification) override;
@@ -101,25 +103,24 @@ private:
     // list is empty.
     void ShowItems(bool alert);
     void ShowWindowModeless();
-    // Acts in Outlook on the items of the given lines; those done (or that
-    // Outlook no longer has) leave the list; other failures are told once.
-    // act: true done, false gone; throws wl::ComError.
     // Acts in Outlook on the items of these lines, all in one go; the lines
     // acted on leave the list, and a refusal is told once.
     using LinesAction = std::function<OutlookSession::Refusals(const std::set<std::wstring>& entryIds)>;
     void ActOnLines(const std::vector<std::size_t>& lines, const LinesAction& act, UINT failedText);
     std::optional<std::size_t> SelectedLine() const;
+    // Stops the 30-minute repeat, if it runs.
+    void StopRepeat() noexcept;
+    std::optional<std::wstring> LineOf(const wl::AlertItem& item) const;
     // The window closes up over the reminders' row in the overdue tasks' mode.
     void HideReminderRow();
     void Raise(const std::function<void()>& event);
     std::wstring Title() const;
     std::wstring IconFile() const;
 
-    const OutlookSession& m_outlook;
+    OutlookSession& m_outlook;
     wl::AlertMode m_intMode = wl::ModeReminders;
     wl::AlertList m_colItems;
     std::vector<std::wstring> m_lines;  // the list box's lines, as the list gave them
     std::int32_t m_lngTimerID = 0;
     unsigned m_alertsRaised = 0;  // balloons shown, so a tick does not repeat one just raised
-    std::wstring m_lastBalloon;   // the text of the last balloon
 };

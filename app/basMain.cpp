@@ -5,6 +5,7 @@
 #include "core/basINI.h"
 #include "core/win32.h"
 #include "mainwindow/frmMain.h"
+#include "outlook/OutlookPath.h"
 
 #include <commctrl.h>
 
@@ -46,6 +47,10 @@ std::shared_ptr<frmMain> Main()
     ProvideLinksFile();
     g_strOutlookPath = ReadOutlookPath();
     ReadStartupSettings();
+    // A policy that says whether the program starts at logon holds for this copy.
+    const std::wstring exe = wl::ExecutablePath();
+    if (g_policy.startAtLogon && (LogonStartOf(exe) != LogonStart::Off) != *g_policy.startAtLogon)
+        (void)SetStartAtLogon(exe, *g_policy.startAtLogon);
 
     auto window = std::make_shared<frmMain>();
     window->SetQuitOnUnload(true);

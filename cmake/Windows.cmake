@@ -46,12 +46,13 @@ add_library(wendlock_app STATIC
     core/Window.cpp
     core/RemoteWork.cpp
     core/EventSink.cpp
+    core/MessageWindow.cpp
     core/TrayWindow.cpp
     outlook/OutlookSession.cpp
+    outlook/OutlookPath.cpp
     outlook/Reminders.cpp
-    outlook/OutlookEvents.cpp
-    outlook/OutlookItem.cpp
     outlook/OverdueScan.cpp
+    mainwindow/Links.cpp
     mainwindow/frmMain.cpp
     mainwindow/frmMain_Outlook.cpp
     mainwindow/frmMain_Tray.cpp

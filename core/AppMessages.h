@@ -12,21 +12,23 @@ namespace wl {
 // the icon id, lParam the mouse message (WM_RBUTTONUP, NIN_BALLOONUSERCLICK...).
 inline constexpr UINT kTrayCallback = WM_APP + 1;
 // Work put off until the call into another process in progress is done.
-inline constexpr UINT kOutlookReminderArrived = WM_APP + 10;  // main window: handle the queued reminders
+// The Outlook session's own window:
 inline constexpr UINT kOutlookQuit = WM_APP + 11;             // Outlook raised Quit
 inline constexpr UINT kOutlookCallFoundItGone = WM_APP + 12;  // a call found Outlook's process gone
-inline constexpr UINT kEndSessionDeferred = WM_APP + 13;      // main window: unload for the session end
 inline constexpr UINT kOutlookProcessEnded = WM_APP + 14;     // wParam: the connection it belonged to
-inline constexpr UINT kOutlookRemindersEvent = WM_APP + 15;   // Reminders raised an event
-inline constexpr UINT kAlertTimerRetry = WM_APP + 20;         // alert window: the repeat tick put off
+inline constexpr UINT kOutlookRemindersEvent = WM_APP + 15;   // Outlook's reminder events wait
+// The windows:
+inline constexpr UINT kEndSessionDeferred = WM_APP + 13;  // main window: unload for the session end
+inline constexpr UINT kAlertTimerRetry = WM_APP + 20;     // alert window: the repeat tick put off
 
-// Timers of the main window (its window timers; the alert windows' repeat
-// runs on the timer service).
+// Window timers (the alert windows' repeat runs on the timer service).
+// The Outlook session's window:
 inline constexpr UINT_PTR kProbeTimer = 1;      // is a connected Outlook still there?
 inline constexpr UINT_PTR kReconnectTimer = 2;  // connect again after a pause
-inline constexpr UINT_PTR kStartUpTimer = 3;    // the start-up delay
-inline constexpr UINT_PTR kCleanUpTimer = 4;    // Clean Up waits for Outlook's end
-inline constexpr UINT_PTR kQuitWaitTimer = 5;   // Outlook quit by itself: wait for its end, then connect
+inline constexpr UINT_PTR kQuitWaitTimer = 5;   // Outlook quit: wait for its end, then connect
+inline constexpr UINT_PTR kRemindersQuietTimer = 6;  // Outlook's reminder events have all come
+// The main window:
+inline constexpr UINT_PTR kStartUpTimer = 3;  // the start-up delay
 
 // Tray icons: one id per icon, whichever window owns it.
 inline constexpr UINT kMainIconId = 1;

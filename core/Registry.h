@@ -11,11 +11,6 @@
 // view: 0 for the caller's own, or KEY_WOW64_64KEY / KEY_WOW64_32KEY.
 std::wstring ReadRegistryString(HKEY root, std::wstring_view keyPath, std::wstring_view valueName, REGSAM view = 0);
 
-// The full path of OUTLOOK.EXE from its App Paths entry, in the 64-bit view
-// and then the 32-bit one (where a 32-bit Office registers it), without
-// quotes; empty when Outlook is not registered.
-std::wstring ReadOutlookPath();
-
 // Start at logon: the value "Wendlock" under the user's
 // Software\Microsoft\Windows\CurrentVersion\Run, holding the program's full
 // path in quotes, which the program writes; an installation for every user

@@ -2,10 +2,8 @@
 #include "frmMain.h"
 
 #include "core/AppMessages.h"
-#include "core/Registry.h"
 #include "core/RemoteWork.h"
 #include "core/Settings.h"
-#include "core/SettingsRules.h"
 #include "core/basINI.h"
 
 #include <commctrl.h>
@@ -35,8 +33,10 @@ void frmMain::Load()
     LoadTrayBox();
     (void)ShowTrayIcon(TrayBox(), g_strAppPath + L"olicod.ico", wl::LoadStr(IDS_TIP_OUTLOOK));
     CreateFromTemplate(IDD_MAIN);
-    m_outlook.Attach(Hwnd(), g_strOutlookPath);
+    m_outlook.Start(g_strOutlookPath);
     m_outlook.KeepLoaded(g_blnKeepOutlookLoaded);
+    m_outlook.KeepWord(g_blnKeepWordLoaded);
+    m_outlook.TrackReminders(g_blnTrackReminders);
     Form_Load();
 }
 
@@ -66,10 +66,8 @@ void frmMain::Form_Load()
     // within this handler.
     CentreOnScreen();
     BuildStartFolderMenu();
+    (void)m_links.Refresh();
     BuildLinkMenu();
-    // A policy that says whether the program starts at logon holds for this copy.
-    if (g_policy.startAtLogon && (LogonStartOf(wl::ExecutablePath()) != LogonStart::Off) != *g_policy.startAtLogon)
-        (void)SetStartAtLogon(wl::ExecutablePath(), *g_policy.startAtLogon);
 
     m_displayAtStart = DisplayOutlookAtStart();
     UINT delayMs = 0;
@@ -91,10 +89,10 @@ void frmMain::OnStartUpTimer()
         if (m_displayAtStart) DisplayOutlook(StartFolder::Configured);
         else if (g_blnKeepOutlookLoaded && !m_outlook.Loaded()) LoadOutlook();
     } catch (const wl::ComError& error) {
-        // Outlook could not be started: say so once, and run on disconnected.
+        // Outlook could not be started: say so once, and run on disconnected;
+        // the session tries again by itself when keeping Outlook loaded.
         m_outlook.Reset();
         MessageBox(ConnectFailedText(error), MB_OK | MB_ICONEXCLAMATION);
-        m_outlook.ScheduleReconnect();
     }
     if (m_unloaded) return;  // the session ended meanwhile
     m_outlook.Watch();
@@ -113,7 +111,7 @@ bool frmMain::Unload(UnloadMode unloadMode)
     }
     if (cancel) return false;
     m_unloaded = true;
-    m_outlook.Detach();
+    m_outlook.Stop();
     DestroyHwnd();
     if (m_quitOnUnload) ::PostQuitMessage(0);
     return true;
@@ -193,13 +191,6 @@ void frmMain::ShowModal()
     if (Loaded()) ::ShowWindow(Hwnd(), SW_HIDE);
 }
 
-int frmMain::MessageBox(const std::wstring& text, UINT flags)
-{
-    // Message boxes carry the program's title; the busy guards of the tray stay set meanwhile.
-    HWND owner = Loaded() && ::IsWindowVisible(Hwnd()) ? Hwnd() : nullptr;
-    return ::MessageBoxW(owner, text.c_str(), wl::LoadStr(IDS_APP_TITLE).c_str(), flags | MB_SETFOREGROUND);
-}
-
 TrayIcon frmMain::TrayBox() const noexcept { return TrayWindow::TrayBox(wl::kMainIconId); }
 
 void frmMain::ShowTrayConnected(bool connected)
@@ -208,44 +199,10 @@ void frmMain::ShowTrayConnected(bool connected)
     (void)ShowTrayIcon(TrayBox(), g_strAppPath + (connected ? L"olico.ico" : L"olicod.ico"), wl::LoadStr(tip), true);
 }
 
-// The connection's owner
-
-void frmMain::OutlookReminder(wl::OutlookItem item)
-{
-    // Handled from the message loop, never inside a call into Outlook that
-    // is still waiting for its answer.
-    m_pendingReminders.push_back(std::move(item));
-    if (Loaded()) ::PostMessageW(Hwnd(), wl::kOutlookReminderArrived, 0, 0);
-}
-
-void frmMain::ProcessReminders()
-{
-    if (wl::RemoteWork::InProgress()) {
-        wl::RemoteWork::Defer(Hwnd(), wl::kOutlookReminderArrived);
-        return;
-    }
-    if (m_pendingReminders.empty() || m_unloaded) return;
-    std::vector<wl::OutlookItem> items(std::make_move_iterator(m_pendingReminders.begin()),
-                                       std::make_move_iterator(m_pendingReminders.end()));
-    m_pendingReminders.clear();
-    RemindersArrived(items);
-}
-
-void frmMain::OutlookRemindersChanged() { m_objReminders_Change(); }
-
-void frmMain::OutlookLost() { UnloadOutlook(); }
-
 void frmMain::KeepOutlookLoaded(bool keep)
 {
     g_blnKeepOutlookLoaded = keep;
     m_outlook.KeepLoaded(keep);
-}
-
-void frmMain::OutlookReconnect()
-{
-    LoadOutlook();
-    // The alert windows went with the old connection.
-    if (g_blnTrackOverdueTasks) (void)ScanForOverdueTasks();
 }
 
 // Messages
@@ -257,7 +214,6 @@ bool frmMain::OnWindowMessage(UINT message, WPARAM wParam, LPARAM, INT_PTR& resu
         RestoreTrayIcons();
         return true;
     }
-    if (m_outlook.OnMessage(message, wParam)) return true;
     switch (message) {
     case WM_INITDIALOG:
         OnInitDialog();
@@ -266,12 +222,8 @@ bool frmMain::OnWindowMessage(UINT message, WPARAM wParam, LPARAM, INT_PTR& resu
     case wl::kEndSessionDeferred:
         OnEndSession();  // put off again if another call into Outlook has begun meanwhile
         return true;
-    case wl::kOutlookReminderArrived:
-        ProcessReminders();
-        return true;
     case WM_TIMER:
         if (wParam == wl::kStartUpTimer) OnStartUpTimer();
-        else if (wParam == wl::kCleanUpTimer) OnCleanUpTimer();
         return true;
     case WM_QUERYENDSESSION:
         result = TRUE;
@@ -284,7 +236,7 @@ bool frmMain::OnWindowMessage(UINT message, WPARAM wParam, LPARAM, INT_PTR& resu
         result = 0;
         return true;
     case WM_DESTROY:
-        m_outlook.Detach();
+        m_outlook.Stop();
         return false;
     default:
         return false;

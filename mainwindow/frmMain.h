@@ -4,12 +4,12 @@
 
 #include "alerts/frmReminders.h"
 #include "core/TrayWindow.h"
+#include "mainwindow/Links.h"
 #include "outlook/OutlookSession.h"
 #include "outlook/StartFolder.h"
 #include "resources/resource.h"
 
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
@@ -57,53 +57,48 @@ public:
     void ShowModal();
 
     // Event handlers, named after the control and the event
-    void Form_Load();
-    bool Form_QueryUnload(UnloadMode unloadMode);  // true: cancel the unload
     void tmnuFile_Click();
     void mnuFile_Click(FileMenu index);
     void mnuView_Click(std::int16_t index);
     void mnuNewLink_Click(std::int16_t index);
+
+private:
+    friend struct Inspector;  // the tests' one view inside the program
+
+    void Form_Load();
+    bool Form_QueryUnload(UnloadMode unloadMode);  // true: cancel the unload
     void cmdOK_Click();
     void cmdCancel_Click();
     void chkKeepLoaded_Click();
-    void m_objOutlook_Reminder(const wl::OutlookItem& item);
-    void m_objReminders_Change();
+    void m_objOutlook_Reminder(const std::vector<wl::Reminder>& items);
+    void m_objReminders_Change(const std::vector<wl::Reminder>& shown);
     void m_frmReminders_RemindersClear();
     void m_frmReminders_ShowOutlook();
     void m_frmOverdueTasks_RefreshTimerFired();
     void m_frmOverdueTasks_RemindersClear();
     void m_frmOverdueTasks_ShowOutlook();
 
-private:
-    friend struct Inspector;  // the tests' one view inside the program
-
     // TrayWindow
     void OnTrayMessage(long trayMessage) override;
-    bool TrayClicksHeld() const noexcept override { return m_cleanUpWaiting; }
+    bool TrayClicksHeld() const noexcept override { return m_outlook.Restarting(); }
     void OnCommand(int id, int notification) override;
     bool OnWindowMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
 
     // OutlookSession::Owner
-    void OutlookReminder(wl::OutlookItem item) override;
-    void OutlookRemindersChanged() override;
-    void OutlookLost() override;
-    void OutlookReconnect() override;
+    void OutlookConnected(bool reconnected) override;
+    void OutlookDisconnected() override;
+    void OutlookRemindersFired(const std::vector<wl::Reminder>& fired) override;
+    void OutlookRemindersShown(const std::vector<wl::Reminder>& shown) override;
 
     void OnInitDialog();
     void OnStartUpTimer();
-    void OnCleanUpTimer();
-    void CleanUp();
-    void FinishCleanUp();
     void OnEndSession();
-    void ProcessReminders();
-    // The reminders that arrived together: listed, then one alert and one rescan.
-    void RemindersArrived(const std::vector<wl::OutlookItem>& items);
     // Keeping Outlook loaded, in the setting and in the session.
     void KeepOutlookLoaded(bool keep);
     void ShowTrayConnected(bool connected);
     TrayIcon TrayBox() const noexcept;
     // What the user is told when Outlook cannot be connected.
-    std::wstring ConnectFailedText(const wl::ComError& error) const;
+    static std::wstring ConnectFailedText(const wl::ComError& error);
     std::wstring AboutText() const;
     // The caption of a start folder, by its place in kStartFolders.
     static UINT StartFolderCaption(std::size_t listIndex) noexcept
@@ -111,12 +106,11 @@ private:
         return IDS_START_FOLDER_FIRST + static_cast<UINT>(listIndex);
     }
     void BuildStartFolderMenu();
+    // The link items of the popup, as the links file reads now.
     void BuildLinkMenu();
-    void StartLink(std::int16_t index);
     std::shared_ptr<frmReminders> NewAlertWindow(wl::AlertMode mode);
     bool Checked(int id) const;
     void SetChecked(int id, bool checked);
-    int MessageBox(const std::wstring& text, UINT flags);
 
     OutlookSession m_outlook{*this};
 
@@ -124,24 +118,17 @@ private:
     std::shared_ptr<frmReminders> m_frmReminders;
     std::shared_ptr<frmReminders> m_frmOverdueTasks;
 
+    LinkList m_links;       // the links file, as last read
     int m_linkCount = 0;  // items of mnuNewLink
 
     // Options dialog
     bool m_modal = false;
     bool m_fillingView = false;  // the check box warning is for the user's clicks only
 
-    // Reminders wait here for the message loop (see RemoteWork)
-    std::deque<wl::OutlookItem> m_pendingReminders;
-
     // Start-up: the delay runs on a timer, so the icon is there and the
     // program answers meanwhile.
     bool m_startUpPending = false;
     bool m_displayAtStart = false;
-
-    // Clean Up waits for the Outlook it quit to end before it starts one.
-    bool m_cleanUpWaiting = false;
-    wl::UniqueHandle m_quittingOutlook;
-    ULONGLONG m_cleanUpStarted = 0;
 
     bool m_quitOnUnload = false;
     bool m_unloading = false;

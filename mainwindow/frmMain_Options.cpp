@@ -92,20 +92,13 @@ void frmMain::cmdOK_Click()
         MessageBox(ConnectFailedText(error), MB_OK | MB_ICONEXCLAMATION);
     }
 
-    if (Checked(IDC_CHKREMINDERS)) {
-        g_blnTrackReminders = true;
-    } else {
-        g_blnTrackReminders = false;
-        UnloadRemindersWindow();
-    }
+    g_blnTrackReminders = Checked(IDC_CHKREMINDERS);
+    m_outlook.TrackReminders(g_blnTrackReminders);
+    if (!g_blnTrackReminders) UnloadRemindersWindow();
 
-    if (Checked(IDC_CHKOVERDUETASKS)) {
-        g_blnTrackOverdueTasks = true;
-        (void)ScanForOverdueTasks();
-    } else {
-        g_blnTrackOverdueTasks = false;
-        UnloadOverdueTasksWindow();
-    }
+    g_blnTrackOverdueTasks = Checked(IDC_CHKOVERDUETASKS);
+    if (g_blnTrackOverdueTasks) (void)ScanForOverdueTasks();
+    else UnloadOverdueTasksWindow();
 
     if (!g_policy.loadDelayMs) WriteIniSetting(L"LoadDelay", *delayMs);
     if (!g_policy.startAtLogon) (void)SetStartAtLogon(wl::ExecutablePath(), Checked(IDC_CHKSTARTATLOGON));

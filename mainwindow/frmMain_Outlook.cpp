@@ -1,5 +1,5 @@
-// The main window's Outlook side: connecting, showing Outlook windows,
-// reminders and the overdue task scan, as the session does them.
+// The main window's Outlook side: connecting, showing Outlook windows, and
+// what the session tells of reminders and the connection, as values.
 #include "frmMain.h"
 
 #include "core/Conversions.h"
@@ -7,41 +7,35 @@
 #include "core/Settings.h"
 
 #include <optional>
-#include <set>
 #include <vector>
 
 // Connection
 
-void frmMain::LoadOutlook()
+void frmMain::LoadOutlook() { m_outlook.Open(g_blnKeepWordLoaded); }
+
+void frmMain::UnloadOutlook() noexcept { m_outlook.Close(); }
+
+std::wstring frmMain::ConnectFailedText(const wl::ComError& error)
 {
-    try {
-        m_outlook.Open(g_blnKeepWordLoaded);
-    } catch (const wl::ComError&) {
-        if (m_outlook.OutlookMissing()) ShowTrayConnected(false);  // the tip says why
-        throw;
+    switch (OutlookSession::FailureOf(error)) {
+    case OutlookSession::ConnectFailure::NotInstalled: return wl::LoadStr(IDS_OUTLOOK_NOT_INSTALLED);
+    case OutlookSession::ConnectFailure::Elevated: return wl::LoadStr(IDS_OUTLOOK_EXEC_FAILED);
+    default: return wl::LoadStr(IDS_OUTLOOK_START_FAILED);
     }
+}
+
+void frmMain::OutlookConnected(bool reconnected)
+{
     ShowTrayConnected(true);
+    // The alert windows went with the old connection.
+    if (reconnected && g_blnTrackOverdueTasks) (void)ScanForOverdueTasks();
 }
 
-std::wstring frmMain::ConnectFailedText(const wl::ComError& error) const
+void frmMain::OutlookDisconnected()
 {
-    if (OutlookSession::IsNotInstalled(error.Code())) return wl::LoadStr(IDS_OUTLOOK_NOT_INSTALLED);
-    // COM does not connect a program running as administrator to one that is not.
-    if (error.Code() == CO_E_SERVER_EXEC_FAILURE) return wl::LoadStr(IDS_OUTLOOK_EXEC_FAILED);
-    return wl::LoadStr(IDS_OUTLOOK_START_FAILED);
-}
-
-void frmMain::UnloadOutlook() noexcept
-{
-    wl::RemoteWork work;
     UnloadRemindersWindow();
     UnloadOverdueTasksWindow();
-    m_outlook.Close();
-    try {
-        ShowTrayConnected(false);
-    } catch (...) {
-        // Out of memory for the tip: the icon keeps its look, the connection is gone all the same.
-    }
+    ShowTrayConnected(false);
 }
 
 void frmMain::UnloadRemindersWindow() noexcept
@@ -66,32 +60,11 @@ void frmMain::DisplayOutlook(StartFolder iStartOutlookIn)
 {
     const auto configured = static_cast<StartFolder>(g_intStartOutlookIn);
     if (iStartOutlookIn == StartFolder::Configured) iStartOutlookIn = configured;
-    if (!m_outlook.Loaded()) LoadOutlook();  // a failure here is the caller's
-
-    std::optional<wl::ComError> failure;
-    {
-        wl::RemoteWork work;
-        try {
-            m_outlook.ShowFolder(iStartOutlookIn, configured);
-        } catch (const wl::ComError& error) {
-            failure = error;
-        }
-        if (failure && failure->ServerGone()) {
-            // Outlook ended or crashed since the program connected: connect
-            // afresh, once. A failure to connect is the caller's, as above.
-            UnloadOutlook();
-            LoadOutlook();
-            failure.reset();
-            try {
-                m_outlook.ShowFolder(iStartOutlookIn, configured);
-            } catch (const wl::ComError& error) {
-                failure = error;
-            }
-        }
-        if (!failure && !g_blnKeepOutlookLoaded && m_outlook.Loaded()) UnloadOutlook();
-    }
-    // Told once the work is done: events and clicks are not held back while
-    // the box waits for the user.
+    m_outlook.KeepWord(g_blnKeepWordLoaded);
+    // A failure to connect is the caller's; one to show is told here, once
+    // the work is done: events and clicks are not held back while the box
+    // waits for the user.
+    std::optional<wl::ComError> failure = m_outlook.ShowFolder(iStartOutlookIn, configured, g_blnKeepOutlookLoaded);
     if (failure)
         MessageBox(wl::LoadStr(IDS_EXPLORER_ERROR) + L"\r\n" + wl::IntegerText(failure->Number()) + L" " +
                        failure->Description(),
@@ -118,27 +91,27 @@ std::shared_ptr<frmReminders> frmMain::NewAlertWindow(wl::AlertMode mode)
 
 // Reminders
 
-void frmMain::m_objOutlook_Reminder(const wl::OutlookItem& item) { RemindersArrived({item}); }
+void frmMain::OutlookRemindersFired(const std::vector<wl::Reminder>& fired) { m_objOutlook_Reminder(fired); }
 
-void frmMain::RemindersArrived(const std::vector<wl::OutlookItem>& items)
+void frmMain::OutlookRemindersShown(const std::vector<wl::Reminder>& shown) { m_objReminders_Change(shown); }
+
+void frmMain::m_objOutlook_Reminder(const std::vector<wl::Reminder>& items)
 {
-    wl::RemoteWork work;
+    // The reminders that came due together: listed, then one alert and one rescan.
+    if (m_unloaded) return;
     if (g_blnTrackReminders) {
         if (!m_frmReminders) m_frmReminders = NewAlertWindow(wl::ModeReminders);
         std::shared_ptr<frmReminders> window = m_frmReminders;
-        for (const wl::OutlookItem& item : items) window->AddReminder(item);
+        for (const wl::Reminder& item : items) window->AddReminder(item);
         window->RefreshList();
     }
     if (g_blnTrackOverdueTasks) (void)ScanForOverdueTasks();
 }
 
-void frmMain::m_objReminders_Change()
+void frmMain::m_objReminders_Change(const std::vector<wl::Reminder>& shown)
 {
-    // Dismissed or snoozed in Outlook: the line goes, without a new alert.
-    std::shared_ptr<frmReminders> window = m_frmReminders;
-    if (!window) return;
-    std::optional<std::set<std::wstring>> shown = m_outlook.VisibleReminders();
-    if (shown) window->KeepShown(*shown);  // may unload the window: none left
+    // Dismissed, snoozed or changed in Outlook: the lines follow, without a new alert.
+    if (std::shared_ptr<frmReminders> window = m_frmReminders) window->KeepShown(shown);  // may unload it
 }
 
 void frmMain::m_frmReminders_RemindersClear() { UnloadRemindersWindow(); }
@@ -149,8 +122,6 @@ void frmMain::m_frmReminders_ShowOutlook() { DisplayOutlook(StartFolder::Outlook
 
 bool frmMain::ScanForOverdueTasks()
 {
-    // Everything is read before the window is touched: while a call waits,
-    // COM delivers messages, and nothing the list holds is in use meanwhile.
     std::optional<std::vector<wl::TaskRow>> overdue = m_outlook.ScanOverdueTasks();
     if (!overdue) return false;  // the list, its icon and its repeat stay as they were
 

@@ -3,19 +3,16 @@
 #include "frmMain.h"
 
 #include "core/AppMessages.h"
+#include "core/Processes.h"
 #include "core/Conversions.h"
 #include "core/Settings.h"
 #include "core/basINI.h"
 #include "mainwindow/LinkCommand.h"
 #include "version.h"
 
-namespace {
+#include <algorithm>
 
-// Clean Up waits for the Outlook it quit to end, at most this long; when its
-// process is not known, it waits a fixed pause, long enough for a quick Outlook.
-constexpr ULONGLONG kCleanUpLongestWaitMs = 60'000;
-constexpr ULONGLONG kCleanUpPauseMs = 6'000;
-constexpr UINT kCleanUpPollMs = 250;
+namespace {
 
 // Runs one step of a handler whose failures are ignored step by step.
 template <class F>
@@ -33,23 +30,6 @@ std::wstring VersionText()
 {
     return wl::IntegerText(WENDLOCK_VERSION_MAJOR) + L"." + wl::IntegerText(WENDLOCK_VERSION_MINOR) + L"." +
            wl::IntegerText(WENDLOCK_VERSION_PATCH);
-}
-
-// The full path of a program named without a folder, looked up on the
-// search path only (never the program's own folder or the current one).
-std::wstring FindOnPath(const std::wstring& name)
-{
-    DWORD needed = ::GetEnvironmentVariableW(L"PATH", nullptr, 0);
-    std::wstring path(needed, L'\0');
-    if (needed) path.resize(::GetEnvironmentVariableW(L"PATH", path.data(), needed));
-    std::wstring system(MAX_PATH, L'\0');
-    system.resize(::GetSystemDirectoryW(system.data(), MAX_PATH));
-    std::wstring search = system + L";" + path;
-    std::wstring found(MAX_PATH, L'\0');
-    DWORD n = ::SearchPathW(search.c_str(), name.c_str(), L".exe", MAX_PATH, found.data(), nullptr);
-    if (n == 0 || n >= MAX_PATH) return {};
-    found.resize(n);
-    return found;
 }
 
 }  // namespace
@@ -97,7 +77,7 @@ void frmMain::mnuFile_Click(FileMenu index)
         }
         break;
     case FileMenu::CleanUp:
-        CleanUp();
+        Step([&] { m_outlook.Restart(); });
         break;
     case FileMenu::Options:
         Step([&] { UpdateSettingsView(); });
@@ -112,44 +92,6 @@ void frmMain::mnuFile_Click(FileMenu index)
     default:
         break;  // the separator and anything else
     }
-}
-
-void frmMain::CleanUp()
-{
-    // Outlook's Quit event that follows is the program's own doing.
-    m_outlook.SetQuitting(true);
-    wl::UniqueHandle outlook = m_outlook.ServerProcess();
-    (void)m_outlook.Quit();
-    if (!m_outlook.Loaded()) {
-        FinishCleanUp();
-        return;
-    }
-    UnloadOutlook();
-    // Outlook may take far longer than a few seconds to close its data
-    // file, and until its process has ended a new connection would be
-    // to the dying one: wait for it on a timer, answering Windows
-    // meanwhile; tray clicks are dropped until it is done.
-    m_quittingOutlook = std::move(outlook);
-    m_cleanUpStarted = ::GetTickCount64();
-    m_cleanUpWaiting = true;
-    ::SetTimer(Hwnd(), wl::kCleanUpTimer, kCleanUpPollMs, nullptr);
-}
-
-void frmMain::OnCleanUpTimer()
-{
-    ULONGLONG waited = ::GetTickCount64() - m_cleanUpStarted;
-    bool ended = m_quittingOutlook ? ::WaitForSingleObject(m_quittingOutlook.get(), 0) == WAIT_OBJECT_0
-                                   : waited >= kCleanUpPauseMs;
-    if (ended || waited >= kCleanUpLongestWaitMs) FinishCleanUp();
-}
-
-void frmMain::FinishCleanUp()
-{
-    ::KillTimer(Hwnd(), wl::kCleanUpTimer);
-    m_cleanUpWaiting = false;
-    m_quittingOutlook.reset();
-    m_outlook.SetQuitting(false);
-    if (g_blnKeepOutlookLoaded) Step([&] { LoadOutlook(); });
 }
 
 std::wstring frmMain::AboutText() const
@@ -187,59 +129,33 @@ void frmMain::BuildStartFolderMenu()
 
 void frmMain::BuildLinkMenu()
 {
-    // Link item 0 follows the start folders and their separator.
+    // The link items follow the start folders and their separator.
     HMENU popup = TrayPopup();
+    for (int i = std::max(m_linkCount, 1); i-- > 0;) ::DeleteMenu(popup, IDM_LINK_FIRST + static_cast<UINT>(i), MF_BYCOMMAND);
     const UINT first = static_cast<UINT>(std::size(kStartFolders)) + 1;
-    std::int16_t count = wl::LinkCount(ReadIniSetting(L"count", LinksFile()));
-    for (int n = 2; n <= count; ++n)
-        ::InsertMenuW(popup, first + static_cast<UINT>(n - 1), MF_BYPOSITION | MF_STRING,
-                      IDM_LINK_FIRST + static_cast<UINT>(n - 1), L"0");
-    m_linkCount = count > 0 ? count : 1;
-
-    if (count < 1) {
+    const std::vector<Link>& links = m_links.Items();
+    m_linkCount = static_cast<int>(links.size());
+    if (links.empty()) {
         // Without links the popup says so, rather than showing a bare "0".
-        ::ModifyMenuW(popup, IDM_LINK_FIRST, MF_BYCOMMAND | MF_STRING | MF_GRAYED, IDM_LINK_FIRST,
+        ::InsertMenuW(popup, first, MF_BYPOSITION | MF_STRING | MF_GRAYED, IDM_LINK_FIRST,
                       wl::LoadStr(IDS_NO_LINKS).c_str());
-        m_linkCount = 0;
         return;
     }
-    for (int n = 1; n <= count; ++n) {
-        std::wstring caption = ReadIniSetting(L"new" + wl::IntegerText(n), LinksFile());
+    for (std::size_t i = 0; i < links.size(); ++i) {
         // Without Outlook's path a link that needs it could only fail: it is shown disabled.
-        bool needsOutlook = wl::UsesOutlookPath(ReadIniSetting(L"newcmd" + wl::IntegerText(n), LinksFile()));
-        UINT state = needsOutlook && g_strOutlookPath.empty() ? MF_GRAYED : MF_ENABLED;
-        ::ModifyMenuW(popup, IDM_LINK_FIRST + static_cast<UINT>(n - 1), MF_BYCOMMAND | MF_STRING | state,
-                      IDM_LINK_FIRST + static_cast<UINT>(n - 1), caption.c_str());
+        UINT state = wl::UsesOutlookPath(links[i].command) && g_strOutlookPath.empty() ? MF_GRAYED : MF_ENABLED;
+        ::InsertMenuW(popup, first + static_cast<UINT>(i), MF_BYPOSITION | MF_STRING | state,
+                      IDM_LINK_FIRST + static_cast<UINT>(i), links[i].caption.c_str());
     }
 }
 
 void frmMain::mnuNewLink_Click(std::int16_t index)
 {
-    Step([&] { StartLink(index); });
-}
-
-void frmMain::StartLink(std::int16_t index)
-{
-    std::wstring command = ReadIniSetting(L"newcmd" + wl::IntegerText(index + 1), LinksFile());
-    if (wl::UsesOutlookPath(command) && g_strOutlookPath.empty()) return;  // Outlook's path is not known
-    std::wstring expanded = wl::ExpandLinkCommand(command, g_strOutlookPath);
-    wl::ProgramAndArguments split = wl::SplitCommandLine(expanded);
-    if (!wl::IsUnambiguousProgram(split)) return;
-
-    bool isPath = split.program.find_first_of(L"\\/:") != std::wstring::npos;
-    std::wstring program = isPath ? split.program : FindOnPath(split.program);
-    if (program.empty()) return;
-
-    // The program is named exactly: the system guesses nothing.
-    std::wstring commandLine = L"\"" + program + L"\"";
-    if (!split.arguments.empty()) commandLine += L" " + split.arguments;
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = SW_SHOWMINIMIZED;  // minimized, with the focus
-    PROCESS_INFORMATION process{};
-    if (::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                         &process)) {
-        wl::UniqueHandle thread(process.hThread), started(process.hProcess);  // not waited for
-    }
+    Step([&] {
+        // A command edited since is taken at once; the captions stay as built.
+        (void)m_links.Refresh();
+        const std::vector<Link>& links = m_links.Items();
+        if (index >= 0 && static_cast<std::size_t>(index) < links.size())
+            (void)StartLinkCommand(links[static_cast<std::size_t>(index)].command, g_strOutlookPath);
+    });
 }

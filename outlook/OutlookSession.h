@@ -1,19 +1,19 @@
-// Everything the program asks of Outlook, behind one object the windows use:
-// connecting and letting go, showing Outlook on a start folder, the overdue
-// task scan and opening a listed task. It holds Outlook's Application with its
-// events, the default Inbox, and a kept Word, and watches over them: Outlook may quit,
-// crash or be ended while the program holds it; the connection notices (the
-// Quit event, the end of Outlook's process, a call that finds the process
-// gone) and tells its owner, then connects again after pauses that grow while
-// Outlook cannot be started. Only where Outlook's process cannot be found is
-// it asked now and then whether it is still there; otherwise nothing is done
-// while nothing happens.
+// Everything the program asks of Outlook, behind one object the windows use.
+// It holds Outlook's Application with its events, the default Inbox, the
+// reminders and a kept Word, and runs itself: a message-only window of its own
+// takes its timers, its posted messages and the events it puts off. It
+// watches over the connection (Outlook may quit, crash or be ended while the
+// program holds it: the Quit event, the end of Outlook's process, a call that
+// finds the process gone), connects again after pauses that grow while
+// Outlook cannot be started, and tells its owner what happened as values.
+// Only where Outlook's process cannot be found is it asked now and then
+// whether it is still there; otherwise nothing is done while nothing happens.
 #pragma once
 
 #include "core/Dispatch.h"
-#include "outlook/OutlookEvents.h"
-#include "outlook/OutlookItem.h"
-#include "outlook/Reminders.h"
+#include "core/EventSink.h"
+#include "core/MessageWindow.h"
+#include "outlook/Reminder.h"
 #include "outlook/StartFolder.h"
 #include "outlook/TaskRow.h"
 
@@ -24,109 +24,106 @@
 #include <string>
 #include <vector>
 
-class OutlookSession final : private IOutlookEventHandler, private IReminderEventHandler {
+class OutlookSession final : private wl::MessageWindow::Receiver {
 public:
-    // The main window: it decides what a lost or regained connection means.
+    // The main window. Each call comes from the message loop, outside any call
+    // into Outlook, except where Open and Close tell it of their own outcome.
     class Owner {
     public:
-        // Outlook raised Reminder. It may arrive while a call into Outlook
-        // waits for its answer: the owner queues it.
-        virtual void OutlookReminder(wl::OutlookItem item) = 0;
-        // Which reminders Outlook shows may have changed (dismissed or
-        // snoozed there): the owner asks VisibleReminders. Called from the
-        // message loop, outside any call into Outlook.
-        virtual void OutlookRemindersChanged() = 0;
-        // Outlook went away: drop what depends on it, as UnloadOutlook does.
-        virtual void OutlookLost() = 0;
-        // Connect again, as LoadOutlook does, and catch up; throws wl::ComError.
-        virtual void OutlookReconnect() = 0;
+        // Connected; reconnected: by the session itself, after a loss or a restart.
+        virtual void OutlookConnected(bool reconnected) = 0;
+        // Not connected any more, or a connection failed (OutlookMissing says
+        // whether Outlook is there at all): drop what depends on Outlook.
+        virtual void OutlookDisconnected() = 0;
+        // Reminders came due, read once (one of them not readable now: its
+        // entry id is empty); at connect, those Outlook shows already.
+        virtual void OutlookRemindersFired(const std::vector<wl::Reminder>& fired) = 0;
+        // The reminders Outlook shows now, after some were dismissed, snoozed
+        // or changed there.
+        virtual void OutlookRemindersShown(const std::vector<wl::Reminder>& shown) = 0;
 
     protected:
         ~Owner() = default;
     };
 
+    // Why a connection could not be made, as the user is told.
+    enum class ConnectFailure { NotInstalled, Elevated, Other };
+    static ConnectFailure FailureOf(const wl::ComError& error) noexcept;
+
     explicit OutlookSession(Owner& owner);
     OutlookSession(const OutlookSession&) = delete;
     OutlookSession& operator=(const OutlookSession&) = delete;
-    // Lets go of everything quietly: Word is not told to quit.
+    // Lets go of everything quietly: Word is not told to quit, the owner is not told.
     ~OutlookSession();
 
-    // The session's messages and timers (core/AppMessages.h) go to the window
-    // from Attach until Detach, which hands them to OnMessage; the watch runs
-    // from Watch (the end of start-up) until Detach. outlookPath: OUTLOOK.EXE
-    // as the registry names it, or empty, to find Outlook's process.
-    void Attach(HWND window, std::wstring outlookPath);
+    // Makes the session's window. outlookPath: OUTLOOK.EXE as the registry
+    // names it, or empty, to find Outlook's process.
+    void Start(std::wstring outlookPath);
+    // Watches the connection from here on (the end of start-up).
     void Watch();
-    void Detach() noexcept;
-    // Whether the message or timer was the connection's (and is now handled).
-    bool OnMessage(UINT message, WPARAM wParam);
+    // No timer, message or event reaches the session after this.
+    void Stop() noexcept;
 
     // Word as keepWord asks (a kept one is told to quit when not wanted any
-    // more), then a new Outlook Application with its events, then its Inbox.
-    // Throws wl::ComError at the step that fails, with what was reached held.
+    // more), then a new Outlook Application with its events, its Inbox and
+    // its reminders. Tells the owner; throws wl::ComError at the step that
+    // fails, with what was reached held.
     void Open(bool keepWord);
-    // Tells a kept Word to quit, then Reset. Word being gone is no failure.
+    // Tells a kept Word to quit, lets go of Outlook without telling it to
+    // quit, and tells the owner. Word being gone is no failure.
     void Close() noexcept;
-    // Releases the Inbox and then Outlook (its events first), without telling
-    // Outlook to quit. Loaded() is false afterwards.
+    // As Close, without Word and without a word to the owner.
     void Reset() noexcept;
 
-    // True from a completed Open until Close or Reset.
     bool Loaded() const noexcept { return m_blnOutlookLoaded; }
-    // The process of the connected Outlook, to wait for its end; none when it
-    // could not be found.
-    wl::UniqueHandle ServerProcess() const;
-
-    // Whether Outlook is to be kept loaded: a lost connection is made again
-    // only then.
+    // Whether Outlook is to be kept loaded: a lost connection is made again only then.
     void KeepLoaded(bool keep) noexcept;
-
-    // What the windows ask of Outlook. Each throws wl::ComError unless it says otherwise.
-    // Brings an Outlook window to the front on the folder; FrontWindow keeps
-    // the folder of an open window, and without one is the configured folder.
-    void ShowFolder(StartFolder folder, StartFolder configured) const;
-    // The overdue tasks of the default Tasks folder (see ReadOverdueTasks);
-    // std::nullopt when not connected or when Outlook fails to answer.
-    std::optional<std::vector<wl::TaskRow>> ScanOverdueTasks() const noexcept;
-    // Opens a task by its entry id; false when Outlook has no such item (any more).
-    bool DisplayTask(const std::wstring& entryId) const;
-    // Snoozes or dismisses the reminders of the items with these entry ids,
-    // in one pass over Outlook's reminders however many there are. A reminder
-    // Outlook no longer shows (dismissed or snoozed there meanwhile, its item
-    // deleted) counts as done: there is nothing left to do. Returned: the
-    // entry ids whose reminder Outlook refused otherwise, with the first such
-    // failure. A busy or vanished Outlook throws wl::ComError.
-    struct Refusals {
-        std::set<std::wstring> entryIds;
-        std::optional<wl::ComError> first;
-    };
-    Refusals SnoozeReminders(const std::set<std::wstring>& entryIds, long minutes) const;
-    Refusals DismissReminders(const std::set<std::wstring>& entryIds) const;
-    // Marks a task complete by its entry id; false when Outlook has no such item (any more).
-    bool MarkTaskComplete(const std::wstring& entryId) const;
-    // The entry ids of the items whose reminders Outlook shows now, from one
-    // pass over its reminders; std::nullopt when not connected or when
-    // Outlook fails to answer.
-    std::optional<std::set<std::wstring>> VisibleReminders() const noexcept;
-
-    // Tells Outlook to quit; false when it could not be told (not connected, gone).
-    bool Quit() const noexcept;
-    // The number of Outlook's open explorers; 0 when not connected.
-    long ExplorerCount() const noexcept;
+    // Whether a connection the session makes by itself keeps Word loaded.
+    void KeepWord(bool keep) noexcept { m_keepWord = keep; }
+    // Whether the items of reminders that come due are read; untracked, the
+    // owner is told only that some came due.
+    void TrackReminders(bool track) noexcept { m_trackReminders = track; }
 
     // Classic Outlook is not installed (only the new Outlook, which no other
     // program can drive, or none): found by the last Open. Nothing retries
     // on its own then; the user's own requests still try.
     bool OutlookMissing() const noexcept { return m_outlookMissing; }
-    static bool IsNotInstalled(HRESULT hr) noexcept;
 
-    // While Outlook is quit on purpose (Clean Up), its Quit event and a dead
-    // connection start no reconnect; a Quit event still on its way when this
-    // ends is forgotten.
-    void SetQuitting(bool quitting) noexcept;
+    // Clean Up: tells Outlook to quit, lets go of it, waits for its process
+    // to end, then connects again when keeping Outlook loaded. Meanwhile
+    // Restarting() is true and Outlook's own Quit starts no reconnect.
+    void Restart();
+    bool Restarting() const noexcept { return m_restarting; }
 
-    // Connects again after the current pause, when keeping Outlook loaded.
-    void ScheduleReconnect();
+    // Brings an Outlook window to the front on the folder, connecting first
+    // when not connected (a failure to connect throws wl::ComError); a
+    // connection found dead is made afresh once. FrontWindow keeps the folder
+    // of an open window, and without one is the configured folder. Without
+    // keepLoaded the connection goes afterwards. Returned: why showing failed.
+    std::optional<wl::ComError> ShowFolder(StartFolder folder, StartFolder configured, bool keepLoaded);
+    // The overdue tasks of the default Tasks folder (see ReadOverdueTasks);
+    // std::nullopt when not connected or when Outlook fails to answer.
+    std::optional<std::vector<wl::TaskRow>> ScanOverdueTasks() const noexcept;
+    // Opens an item by its entry id (and its store's, when known); false
+    // when Outlook has no such item (any more). Throws wl::ComError.
+    bool DisplayItem(const std::wstring& entryId, const std::wstring& storeId) const;
+
+    // Acting on several items at once, in one piece of work. An item Outlook
+    // no longer has or shows counts as done: there is nothing left to do.
+    // Returned: the entry ids Outlook refused otherwise, with the first such
+    // failure. A busy or vanished Outlook throws wl::ComError.
+    struct Refusals {
+        std::set<std::wstring> entryIds;
+        std::optional<wl::ComError> first;
+    };
+    // The reminders of these items, in one pass over Outlook's reminders.
+    Refusals SnoozeReminders(const std::set<std::wstring>& entryIds, long minutes);
+    Refusals DismissReminders(const std::set<std::wstring>& entryIds);
+    Refusals MarkTasksComplete(const std::set<std::wstring>& entryIds) const;
+
+    // The number of Outlook's open explorers; 0 when not connected.
+    long ExplorerCount() const noexcept;
+
     // How often a connected Outlook is asked whether it is still there, and
     // the pauses before connecting again (doubling from the first to the
     // longest while Outlook cannot be started).
@@ -135,15 +132,29 @@ public:
 private:
     friend struct Inspector;  // the tests' one view inside the program
 
-    void OnOutlookReminder(const wl::Dispatch& item) override;
-    void OnOutlookQuit() override;
-    void OnReminderFired(const wl::Dispatch& reminder) override;
-    void OnRemindersChanged() override;
-    void OnRemindersEvent();
-    // Connects Reminders' events and lists the reminders Outlook shows already.
+    // An event of Outlook's, kept until the message loop handles it.
+    struct ReminderEvent {
+        enum class Kind { Fired, ItemFired, Changed, Removed } kind;
+        wl::Dispatch object;  // the reminder, or (ItemFired) its item
+    };
+
+    void Open(bool keepWord, bool reconnected);
+    bool OnWindowMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void OnApplicationEvent(DISPID id, const DISPPARAMS& params);
+    void OnRemindersEvent(DISPID id, const DISPPARAMS& params);
+    void QueueReminderEvent(ReminderEvent event);
+    void HandleReminderEvents();
+    // Connects the reminders' events and reads the reminders Outlook shows.
     void OpenReminders();
+    // Which reminders Outlook shows, from one pass; the values known are kept.
+    void ReadShownReminders();
+    void ForgetShown(const std::set<std::wstring>& entryIds);
     Refusals ActOnReminders(const std::set<std::wstring>& entryIds,
-                                    const std::function<void(const wl::Dispatch& reminder)>& act) const;
+                            const std::function<void(const wl::Dispatch& reminder)>& act);
+    wl::Dispatch ItemOf(const std::wstring& entryId, const std::wstring& storeId) const;
+    void ShowFolderOnce(StartFolder folder, StartFolder configured) const;
+    bool Quit() const noexcept;
+    wl::UniqueHandle ServerProcess() const;
     void OnQuit();
     void OnServerEnded();
     void WatchServerProcess();
@@ -151,23 +162,31 @@ private:
     void UpdateProbe() noexcept;
     void CheckConnection();
     void Lost();
-    void OnReconnectTimer();
+    // Waits for the Outlook that went away to end before connecting again.
+    bool WaitForEnd(wl::UniqueHandle process, ULONGLONG fixedPauseMs);
     void OnQuitWaitTimer();
+    void FinishRestart();
+    void ScheduleReconnect();
+    void OnReconnectTimer();
 
     Owner& m_owner;
-    HWND m_window = nullptr;
+    wl::MessageWindow m_window;
     std::wstring m_outlookPath;
     bool m_keepLoaded = false;
+    bool m_keepWord = false;
+    bool m_trackReminders = true;
 
-    OutlookWithEvents m_objOutlook;
+    wl::EventSource m_objOutlook;
     wl::Dispatch m_objInbox;
-    RemindersWithEvents m_reminders;
-    // Reminders' events wait here for the message loop.
-    std::deque<wl::Dispatch> m_firedReminders;
-    bool m_remindersChanged = false;
-    bool m_remindersEventPosted = false;
+    wl::EventSource m_reminders;
     wl::Dispatch m_objWord;
     bool m_blnOutlookLoaded = false;
+
+    // The reminders Outlook shows, as read; Outlook's events wait here.
+    std::vector<wl::Reminder> m_shown;
+    std::deque<ReminderEvent> m_events;
+    bool m_eventsPosted = false;
+    std::size_t m_ownRemovals = 0;  // reminders the program itself just let go
 
     // Outlook's process and the thread pool's wait for its end.
     struct ProcessWait;
@@ -181,13 +200,15 @@ private:
     unsigned m_generation = 0;  // counts the connections made, to tell a stale Quit event
     bool m_pendingQuit = false;
     unsigned m_quitGeneration = 0;
-    bool m_quitting = false;
+    bool m_restarting = false;
 
     bool m_reconnectPending = false;
     // The Outlook that went away, until its process has ended (or the
     // longest wait has passed): only then is a new connection made.
     wl::UniqueHandle m_endingProcess;
+    bool m_waitingForEnd = false;
     ULONGLONG m_endingSince = 0;
+    ULONGLONG m_endingPauseMs = 0;  // without its process: a fixed pause
     UINT m_probeMs = 60'000;
     UINT m_firstPauseMs = 3'000;
     UINT m_longestPauseMs = 300'000;

@@ -3,40 +3,28 @@
 #include <optional>
 #include <utility>
 
-RemindersWithEvents::RemindersWithEvents() = default;
-
-RemindersWithEvents::~RemindersWithEvents() { Reset(); }
-
-void RemindersWithEvents::Set(wl::Dispatch reminders, IReminderEventHandler* handler)
-{
-    Reset();
-    m_reminders = std::move(reminders);
-    if (!m_reminders || !handler) return;
-    // Without events the list still works; it only follows Outlook less closely.
-    (void)m_events.Connect(m_reminders, {DIID_ReminderCollectionEvents}, [handler](DISPID id, const DISPPARAMS& params) {
-        switch (id) {
-        case kDispidReminderFire:
-            if (wl::Dispatch reminder = wl::EventObjectArg(params, 0)) handler->OnReminderFired(reminder);
-            break;
-        case kDispidReminderAdd:
-        case kDispidReminderChange:
-        case kDispidReminderRemove:
-        case kDispidReminderSnooze:
-            handler->OnRemindersChanged();
-            break;
-        default:
-            break;
-        }
-    });
-}
-
-void RemindersWithEvents::Reset() noexcept
-{
-    m_events.Disconnect();
-    m_reminders.Reset();
-}
-
 namespace wl {
+
+namespace {
+
+// Outlook's item classes (OlObjectClass) whose items have more to show.
+constexpr long kAppointmentClass = 26;
+constexpr long kTaskClass = 48;
+
+// One member of an item, left out when the item cannot give it; an Outlook
+// that cannot answer at all fails the whole read.
+template <class F>
+auto Optional(F read) -> std::optional<decltype(read())>
+{
+    try {
+        return read();
+    } catch (const ComError& error) {
+        if (OutlookUnavailable(error)) throw;
+        return std::nullopt;
+    }
+}
+
+}  // namespace
 
 bool OutlookUnavailable(const ComError& error) noexcept
 {
@@ -62,6 +50,26 @@ void WalkReminders(const Dispatch& reminders, const ReminderVisit& visit)
         };
         return visit(reminder, shown, readItem);
     });
+}
+
+Reminder ReadReminderItem(const Dispatch& item, std::wstring entryId)
+{
+    Reminder reminder;
+    reminder.entryId = std::move(entryId);
+    reminder.subject = Optional([&] { return item.Get(L"Subject").Text(); });
+    reminder.reminderTime = Optional([&] { return item.Get(L"ReminderTime").Date(); });
+    if (auto folder = Optional([&] { return item.Get(L"Parent").Object(); })) {
+        reminder.folderName = Optional([&] { return folder->Get(L"Name").Text(); });
+        reminder.storeId = Optional([&] { return folder->Get(L"StoreID").Text(); }).value_or(L"");
+    }
+    const long kind = Optional([&] { return item.Get(L"Class").Long(); }).value_or(0);
+    if (kind == kAppointmentClass) {
+        reminder.start = Optional([&] { return item.Get(L"Start").Date(); });
+        reminder.location = Optional([&] { return item.Get(L"Location").Text(); }).value_or(L"");
+    } else if (kind == kTaskClass) {
+        reminder.start = Optional([&] { return item.Get(L"DueDate").Date(); });
+    }
+    return reminder;
 }
 
 }  // namespace wl

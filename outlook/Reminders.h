@@ -1,27 +1,25 @@
-// Outlook's reminders (Application.Reminders): the collection held with its
-// events connected, and the one pass over it that finds what Outlook shows.
+// Outlook's reminders (Application.Reminders): their events, the one pass over
+// the collection that finds what Outlook shows, and the reading of a
+// reminder's item into a value.
 #pragma once
 
 #include "core/Dispatch.h"
-#include "core/EventSink.h"
+#include "outlook/Reminder.h"
 
 #include <functional>
-#include <string>
 
-// The receiver of the reminders' events. Both arrive inside a call from
-// Outlook: the receiver puts the work off.
-class IReminderEventHandler {
-public:
-    // ReminderFire: a reminder came due.
-    virtual void OnReminderFired(const wl::Dispatch& reminder) = 0;
-    // ReminderAdd, ReminderChange, ReminderRemove, Snooze: which reminders
-    // Outlook shows may have changed. None of them says which.
-    virtual void OnRemindersChanged() = 0;
+namespace wl {
 
-protected:
-    ~IReminderEventHandler() = default;
-};
+// Outlook's application events, and the members handled of them.
+inline constexpr IID DIID_ApplicationEvents_11 = {
+    0x0006302C, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+inline constexpr IID DIID_ApplicationEvents = {
+    0x0006304E, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+inline constexpr DISPID kDispidReminder = 0xF004;
+inline constexpr DISPID kDispidQuit = 0xF007;
 
+// The reminders collection's events. Add, Change, Fire and Snooze name their
+// reminder; Remove names none.
 inline constexpr IID DIID_ReminderCollectionEvents = {
     0x000630B2, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 inline constexpr DISPID kDispidReminderAdd = 64148;
@@ -29,29 +27,6 @@ inline constexpr DISPID kDispidReminderChange = 64149;
 inline constexpr DISPID kDispidReminderFire = 64150;
 inline constexpr DISPID kDispidReminderRemove = 64151;
 inline constexpr DISPID kDispidReminderSnooze = 64152;
-
-class RemindersWithEvents {
-public:
-    RemindersWithEvents();
-    RemindersWithEvents(const RemindersWithEvents&) = delete;
-    RemindersWithEvents& operator=(const RemindersWithEvents&) = delete;
-    ~RemindersWithEvents();
-
-    // Holds the collection and connects its events to the handler; the
-    // previous one, if any, is disconnected and released first.
-    void Set(wl::Dispatch reminders, IReminderEventHandler* handler);
-    // Disconnects the events, then releases the collection.
-    void Reset() noexcept;
-
-    const wl::Dispatch& Get() const noexcept { return m_reminders; }
-    explicit operator bool() const noexcept { return static_cast<bool>(m_reminders); }
-
-private:
-    wl::Dispatch m_reminders;
-    wl::EventConnection m_events;
-};
-
-namespace wl {
 
 // One pass over the reminders: Reminder's members are looked up on the first
 // and called by id on the others. visit gets each reminder, whether Outlook
@@ -66,7 +41,9 @@ void WalkReminders(const Dispatch& reminders, const ReminderVisit& visit);
 // gone), rather than that the object asked is not there any more.
 bool OutlookUnavailable(const ComError& error) noexcept;
 
-// The item of a reminder. Throws ComError.
-Dispatch ReminderItem(const Dispatch& reminder);
+// Reads what an alert shows of a reminder's item, whose entry id the caller
+// read already. A member the item does not have, or cannot give, is left
+// out; an Outlook that cannot answer throws ComError.
+Reminder ReadReminderItem(const Dispatch& item, std::wstring entryId);
 
 }  // namespace wl

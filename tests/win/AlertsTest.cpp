@@ -134,7 +134,7 @@ TEST_F(Alerts, OutlookButtonOpensOutlookTodayAndHides)
     StartStandIn("store \"Mailbox - Test\"\nitem folder=Calendar subject=Meeting entryid=A1 reminder=now\n");
     LoadWindow();
     FireReminder("A1");
-    Reminders().mnuFile_Click(frmReminders::FileMenu::ShowWindow);
+    ::SendMessageW(Reminders().Hwnd(), WM_COMMAND, IDM_ALERT_SHOW, 0);
     EXPECT_TRUE(::IsWindowVisible(Reminders().Hwnd()));
     Press(Reminders(), IDC_CMDOUTLOOK);
     EXPECT_TRUE(HasLine(standin.Journal(), "Explorers.Add(Folder:Mailbox - Test, 0)"));
@@ -190,7 +190,7 @@ TEST_F(Alerts, TheCloseBoxHidesAndKeepsListIconAndTimer)
     LoadWindow();
     FireReminder("M1");
     frmReminders& alert = Reminders();
-    alert.mnuFile_Click(frmReminders::FileMenu::ShowWindow);
+    ::SendMessageW(alert.Hwnd(), WM_COMMAND, IDM_ALERT_SHOW, 0);
     RECT before{};
     ::GetWindowRect(alert.Hwnd(), &before);
     ::SendMessageW(alert.Hwnd(), WM_SYSCOMMAND, SC_CLOSE, 0);
@@ -567,7 +567,7 @@ TEST_F(Alerts, ABalloonClickOnTasksShowsTheTasksFolderAndHides)
 {
     StartStandIn(kTasks);
     LoadWindow();
-    Tasks().mnuFile_Click(frmReminders::FileMenu::ShowWindow);
+    ::SendMessageW(Tasks().Hwnd(), WM_COMMAND, IDM_ALERT_SHOW, 0);
     test::SendTrayMessage(Inspector::TrayBox(Tasks()), kBalloonClick);
     EXPECT_TRUE(HasLine(standin.Journal(), "Explorers.Add(Folder:Tasks, 0)"));
     EXPECT_FALSE(::IsWindowVisible(Tasks().Hwnd()));

@@ -14,18 +14,18 @@
 struct Inspector {
     // The main window and its session
     static bool OutlookLoaded(const frmMain& w) { return w.m_outlook.Loaded(); }
-    static bool OutlookEventsConnected(const frmMain& w) { return w.m_outlook.m_objOutlook.EventsConnected(); }
+    static bool OutlookEventsConnected(const frmMain& w) { return w.m_outlook.m_objOutlook.m_events.Connected(); }
     static bool WordLoaded(const frmMain& w) { return static_cast<bool>(w.m_outlook.m_objWord); }
     static const std::shared_ptr<frmReminders>& RemindersWindow(const frmMain& w) { return w.m_frmReminders; }
     static const std::shared_ptr<frmReminders>& OverdueTasksWindow(const frmMain& w) { return w.m_frmOverdueTasks; }
     static TrayIcon TrayBox(const frmMain& w) { return w.TrayBox(); }
     static bool ModalShowing(const frmMain& w) { return w.m_modal; }
     static bool StartUpPending(const frmMain& w) { return w.m_startUpPending; }
-    static bool CleaningUp(const frmMain& w) { return w.m_cleanUpWaiting; }
+    static bool CleaningUp(const frmMain& w) { return w.m_outlook.Restarting(); }
     // A reconnect is on its way: after a pause, or once the Outlook that went away has ended.
     static bool ReconnectPending(const frmMain& w)
     {
-        return w.m_outlook.m_reconnectPending || static_cast<bool>(w.m_outlook.m_endingProcess);
+        return w.m_outlook.m_reconnectPending || w.m_outlook.m_waitingForEnd;
     }
     static UINT ReconnectPauseMs(const frmMain& w) { return w.m_outlook.m_reconnectPauseMs; }
     static bool WatchingServerProcess(const frmMain& w) { return static_cast<bool>(w.m_outlook.m_process); }

@@ -1,6 +1,7 @@
 #include "MainWindowFixture.h"
 
 #include "core/Registry.h"
+#include "outlook/OutlookPath.h"
 #include "Inspector.h"
 
 #include "core/SettingsRules.h"

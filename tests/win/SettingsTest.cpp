@@ -4,6 +4,7 @@
 
 #include "core/IniText.h"
 #include "core/Registry.h"
+#include "outlook/OutlookPath.h"
 #include "core/Settings.h"
 #include "core/basINI.h"
 

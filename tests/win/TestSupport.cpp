@@ -3,6 +3,7 @@
 #include "core/AppMessages.h"
 
 #include "core/Registry.h"
+#include "outlook/OutlookPath.h"
 #include "core/Settings.h"
 #include "core/basINI.h"
 #include "resources/resource.h"

@@ -1,0 +1,21 @@
+// A reminder Outlook shows, as the session read it when it learnt of it: what
+// its line and its alert show and how Outlook finds its item again, with no
+// Outlook object held. No Windows functions here.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace wl {
+
+struct Reminder {
+    std::wstring entryId;                    // of its item
+    std::wstring storeId;                    // of the item's store; empty when Outlook gave none
+    std::optional<std::wstring> folderName;  // of the folder holding the item
+    std::optional<std::wstring> subject;
+    std::optional<double> reminderTime;  // automation dates, local time
+    std::optional<double> start;         // an appointment's start, or a task's due date
+    std::wstring location;               // an appointment's
+};
+
+}  // namespace wl
