@@ -121,28 +121,22 @@ void frmReminders::ReplaceTasks(std::vector<wl::TaskRow> tasks)
 void frmReminders::ShowItems(bool alert)
 {
     HandlerScope scope(*this);
-    HWND list = Control(IDC_LSTREMINDERS);
-    ::SendMessageW(list, LB_RESETCONTENT, 0, 0);
+    // The selection stays on its item, wherever the item's line is now.
+    const auto selected = ::SendMessageW(Control(IDC_LSTREMINDERS), LB_GETCURSEL, 0, 0);
+    std::wstring selectedId;
+    if (selected >= 0 && static_cast<std::size_t>(selected) < m_lineIds.size()) selectedId = m_lineIds[selected];
     std::vector<std::wstring>& lines = m_lines;
     try {
         lines = m_colItems.Lines(m_intMode, wl::LoadStr(IDS_ITEM_UNREADABLE), &DateTextOf);
+        m_lineIds.clear();
+        for (std::size_t i = 0; i < lines.size(); ++i) m_lineIds.push_back(m_colItems.At(i).entryId);
     } catch (...) {
         lines.clear();  // out of memory: an empty list rather than one that belongs to other items
+        m_lineIds.clear();
     }
-
-    // Long lines scroll sideways rather than being cut.
-    int widest = 0;
-    HDC dc = ::GetDC(list);
-    HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageW(list, WM_GETFONT, 0, 0)));
-    for (const std::wstring& line : lines) {
-        ::SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
-        SIZE size{};
-        ::GetTextExtentPoint32W(dc, line.c_str(), static_cast<int>(line.size()), &size);
-        if (size.cx > widest) widest = size.cx;
-    }
-    ::SelectObject(dc, old);
-    ::ReleaseDC(list, dc);
-    ::SendMessageW(list, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(widest + 8), 0);
+    FillList(IDC_LSTREMINDERS, lines);
+    for (std::size_t i = 0; !selectedId.empty() && i < m_lineIds.size(); ++i)
+        if (m_lineIds[i] == selectedId) ::SendMessageW(Control(IDC_LSTREMINDERS), LB_SETCURSEL, i, 0);
 
     const bool empty = lines.empty();
     if (alert || empty) {
@@ -158,47 +152,21 @@ void frmReminders::ShowItems(bool alert)
 
 void frmReminders::ClearReminders() { m_colItems.Clear(); }
 
-std::optional<std::wstring> frmReminders::LineOf(const wl::AlertItem& item) const
-{
-    return wl::AlertList::Line(item, m_intMode, wl::LoadStr(IDS_ITEM_UNREADABLE), &DateTextOf);
-}
-
 void frmReminders::KeepShown(const std::vector<wl::Reminder>& shown)
 {
-    HandlerScope scope(*this);
-    // Only the lines that go or change are touched: the others keep their text.
-    HWND list = Control(IDC_LSTREMINDERS);
-    bool removed = false;
+    bool changed = false;
     for (std::size_t i = m_colItems.Count(); i-- > 0;) {
         const std::wstring& entryId = m_colItems.At(i).entryId;
         if (entryId.empty()) continue;  // not read when it came due: nothing to follow it by
         auto now = std::find_if(shown.begin(), shown.end(),
                                 [&](const wl::Reminder& reminder) { return reminder.entryId == entryId; });
-        if (now == shown.end()) {
-            m_colItems.Remove(i);
-            if (i < m_lines.size()) m_lines.erase(m_lines.begin() + static_cast<std::ptrdiff_t>(i));
-            ::SendMessageW(list, LB_DELETESTRING, i, 0);
-            removed = true;
-            continue;
-        }
-        wl::AlertItem item = ItemOf(*now);
-        if (item == m_colItems.At(i)) continue;
-        m_colItems.Update(i, item);
-        std::optional<std::wstring> line = LineOf(item);
-        if (!line || i >= m_lines.size() || *line == m_lines[i]) continue;
-        m_lines[i] = *line;
-        const auto selected = ::SendMessageW(list, LB_GETCURSEL, 0, 0);
-        ::SendMessageW(list, LB_DELETESTRING, i, 0);
-        ::SendMessageW(list, LB_INSERTSTRING, i, reinterpret_cast<LPARAM>(line->c_str()));
-        if (selected == static_cast<LRESULT>(i)) ::SendMessageW(list, LB_SETCURSEL, i, 0);
+        wl::AlertItem item = now == shown.end() ? wl::AlertItem{} : ItemOf(*now);
+        if (now != shown.end() && item == m_colItems.At(i)) continue;
+        if (now == shown.end()) m_colItems.Remove(i);
+        else m_colItems.Update(i, std::move(item));
+        changed = true;
     }
-    if (!removed || !m_lines.empty()) return;
-    try {
-        UpdateTrayAlert();  // no lines: the icon and the repeat go
-    } catch (...) {
-        // Best effort, as in ShowItems.
-    }
-    Raise(RemindersClear);  // may unload this window
+    if (changed) ShowItems(false);  // may unload the window: none left
 }
 
 void frmReminders::Mode(wl::AlertMode iNewValue)
@@ -209,7 +177,10 @@ void frmReminders::Mode(wl::AlertMode iNewValue)
     ::ShowWindow(Control(IDC_CMDCLEAR), SW_HIDE);
     ::SetWindowTextW(Control(IDC_CMDCLEARALL), wl::LoadStr(IDS_BUTTON_REFRESH).c_str());
     ::ShowWindow(Control(IDC_CMDMARKCOMPLETE), SW_SHOW);
-    HideReminderRow();
+    // The window closes up over the reminders' row, once.
+    if (::GetWindowLongW(Control(IDC_CMBSNOOZE), GWL_STYLE) & WS_VISIBLE)
+        HideRow({IDC_CMDSNOOZE, IDC_CMBSNOOZE, IDC_CMDDISMISS, IDC_CMDDISMISSALL}, IDC_CMDDISPLAY,
+                {IDC_LINEDIV, IDC_CMDCLOSE});
     if (HMENU popup = TrayPopup()) {
         std::wstring show = wl::LoadStr(IDS_MENU_SHOW_TASKS);
         std::wstring refresh = wl::LoadStr(IDS_MENU_REFRESH);
@@ -220,20 +191,6 @@ void frmReminders::Mode(wl::AlertMode iNewValue)
 
 // The alert
 
-std::wstring frmReminders::Title() const
-{
-    if (m_intMode == wl::ModeReminders) return wl::LoadStr(IDS_TIP_REMINDERS);
-    if (m_intMode == wl::ModeOverdueTasks) return wl::LoadStr(IDS_TIP_OVERDUE);
-    return {};
-}
-
-std::wstring frmReminders::IconFile() const
-{
-    if (m_intMode == wl::ModeReminders) return L"bell.ico";
-    if (m_intMode == wl::ModeOverdueTasks) return L"task.ico";
-    return {};
-}
-
 void frmReminders::UpdateTrayAlert()
 {
     const std::vector<std::wstring>& lines = m_lines;
@@ -242,9 +199,11 @@ void frmReminders::UpdateTrayAlert()
         RemoveTrayIcon(TrayBox());
         return;
     }
-    std::wstring title = Title();
+    if (m_intMode != wl::ModeReminders && m_intMode != wl::ModeOverdueTasks) return;
+    const bool tasks = m_intMode == wl::ModeOverdueTasks;
+    std::wstring title = wl::LoadStr(tasks ? IDS_TIP_OVERDUE : IDS_TIP_REMINDERS);
     std::wstring text = wl::BalloonText(lines, wl::LoadStr(IDS_BALLOON_MORE), wl::LoadStr(IDS_BALLOON_DETAILS));
-    (void)ShowTrayIcon(TrayBox(), g_strAppPath + IconFile(), title);
+    (void)ShowTrayIcon(TrayBox(), g_strAppPath + (tasks ? L"task.ico" : L"bell.ico"), title);
     StopRepeat();
     m_lngTimerID = StartTimer(kRepeatMinutes);
     ++m_alertsRaised;
@@ -361,30 +320,6 @@ void frmReminders::cmdMarkComplete_Click()
     if (!line) return;
     ActOnLines({*line}, [&](const std::set<std::wstring>& ids) { return m_outlook.MarkTasksComplete(ids); },
                IDS_TASK_ACTION_FAILED);
-}
-
-void frmReminders::HideReminderRow()
-{
-    HWND combo = Control(IDC_CMBSNOOZE);
-    if (!(::GetWindowLongW(combo, GWL_STYLE) & WS_VISIBLE)) return;  // closed up already
-    for (int id : {IDC_CMBSNOOZE, IDC_CMDSNOOZE, IDC_CMDDISMISS, IDC_CMDDISMISSALL})
-        ::ShowWindow(Control(id), SW_HIDE);
-    // The divider and Close move up by one row, and the window shrinks with them.
-    RECT upper{}, lower{};
-    ::GetWindowRect(Control(IDC_CMDDISPLAY), &upper);
-    ::GetWindowRect(Control(IDC_CMDSNOOZE), &lower);
-    const int rise = lower.top - upper.top;
-    for (int id : {IDC_LINEDIV, IDC_CMDCLOSE}) {
-        HWND control = Control(id);
-        RECT r{};
-        ::GetWindowRect(control, &r);
-        ::MapWindowPoints(nullptr, Hwnd(), reinterpret_cast<POINT*>(&r), 2);
-        ::SetWindowPos(control, nullptr, r.left, r.top - rise, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    }
-    RECT window{};
-    ::GetWindowRect(Hwnd(), &window);
-    ::SetWindowPos(Hwnd(), nullptr, window.left, window.top + rise / 2, window.right - window.left,
-                   window.bottom - window.top - rise, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void frmReminders::cmdClear_Click()

@@ -110,17 +110,13 @@ private:
     std::optional<std::size_t> SelectedLine() const;
     // Stops the 30-minute repeat, if it runs.
     void StopRepeat() noexcept;
-    std::optional<std::wstring> LineOf(const wl::AlertItem& item) const;
-    // The window closes up over the reminders' row in the overdue tasks' mode.
-    void HideReminderRow();
     void Raise(const std::function<void()>& event);
-    std::wstring Title() const;
-    std::wstring IconFile() const;
 
     OutlookSession& m_outlook;
     wl::AlertMode m_intMode = wl::ModeReminders;
     wl::AlertList m_colItems;
-    std::vector<std::wstring> m_lines;  // the list box's lines, as the list gave them
+    std::vector<std::wstring> m_lines;    // the list box's lines, as the list gave them
+    std::vector<std::wstring> m_lineIds;  // the entry id of each line's item
     std::int32_t m_lngTimerID = 0;
     unsigned m_alertsRaised = 0;  // balloons shown, so a tick does not repeat one just raised
 };

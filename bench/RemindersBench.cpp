@@ -1,8 +1,9 @@
 // What following Outlook's reminders costs: the calls that reach Outlook (the
 // stand-in counts them) when a reminder is dismissed in Outlook and the
 // program looks at the collection again, with 200 reminders of which all or
-// a quarter are shown; the calls while nothing happens; and then what the
-// user's Dismiss All costs for the lines left. Run under Wine:
+// a quarter are shown; the calls while nothing happens; what the user's
+// Dismiss All costs for the lines left; and what one reminder that comes due
+// and the Dismiss of its line cost. Run under Wine:
 //   build/win/wine-run.sh build/win/bin/wendlock_reminders_bench.exe
 #include "tests/win/Inspector.h"
 #include "core/Settings.h"
@@ -104,6 +105,39 @@ std::string Measure(int n, int shownEvery)
     return dismissAll;
 }
 
+// One reminder comes due among n that Outlook holds, none shown: the calls
+// until its line is listed; then the user dismisses that one line.
+void FireAndDismissOne(int n)
+{
+    std::string text = "option linger\n";
+    for (int i = 0; i < n; ++i)
+        text += "item folder=Calendar subject=R" + std::to_string(i) + " entryid=R" + std::to_string(i) +
+                " reminder=now+1h location=\"Room " + std::to_string(i) + "\"\n";
+    auto standin = standin::StandIn::Start(wl::FromUtf8(text));
+    auto window = std::make_shared<frmMain>();
+    window->Load();
+    PumpFor(3000);
+
+    standin.Command("stats-reset");
+    standin.Command("fire-reminder R7");
+    const ULONGLONG end = ::GetTickCount64() + 5000;
+    while (!Inspector::RemindersWindow(*window) && ::GetTickCount64() < end) PumpFor(10);
+    PumpFor(500);
+    Counts fired = Stats(standin);
+
+    standin.Command("stats-reset");
+    HWND alert = Inspector::RemindersWindow(*window) ? Inspector::RemindersWindow(*window)->Hwnd() : nullptr;
+    ::SendMessageW(::GetDlgItem(alert, IDC_LSTREMINDERS), LB_SETCURSEL, 0, 0);
+    ::SendMessageW(alert, WM_COMMAND, MAKEWPARAM(IDC_CMDDISMISS, BN_CLICKED), 0);
+    PumpFor(2000);  // the collection's event of the dismissal
+    Counts dismissed = Stats(standin);
+    std::printf("| %d | %lld | %lld | %lld | %lld | %lld | %lld | %lld | %lld |\n", n, fired.lookups, fired.invokes,
+                fired.nexts, fired.Calls(), dismissed.lookups, dismissed.invokes, dismissed.nexts, dismissed.Calls());
+    std::fflush(stdout);
+    window->Unload(UnloadMode::FormCode);
+    standin.Stop();
+}
+
 }  // namespace
 
 int wmain()
@@ -125,6 +159,11 @@ int wmain()
     std::printf("| ---: | --- | ---: | ---: | ---: | ---: | ---: | ---: |\n");
     for (const std::string& row : dismissAll)
         if (!row.empty()) std::printf("%s\n", row.c_str());
+
+    std::printf("\nOne reminder comes due, then its line is dismissed:\n\n");
+    std::printf("| reminders | lookups | invokes | Next | calls to list it | lookups | invokes | Next | calls to dismiss it |\n");
+    std::printf("| ---: | ---: | ---: | ---: | ---: | ---: | ---: | ---: | ---: |\n");
+    FireAndDismissOne(200);
     standin::StandIn::EndRunning();
     return 0;
 }

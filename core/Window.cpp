@@ -58,6 +58,69 @@ INT_PTR CALLBACK DialogWindow::Thunk(HWND hwnd, UINT message, WPARAM wParam, LPA
     return TRUE;
 }
 
+bool DialogWindow::Checked(int id) const { return ::SendMessageW(Control(id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
+
+void DialogWindow::SetChecked(int id, bool checked)
+{
+    ::SendMessageW(Control(id), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+void DialogWindow::FillList(int id, const std::vector<std::wstring>& lines)
+{
+    HWND list = Control(id);
+    ::SendMessageW(list, LB_RESETCONTENT, 0, 0);
+    int widest = 0;
+    HDC dc = ::GetDC(list);
+    HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageW(list, WM_GETFONT, 0, 0)));
+    for (const std::wstring& line : lines) {
+        ::SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
+        SIZE size{};
+        ::GetTextExtentPoint32W(dc, line.c_str(), static_cast<int>(line.size()), &size);
+        if (size.cx > widest) widest = size.cx;
+    }
+    ::SelectObject(dc, old);
+    ::ReleaseDC(list, dc);
+    ::SendMessageW(list, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(widest + 8), 0);
+}
+
+void DialogWindow::HideRow(std::initializer_list<int> row, int above, std::initializer_list<int> below)
+{
+    if (row.size() == 0) return;
+    for (int id : row) ::ShowWindow(Control(id), SW_HIDE);
+    RECT upper{}, lower{};
+    ::GetWindowRect(Control(above), &upper);
+    ::GetWindowRect(Control(*row.begin()), &lower);
+    const int rise = lower.top - upper.top;
+    for (int id : below) {
+        HWND control = Control(id);
+        RECT r{};
+        ::GetWindowRect(control, &r);
+        ::MapWindowPoints(nullptr, m_hwnd, reinterpret_cast<POINT*>(&r), 2);
+        ::SetWindowPos(control, nullptr, r.left, r.top - rise, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    RECT window{};
+    ::GetWindowRect(m_hwnd, &window);
+    ::SetWindowPos(m_hwnd, nullptr, window.left, window.top + rise / 2, window.right - window.left,
+                   window.bottom - window.top - rise, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void DialogWindow::RunModalLoop(const bool& running)
+{
+    MSG msg{};
+    while (running && Loaded()) {
+        BOOL got = ::GetMessageW(&msg, nullptr, 0, 0);
+        if (got == 0) {
+            ::PostQuitMessage(static_cast<int>(msg.wParam));
+            return;
+        }
+        if (got < 0) return;
+        if (!IsDialogMessageForAny(msg)) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageW(&msg);
+        }
+    }
+}
+
 void DialogWindow::CentreOnScreen() noexcept
 {
     RECT window{};

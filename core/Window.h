@@ -7,7 +7,10 @@
 #include "core/win32.h"
 
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
+#include <string>
+#include <vector>
 
 // How an unload was asked for.
 enum class UnloadMode : std::int16_t {
@@ -47,6 +50,20 @@ protected:
     public:
         explicit HandlerScope(DialogWindow& window) : wl::HandlerScope(window, window.KeepAlive()) {}
     };
+
+    // A check box's state.
+    bool Checked(int id) const;
+    void SetChecked(int id, bool checked);
+    // Fills a list box with the lines; long lines scroll sideways rather than being cut.
+    void FillList(int id, const std::vector<std::wstring>& lines);
+
+    // Hides a row of controls and closes the window up over it: the controls
+    // below move up by the distance from the row above, and the window shrinks.
+    void HideRow(std::initializer_list<int> row, int above, std::initializer_list<int> below);
+
+    // Runs the messages of the whole thread while the flag holds and the
+    // window exists; a quit message ends it and is posted again for the outer loop.
+    void RunModalLoop(const bool& running);
 
     // Centres the window on its monitor, as on the screen of a single-monitor desk.
     void CentreOnScreen() noexcept;

@@ -172,19 +172,7 @@ void frmMain::ShowModal()
     ::SetForegroundWindow(Hwnd());
     ::SetFocus(Control(IDC_CMBSTARTIN));
 
-    MSG msg{};
-    while (m_modal && Loaded()) {
-        BOOL got = ::GetMessageW(&msg, nullptr, 0, 0);
-        if (got == 0) {
-            ::PostQuitMessage(static_cast<int>(msg.wParam));  // for the outer loop
-            break;
-        }
-        if (got < 0) break;
-        if (!IsDialogMessageForAny(msg)) {
-            ::TranslateMessage(&msg);
-            ::DispatchMessageW(&msg);
-        }
-    }
+    RunModalLoop(m_modal);
     m_modal = false;
     for (HWND window : disabled)
         if (::IsWindow(window)) ::EnableWindow(window, TRUE);
@@ -270,11 +258,4 @@ void frmMain::OnCommand(int id, int notification)
         return;
     default: break;
     }
-}
-
-bool frmMain::Checked(int id) const { return ::SendMessageW(Control(id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
-
-void frmMain::SetChecked(int id, bool checked)
-{
-    ::SendMessageW(Control(id), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
 }

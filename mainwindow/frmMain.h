@@ -34,12 +34,6 @@ public:
     bool Unload(UnloadMode unloadMode = UnloadMode::FormCode) override;
     // Ends the message loop when the window unloads (the program's instance).
     void SetQuitOnUnload(bool quit) noexcept { m_quitOnUnload = quit; }
-    // How often a connected Outlook whose process is unknown is asked whether
-    // it is still there, and the pauses before connecting again.
-    void SetConnectionWatch(UINT probeMs, UINT firstPauseMs, UINT longestPauseMs)
-    {
-        m_outlook.SetWatch(probeMs, firstPauseMs, longestPauseMs);
-    }
 
     // Outlook connection
     void LoadOutlook();
@@ -109,8 +103,6 @@ private:
     // The link items of the popup, as the links file reads now.
     void BuildLinkMenu();
     std::shared_ptr<frmReminders> NewAlertWindow(wl::AlertMode mode);
-    bool Checked(int id) const;
-    void SetChecked(int id, bool checked);
 
     OutlookSession m_outlook{*this};
 

@@ -7,6 +7,7 @@
 #include "core/Settings.h"
 
 #include <optional>
+#include <utility>
 #include <vector>
 
 // Connection
@@ -38,21 +39,19 @@ void frmMain::OutlookDisconnected()
     ShowTrayConnected(false);
 }
 
-void frmMain::UnloadRemindersWindow() noexcept
+namespace {
+
+// The reference goes first: the window's unload may reach its owner.
+void UnloadAlertWindow(std::shared_ptr<frmReminders>& held) noexcept
 {
-    if (auto window = std::move(m_frmReminders)) {
-        m_frmReminders.reset();
-        (void)window->Unload();
-    }
+    if (std::shared_ptr<frmReminders> window = std::exchange(held, nullptr)) (void)window->Unload();
 }
 
-void frmMain::UnloadOverdueTasksWindow() noexcept
-{
-    if (auto window = std::move(m_frmOverdueTasks)) {
-        m_frmOverdueTasks.reset();
-        (void)window->Unload();
-    }
-}
+}  // namespace
+
+void frmMain::UnloadRemindersWindow() noexcept { UnloadAlertWindow(m_frmReminders); }
+
+void frmMain::UnloadOverdueTasksWindow() noexcept { UnloadAlertWindow(m_frmOverdueTasks); }
 
 // Showing Outlook
 

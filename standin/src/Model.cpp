@@ -199,6 +199,15 @@ bool Model::SetFields(ItemData& item, const std::vector<std::wstring>& fields, s
                 return false;
             }
             item.entryId = f.value;
+        } else if (f.name == L"location") {
+            item.location = f.value;
+        } else if (f.name == L"start") {
+            auto date = ParseDate(f.value);
+            if (!date) {
+                error = L"not a date: " + f.value;
+                return false;
+            }
+            item.start = *date;
         } else if (f.name == L"due" || f.name == L"reminder") {
             auto date = ParseDate(f.value);
             if (!date) {

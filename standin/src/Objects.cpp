@@ -122,6 +122,9 @@ bool ParseCompleteFilter(const FolderData& folder, const std::wstring& filter)
 
 namespace {
 
+// The store's id: the stand-in has one store.
+constexpr wchar_t kStoreId[] = L"0000000038A1BB1005E5101AA1BB08002B2A56C20000";
+
 bool IsMissing(const VARIANT& v) { return v.vt == VT_ERROR && v.scode == DISP_E_PARAMNOTFOUND; }
 
 // IEnumVARIANT over a snapshot of objects, created as they are fetched.
@@ -620,6 +623,7 @@ protected:
             {L"Parent", kIdParent, MemberType::Get, {}},
             {L"Items", 0x3100, MemberType::Get, {}},
             {L"EntryID", 0x3010, MemberType::Get, {}},
+            {L"StoreID", 0x3012, MemberType::Get, {}},
             {L"DefaultItemType", 0x3106, MemberType::Get, {}},
             {L"GetTable", 0xFB1D, MemberType::Method, {L"Filter", L"TableContents"}},
         };
@@ -635,6 +639,7 @@ protected:
             break;
         case 0x3100: SetObject(result, NewItems(m_folder, std::nullopt)); break;
         case 0x3010: SetText(result, m_folder->entryId); break;
+        case 0x3012: SetText(result, kStoreId); break;
         case 0x3106: SetLong(result, KindItemType(m_folder->kind)); break;
         case 0xFB1D: {
             std::optional<bool> complete;
@@ -753,6 +758,10 @@ protected:
             {L"MessageClass", 0x1A, MemberType::Get, {}},
             {L"Display", 0xF0A6, MemberType::Method, {L"Modal"}},
         };
+        if (m_item->folder->kind == ItemKind::Appointment) {
+            m.push_back({L"Start", 0x8602, MemberType::Get, {}});
+            m.push_back({L"Location", 0x8208, MemberType::Get, {}});
+        }
         if (m_item->folder->kind == ItemKind::Task) {
             m.push_back({L"Complete", 0x811C, MemberType::Get, {}});
             m.push_back({L"DueDate", 0x8105, MemberType::Get, {}});
@@ -774,6 +783,10 @@ protected:
         case 0xF0A6: ui::ShowItem(*m_item); break;
         case 0x811C: SetBool(result, m_item->complete); break;
         case 0x8105: SetDate(result, m_item->due); break;
+        case 0x8602:
+            SetDate(result, m_item->start != 0 ? m_item->start : m_item->reminder + 15.0 / (24 * 60));
+            break;
+        case 0x8208: SetText(result, m_item->location); break;
         case 0xF02A: {
             // A completed task keeps no reminder.
             bool hadReminder = Model::HasReminder(*m_item);

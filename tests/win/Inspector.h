@@ -28,6 +28,12 @@ struct Inspector {
         return w.m_outlook.m_reconnectPending || w.m_outlook.m_waitingForEnd;
     }
     static UINT ReconnectPauseMs(const frmMain& w) { return w.m_outlook.m_reconnectPauseMs; }
+    // How often a connected Outlook whose process is unknown is asked whether
+    // it is still there, and the pauses before connecting again.
+    static void SetConnectionWatch(frmMain& w, UINT probeMs, UINT firstPauseMs, UINT longestPauseMs)
+    {
+        w.m_outlook.SetWatch(probeMs, firstPauseMs, longestPauseMs);
+    }
     static bool WatchingServerProcess(const frmMain& w) { return static_cast<bool>(w.m_outlook.m_process); }
     static bool Probing(const frmMain& w) { return w.m_outlook.m_probing; }
     static std::wstring AboutText(const frmMain& w) { return w.AboutText(); }

@@ -99,7 +99,7 @@ TEST_F(StartUp, WithoutClassicOutlookItSaysSoOnceAndWaitsForTheUser)
     std::optional<OutlookNotInstalled> notInstalled(std::in_place);
     test::MessageBoxWatcher boxes;
     LoadWindow();
-    window->SetConnectionWatch(200, 200, 400);
+    Inspector::SetConnectionWatch(*window, 200, 200, 400);
     ASSERT_EQ(boxes.Texts().size(), 1u);
     EXPECT_NE(boxes.Texts()[0].find(L"classic Outlook"), std::wstring::npos) << test::Narrow(boxes.Texts()[0]);
     EXPECT_EQ(TrayFile(), L"olicod.ico");

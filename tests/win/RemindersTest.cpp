@@ -173,3 +173,32 @@ TEST_F(RemindersAct, MarkCompleteEndsTheTaskAndTheRescanDoesNotBringItBack)
     EXPECT_EQ(Inspector::Lines(*Inspector::OverdueTasksWindow(*window))[0].substr(0, 4), L"File");
     EXPECT_TRUE(boxes.Texts().empty());
 }
+
+TEST_F(RemindersAct, AChangeOutlookNamesRedrawsThatLineAloneAndDrawingAsksOutlookNothing)
+{
+    StartWithShownReminders();
+    standin.ClearJournal();
+    // Outlook names the reminder it changed: that one is read again, no other.
+    ASSERT_TRUE(standin::ReplyOk(standin.Command("set M2 subject=Picnic")));
+    ASSERT_TRUE(test::PumpUntil([&] { return Subjects() == std::vector<std::wstring>{L"Budget", L"Picnic", L"Board"}; }));
+    auto journal = standin.Journal();
+    EXPECT_TRUE(HasLine(journal, "Item:M2.Subject"));
+    EXPECT_FALSE(HasLine(journal, "Item:M1"));
+    EXPECT_FALSE(HasLine(journal, "Item:M3"));
+    EXPECT_FALSE(HasLine(journal, "Reminders._NewEnum"));
+
+    // The lines are drawn from what was read: a redraw asks Outlook nothing.
+    standin.ClearJournal();
+    Select(0);
+    Press(IDC_CMDCLEAR);
+    EXPECT_EQ(Subjects(), (std::vector<std::wstring>{L"Picnic", L"Board"}));
+    test::Pump(200ms);
+    EXPECT_TRUE(standin.Journal().empty());
+
+    // Outlook tells of the removal the program made: no second look at the collection.
+    Select(0);
+    Press(IDC_CMDDISMISS);
+    EXPECT_EQ(Subjects(), (std::vector<std::wstring>{L"Board"}));
+    test::Pump(300ms);
+    EXPECT_EQ(CountLines(standin.Journal(), "Reminders._NewEnum"), 1u);
+}

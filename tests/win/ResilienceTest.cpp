@@ -29,7 +29,7 @@ struct Resilience : test::MainWindowFixture {
     void LoadWatchedWindow(UINT probeMs = 60'000)
     {
         LoadWindow();
-        window->SetConnectionWatch(probeMs, 300, 2400);
+        Inspector::SetConnectionWatch(*window, probeMs, 300, 2400);
     }
     size_t Connections() const { return CountLines(standin.Journal(), "CreateObject Outlook.Application"); }
 };
@@ -154,7 +154,7 @@ TEST_F(Resilience, OutlookRefusingToStartIsRetriedWithGrowingPauses)
     std::optional<RefuseOutlook> refuse(std::in_place);
     test::MessageBoxWatcher boxes;
     LoadWindow();
-    window->SetConnectionWatch(60'000, 300, 2400);
+    Inspector::SetConnectionWatch(*window, 60'000, 300, 2400);
     ASSERT_EQ(boxes.Texts().size(), 1u);  // said once, at start-up
     EXPECT_FALSE(Inspector::OutlookLoaded(*window));
     // Failed attempts double the pause: 300 (already scheduled), 600, 1200...
