@@ -472,18 +472,11 @@ OutlookSession::Refusals OutlookSession::ActOnReminders(
     wl::RemoteWork work;
     if (!m_reminders) throw wl::ComError(E_UNEXPECTED);
     Refusals refusals;
-    std::size_t left = entryIds.size();
-    if (left == 0) return refusals;
-    wl::WalkReminders(m_reminders.Get(), [&](const wl::Dispatch& reminder, bool shown, const auto& item) {
-        if (!shown) return true;
-        std::wstring entryId;
-        try {
-            entryId = item().Get(L"EntryID").Text();
-        } catch (const wl::ComError& error) {
-            if (wl::OutlookUnavailable(error)) throw;
-            return true;  // an item deleted meanwhile is none of those asked for
-        }
-        if (!entryIds.count(entryId)) return true;
+    // Outlook's collection is live: a dismissed reminder leaves it at once,
+    // and a forward walk would pass over the one after it. The walk only
+    // finds the reminders; they are acted on once it is over.
+    std::vector<std::pair<wl::Dispatch, std::wstring>> found = ShownRemindersOf(entryIds);
+    for (const auto& [reminder, entryId] : found) {
         try {
             act(reminder);
         } catch (const wl::ComError& error) {
@@ -502,9 +495,30 @@ OutlookSession::Refusals OutlookSession::ActOnReminders(
                 if (!refusals.first) refusals.first = error;
             }
         }
+    }
+    return refusals;
+}
+
+std::vector<std::pair<wl::Dispatch, std::wstring>> OutlookSession::ShownRemindersOf(
+    const std::set<std::wstring>& entryIds) const
+{
+    std::vector<std::pair<wl::Dispatch, std::wstring>> found;
+    std::size_t left = entryIds.size();
+    if (left == 0) return found;
+    wl::WalkReminders(m_reminders.Get(), [&](const wl::Dispatch& reminder, bool shown, const auto& item) {
+        if (!shown) return true;
+        std::wstring entryId;
+        try {
+            entryId = item().Get(L"EntryID").Text();
+        } catch (const wl::ComError& error) {
+            if (wl::OutlookUnavailable(error)) throw;
+            return true;  // an item deleted meanwhile is none of those asked for
+        }
+        if (!entryIds.count(entryId)) return true;
+        found.emplace_back(reminder, std::move(entryId));
         return --left > 0;  // the pass ends with the last one asked for
     });
-    return refusals;
+    return found;
 }
 
 OutlookSession::Refusals OutlookSession::SnoozeReminders(const std::set<std::wstring>& entryIds,

@@ -144,6 +144,8 @@ private:
     void OpenReminders();
     Refusals ActOnReminders(const std::set<std::wstring>& entryIds,
                                     const std::function<void(const wl::Dispatch& reminder)>& act) const;
+    // The reminders Outlook shows of the items with these entry ids, with the ids.
+    std::vector<std::pair<wl::Dispatch, std::wstring>> ShownRemindersOf(const std::set<std::wstring>& entryIds) const;
     void OnQuit();
     void OnServerEnded();
     void WatchServerProcess();

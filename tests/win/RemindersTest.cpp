@@ -96,6 +96,32 @@ TEST_F(RemindersAct, SnoozeDismissDeleteKeyAndDismissAllActOnTheRightReminders)
     EXPECT_EQ(CountLines(journal, ".Dismiss()"), 3u);
 }
 
+// A dismissed reminder leaves Outlook's collection at once, moving the ones
+// after it up: Dismiss All over more reminders than one batch of the walk
+// still dismisses each one, and no line goes while Outlook still shows it.
+TEST_F(RemindersAct, DismissAllDismissesEveryShownReminder)
+{
+    constexpr int kShown = 70;
+    WriteSettings("[settings]\r\nDontTrackOverdueTasks=-1\r\n");
+    std::string scenario;
+    for (int i = 1; i <= kShown; ++i)
+        scenario += "item folder=Inbox subject=R" + std::to_string(i) + " entryid=M" + std::to_string(i) +
+                    " reminder=now-" + std::to_string(i) + "m visible=1\n";
+    StartStandIn(scenario);
+    LoadWindow();
+    ASSERT_TRUE(test::PumpUntil([&] { return Lines() == static_cast<std::size_t>(kShown); }));
+    test::MessageBoxWatcher boxes;
+
+    Press(IDC_CMDDISMISSALL);
+    auto journal = standin.Journal();
+    EXPECT_EQ(CountLines(journal, ".Dismiss() -> Empty"), static_cast<std::size_t>(kShown));
+    for (int i = 1; i <= kShown; ++i)
+        EXPECT_TRUE(HasLine(journal, "Reminder:M" + std::to_string(i) + ".Dismiss() -> Empty")) << i;
+    EXPECT_EQ(Lines(), 0u);
+    EXPECT_EQ(wl::Dispatch::Create(L"Outlook.Application").Get(L"Reminders").Object().Get(L"Count").Long(), 0);
+    EXPECT_TRUE(boxes.Texts().empty());
+}
+
 TEST_F(RemindersAct, AReminderOutlookNoLongerShowsLeavesQuietlyAndOtherFailuresAreToldOnce)
 {
     StartWithShownReminders();
