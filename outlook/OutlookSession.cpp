@@ -539,6 +539,8 @@ bool OutlookSession::MarkTaskComplete(const std::wstring& entryId) const
     try {
         item = m_objOutlook->Call(L"GetNamespace", L"MAPI").Call(L"GetItemFromID", entryId).Object();
         (void)item.Call(L"MarkComplete");
+        // MarkComplete changes the item only; the store keeps it once saved.
+        (void)item.Call(L"Save");
     } catch (const wl::ComError& error) {
         if (error.Code() == kItemNotFound) return false;  // deleted meanwhile
         throw;

@@ -766,6 +766,7 @@ protected:
             {L"ReminderTime", 0x8502, MemberType::Get, {}},
             {L"MessageClass", 0x1A, MemberType::Get, {}},
             {L"Display", 0xF0A6, MemberType::Method, {L"Modal"}},
+            {L"Save", 0xF048, MemberType::Method, {}},
         };
         if (m_item->folder->kind == ItemKind::Task) {
             m.push_back({L"Complete", 0x811C, MemberType::Get, {}});
@@ -786,6 +787,7 @@ protected:
         case 0x8502: SetDate(result, m_item->reminder); break;
         case 0x1A: SetText(result, KindClassName(m_item->folder->kind)); break;
         case 0xF0A6: ui::ShowItem(*m_item); break;
+        case 0xF048: break;  // the stand-in keeps every change at once: nothing to write
         case 0x811C: SetBool(result, m_item->complete); break;
         case 0x8105: SetDate(result, m_item->due); break;
         case 0xF02A: {
@@ -1260,7 +1262,7 @@ bool KnownMember(const std::wstring& kind, const std::wstring& member)
         {L"folder", {L"Name", L"Parent", L"Items", L"EntryID", L"DefaultItemType", L"GetTable"}},
         {L"items", {L"Count", L"Item", L"_NewEnum", L"Restrict", L"Parent"}},
         {L"item", {L"Subject", L"EntryID", L"Parent", L"ReminderTime", L"MessageClass", L"Display", L"Complete",
-                   L"DueDate", L"MarkComplete"}},
+                   L"DueDate", L"MarkComplete", L"Save"}},
         {L"reminders", {L"Count", L"Item", L"_NewEnum", L"Remove", L"Parent"}},
         {L"reminder",
          {L"Caption", L"IsVisible", L"Item", L"NextReminderDate", L"OriginalReminderDate", L"Snooze", L"Dismiss",

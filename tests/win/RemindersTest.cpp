@@ -180,14 +180,18 @@ TEST_F(RemindersAct, MarkCompleteEndsTheTaskAndTheRescanDoesNotBringItBack)
     EXPECT_FALSE(::GetWindowLongW(::GetDlgItem(tasks.Hwnd(), IDC_CMDSNOOZE), GWL_STYLE) & WS_VISIBLE);
     ASSERT_EQ(Inspector::Lines(tasks).size(), 3u);
 
-    ::SendMessageW(::GetDlgItem(tasks.Hwnd(), IDC_LSTREMINDERS), LB_SETCURSEL, 0, 0);
+    // The selected line's task, not the first one's, is completed and saved.
+    ::SendMessageW(::GetDlgItem(tasks.Hwnd(), IDC_LSTREMINDERS), LB_SETCURSEL, 1, 0);
     ::SendMessageW(markComplete, BM_CLICK, 0, 0);
-    EXPECT_TRUE(HasLine(standin.Journal(), "Item:T1.MarkComplete() -> Empty"));
+    auto journal = standin.Journal();
+    EXPECT_TRUE(standin::InOrder(journal, {"Item:T2.MarkComplete() -> Empty", "Item:T2.Save() -> Empty"}));
+    EXPECT_EQ(CountLines(journal, ".MarkComplete()"), 1u);
     ASSERT_EQ(Inspector::Lines(tasks).size(), 2u);
+    EXPECT_EQ(Inspector::Lines(tasks)[0].substr(0, 4), L"Call");
 
     // Deleted in Outlook meanwhile: the line goes without a word.
     test::MessageBoxWatcher boxes;
-    ASSERT_TRUE(standin::ReplyOk(standin.Command("delete T2")));
+    ASSERT_TRUE(standin::ReplyOk(standin.Command("delete T1")));
     ::SendMessageW(::GetDlgItem(tasks.Hwnd(), IDC_LSTREMINDERS), LB_SETCURSEL, 0, 0);
     ::SendMessageW(markComplete, BM_CLICK, 0, 0);
     ASSERT_EQ(Inspector::Lines(tasks).size(), 1u);
