@@ -1211,6 +1211,7 @@ STDMETHODIMP ObjectBase::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*
         for (size_t i = 0; i < member->required; ++i)
             if (!args.At(i)) return fail(DISP_E_PARAMNOTFOUND, L"", true);
 
+        s.FireDuringCall(Ref(), Kind(), member->name);
         if (auto failure = s.FailureFor(Ref(), Kind(), member->name)) {
             HRESULT hr = *failure == DISP_E_UNKNOWNNAME ? DISP_E_MEMBERNOTFOUND : *failure;
             unsigned facility = HRESULT_FACILITY(hr);

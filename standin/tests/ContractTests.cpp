@@ -972,5 +972,26 @@ TEST_F(StandInTest, RemindersEnumeratorReadsTheLiveCollection)
     EXPECT_FALSE(next());
 }
 
+// fire-during: a reminder comes due while the stand-in works on a call, and
+// the caller's answer waits until then; only the next such call, once.
+TEST_F(StandInTest, AReminderComesDueDuringTheCallItWasArmedFor)
+{
+    Start(L"option linger\n"
+          L"item folder=Inbox subject=Asked entryid=M1\n"
+          L"item folder=Inbox subject=Due entryid=M2 reminder=now+1h\n");
+    EXPECT_FALSE(ReplyOk(Command("fire-during Item.Subject M9")));
+    EXPECT_FALSE(ReplyOk(Command("fire-during Nothing.Subject M2")));
+    ASSERT_TRUE(ReplyOk(Command("fire-during Item:M1.Subject M2 0")));
+    Dispatch asked = Outlook().Call(L"GetNamespace", L"MAPI").Call(L"GetItemFromID", L"M1").Object();
+    EXPECT_EQ(asked.Get(L"Subject").Text(), L"Asked");
+    EXPECT_EQ(asked.Get(L"Subject").Text(), L"Asked");
+    Dispatch reminders = Outlook().Get(L"Reminders").Object();
+    EXPECT_TRUE(reminders.Call(L"Item", 1).Call(L"IsVisible").Bool());
+    auto journal = Journal();
+    EXPECT_TRUE(InOrder(journal, {"Fire ReminderFire(Reminder:M2)", "Fire Reminder(Item:M2)",
+                                  "Item:M1.Subject() -> \"Asked\"", "Item:M1.Subject() -> \"Asked\""}));
+    EXPECT_EQ(CountLines(journal, "Fire Reminder(Item:M2)"), 1u);
+}
+
 }  // namespace
 }  // namespace standin::test
