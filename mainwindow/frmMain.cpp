@@ -4,6 +4,7 @@
 #include "core/AppMessages.h"
 #include "core/Registry.h"
 #include "core/RemoteWork.h"
+#include "core/RestartRegistration.h"
 #include "core/Settings.h"
 #include "core/SettingsRules.h"
 #include "core/basINI.h"
@@ -250,7 +251,7 @@ void frmMain::OutlookReconnect()
 
 // Messages
 
-bool frmMain::OnWindowMessage(UINT message, WPARAM wParam, LPARAM, INT_PTR& result)
+bool frmMain::OnWindowMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result)
 {
     if (message == TaskbarCreatedMessage() && message != 0) {
         // Explorer restarted: every icon of the program comes back as it was.
@@ -274,6 +275,7 @@ bool frmMain::OnWindowMessage(UINT message, WPARAM wParam, LPARAM, INT_PTR& resu
         else if (wParam == wl::kCleanUpTimer) OnCleanUpTimer();
         return true;
     case WM_QUERYENDSESSION:
+        FollowEndSession(lParam);
         result = TRUE;
         return true;
     case WM_ENDSESSION:
@@ -281,6 +283,7 @@ bool frmMain::OnWindowMessage(UINT message, WPARAM wParam, LPARAM, INT_PTR& resu
         // (ENDSESSION_CLOSEAPP): either way the settings are saved, the icons
         // go and the program ends, which Restart Manager waits for.
         if (wParam) OnEndSession();
+        else EndSessionCalledOff();
         result = 0;
         return true;
     case WM_DESTROY:
