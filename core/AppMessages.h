@@ -18,6 +18,7 @@ inline constexpr UINT kOutlookCallFoundItGone = WM_APP + 12;  // a call found Ou
 inline constexpr UINT kEndSessionDeferred = WM_APP + 13;      // main window: unload for the session end
 inline constexpr UINT kOutlookProcessEnded = WM_APP + 14;     // wParam: the connection it belonged to
 inline constexpr UINT kOutlookRemindersEvent = WM_APP + 15;   // Reminders raised an event
+inline constexpr UINT kPolicyChanged = WM_APP + 16;           // main window: Group Policy was refreshed
 inline constexpr UINT kAlertTimerRetry = WM_APP + 20;         // alert window: the repeat tick put off
 
 // Timers of the main window (its window timers; the alert windows' repeat

@@ -270,6 +270,15 @@ bool frmMain::OnWindowMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PT
     case wl::kOutlookReminderArrived:
         ProcessReminders();
         return true;
+    case WM_SETTINGCHANGE:
+        // Group Policy was refreshed. Handled after this sent message, in
+        // which no call into Outlook may be made.
+        if (lParam && ::lstrcmpW(reinterpret_cast<LPCWSTR>(lParam), L"Policy") == 0)
+            ::PostMessageW(Hwnd(), wl::kPolicyChanged, 0, 0);
+        return false;
+    case wl::kPolicyChanged:
+        OnPolicyChanged();
+        return true;
     case WM_TIMER:
         if (wParam == wl::kStartUpTimer) OnStartUpTimer();
         else if (wParam == wl::kCleanUpTimer) OnCleanUpTimer();
