@@ -1,6 +1,7 @@
 #include "basMain.h"
 
 #include "core/Registry.h"
+#include "core/RestartRegistration.h"
 #include "core/Settings.h"
 #include "core/basINI.h"
 #include "core/win32.h"
@@ -36,11 +37,10 @@ std::shared_ptr<frmMain> Main()
 
     // An installer that must replace the running exe asks Restart Manager to
     // close it (WM_QUERYENDSESSION/WM_ENDSESSION with ENDSESSION_CLOSEAPP,
-    // handled as a logoff) and to start it again afterwards, as it was
-    // started: no arguments. Not after a crash or a hang (WER would start a
-    // failing copy again and again, each reconnecting to Outlook), nor after
-    // a reboot (start at logon is the user's own choice).
-    (void)::RegisterApplicationRestart(L"", RESTART_NO_CRASH | RESTART_NO_HANG | RESTART_NO_REBOOT);
+    // handled as a logoff) and to start it again afterwards. Any other end of
+    // the session takes the registration away (start at logon is the user's
+    // own choice).
+    RegisterInstallerRestart();
 
     g_strAppPath = AppPathOf(wl::ExecutablePath());
     SetSettingsFolder(ChooseSettingsFolder(g_strAppPath));
@@ -48,9 +48,7 @@ std::shared_ptr<frmMain> Main()
     g_strOutlookPath = ReadOutlookPath();
     ReadStartupSettings();
     // A policy that says whether the program starts at logon holds for this copy.
-    const std::wstring exe = wl::ExecutablePath();
-    if (g_policy.startAtLogon && (LogonStartOf(exe) != LogonStart::Off) != *g_policy.startAtLogon)
-        (void)SetStartAtLogon(exe, *g_policy.startAtLogon);
+    HoldStartAtLogonPolicy(g_policy.startAtLogon, wl::ExecutablePath());
 
     auto window = std::make_shared<frmMain>();
     window->SetQuitOnUnload(true);

@@ -40,6 +40,7 @@ add_library(wendlock_app STATIC
     core/Policies.cpp
     core/Registry.cpp
     core/Processes.cpp
+    core/RestartRegistration.cpp
     core/basINI.cpp
     core/basTimer.cpp
     core/TrayIcons.cpp

@@ -19,6 +19,7 @@ inline constexpr UINT kOutlookProcessEnded = WM_APP + 14;     // wParam: the con
 inline constexpr UINT kOutlookRemindersEvent = WM_APP + 15;   // Outlook's reminder events wait
 // The windows:
 inline constexpr UINT kEndSessionDeferred = WM_APP + 13;  // main window: unload for the session end
+inline constexpr UINT kPolicyChanged = WM_APP + 16;       // main window: Group Policy was refreshed
 inline constexpr UINT kAlertTimerRetry = WM_APP + 20;     // alert window: the repeat tick put off
 
 // Window timers (the alert windows' repeat runs on the timer service).

@@ -8,6 +8,7 @@ namespace {
 
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 constexpr std::string_view kUtf16LeBom = "\xFF\xFE";
+constexpr std::string_view kUtf16BeBom = "\xFE\xFF";
 
 // One character of UTF-8 at the start of the bytes: its code point and
 // length, or a length of 0 when the bytes there are no UTF-8 (overlong
@@ -76,6 +77,28 @@ std::wstring FromUtf8(std::string_view bytes)
     return text;
 }
 
+std::wstring FromUtf16Be(std::string_view bytes)
+{
+    auto unit = [&](std::size_t i) -> char32_t {
+        return static_cast<char32_t>((static_cast<std::uint8_t>(bytes[2 * i]) << 8) |
+                                     static_cast<std::uint8_t>(bytes[2 * i + 1]));
+    };
+    const std::size_t count = bytes.size() / 2;
+    std::wstring text;
+    text.reserve(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        char32_t code = unit(i);
+        if (code >= 0xD800 && code <= 0xDBFF && i + 1 < count && unit(i + 1) >= 0xDC00 && unit(i + 1) <= 0xDFFF) {
+            code = 0x10000 + ((code - 0xD800) << 10) + (unit(i + 1) - 0xDC00);
+            ++i;
+        } else if (code >= 0xD800 && code <= 0xDFFF) {
+            code = 0xFFFD;
+        }
+        Append(text, code);
+    }
+    return text;
+}
+
 // The blanks the profile functions strip, the old end-of-file mark included.
 bool IsBlank(wchar_t c) { return c == L' ' || (c >= L'\t' && c <= L'\r') || c == 0x1A; }
 
@@ -117,6 +140,7 @@ std::wstring_view Unquoted(std::wstring_view value)
 
 IniEncoding IniEncodingOf(std::string_view bytes)
 {
+    if (bytes.starts_with(kUtf16BeBom)) return IniEncoding::Utf16Be;
     if (bytes.starts_with(kUtf8Bom)) return IniEncoding::Utf8;
     if (bytes.starts_with(kUtf16LeBom)) return IniEncoding::System;
     bool beyondAscii = false;
@@ -129,14 +153,14 @@ IniEncoding IniEncodingOf(std::string_view bytes)
     return beyondAscii ? IniEncoding::Utf8 : IniEncoding::System;
 }
 
-std::wstring IniValueFromUtf8(std::string_view bytes, std::wstring_view section, std::wstring_view key)
+namespace {
+
+std::wstring IniValueFromText(std::wstring_view text, std::wstring_view section, std::wstring_view key)
 {
-    if (bytes.starts_with(kUtf8Bom)) bytes.remove_prefix(kUtf8Bom.size());
     section = Trim(section);
     key = Trim(key);
     if (key.empty()) return {};
 
-    const std::wstring text = FromUtf8(bytes);
     bool inSection = false;
     for (std::size_t start = 0; start < text.size();) {
         std::size_t end = text.find_first_of(L"\r\n", start);
@@ -163,6 +187,20 @@ std::wstring IniValueFromUtf8(std::string_view bytes, std::wstring_view section,
         return std::wstring(Unquoted(BeforeNul(TrimStart(line.substr(equals + 1)))));
     }
     return {};
+}
+
+}  // namespace
+
+std::wstring IniValueFromUtf8(std::string_view bytes, std::wstring_view section, std::wstring_view key)
+{
+    if (bytes.starts_with(kUtf8Bom)) bytes.remove_prefix(kUtf8Bom.size());
+    return IniValueFromText(FromUtf8(bytes), section, key);
+}
+
+std::wstring IniValueFromUtf16Be(std::string_view bytes, std::wstring_view section, std::wstring_view key)
+{
+    if (bytes.starts_with(kUtf16BeBom)) bytes.remove_prefix(kUtf16BeBom.size());
+    return IniValueFromText(FromUtf16Be(bytes), section, key);
 }
 
 }  // namespace wl

@@ -13,9 +13,11 @@ namespace wl {
 enum class IniEncoding {
     System,  // what the profile functions read right: UTF-16 with a byte-order mark, or the ANSI code page
     Utf8,
+    Utf16Be,  // with its byte-order mark: the profile functions would read it as the ANSI code page
 };
 
-// UTF-8 when the file starts with its byte-order mark, or when it is valid
+// UTF-16 big-endian when the file starts with its byte-order mark (a choice
+// of Notepad's). UTF-8 when the file starts with its byte-order mark, or when it is valid
 // UTF-8 and holds at least one character outside ASCII (text in an 8-bit
 // code page almost never is). Anything else is left to the profile functions,
 // so a file in the user's code page reads as it always did.
@@ -31,5 +33,8 @@ IniEncoding IniEncodingOf(std::string_view bytes);
 // pair of double or single quotes loses them; a line starting with ";" is a
 // comment. The value is not cut to a length.
 std::wstring IniValueFromUtf8(std::string_view bytes, std::wstring_view section, std::wstring_view key);
+// The same from a file's UTF-16 big-endian bytes (a byte-order mark is
+// skipped, a surrogate without its pair reads as U+FFFD, an odd last byte goes).
+std::wstring IniValueFromUtf16Be(std::string_view bytes, std::wstring_view section, std::wstring_view key);
 
 }  // namespace wl

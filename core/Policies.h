@@ -19,6 +19,7 @@ struct SettingsPolicy {
 
     // Whether any setting is managed.
     bool Any() const noexcept;
+    bool operator==(const SettingsPolicy&) const = default;
 };
 
 // Reads the policies as they stand now.

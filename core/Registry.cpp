@@ -102,3 +102,8 @@ bool SetStartAtLogon(const std::wstring& exePath, bool start)
     if (!NamesThisCopy(RunCommand(HKEY_CURRENT_USER), exePath)) return true;
     return ::RegDeleteValueW(key.get(), kRunValue) == ERROR_SUCCESS;
 }
+
+void HoldStartAtLogonPolicy(const std::optional<bool>& policy, const std::wstring& exePath)
+{
+    if (policy && (LogonStartOf(exePath) != LogonStart::Off) != *policy) (void)SetStartAtLogon(exePath, *policy);
+}

@@ -3,6 +3,7 @@
 
 #include "core/win32.h"
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -29,3 +30,5 @@ LogonStart LogonStartOf(const std::wstring& exePath);
 // Nothing to do to start a copy the entry for every user starts. Whether the
 // registry took the change.
 bool SetStartAtLogon(const std::wstring& exePath, bool start);
+// Makes this copy's start at logon what the policy says, when one says.
+void HoldStartAtLogonPolicy(const std::optional<bool>& policy, const std::wstring& exePath);

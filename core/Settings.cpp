@@ -6,6 +6,8 @@
 
 #include <shlobj.h>
 
+#include <utility>
+
 std::wstring g_strAppPath;
 std::wstring g_strOutlookPath;
 bool g_blnKeepOutlookLoaded = true;
@@ -119,6 +121,53 @@ void ReadStartupSettings()
     g_intStartOutlookIn = g_policy.startOutlookIn.value_or(g_intStartOutlookIn);
     g_blnTrackReminders = g_policy.trackReminders.value_or(g_blnTrackReminders);
     g_blnTrackOverdueTasks = g_policy.trackOverdueTasks.value_or(g_blnTrackOverdueTasks);
+}
+
+namespace {
+
+// One of the five settings as its policy changed: the user's own value is
+// kept in the file before a policy takes the setting over, and read back
+// from it when the policy goes.
+template <class T, class Write, class Read>
+void FollowPolicy(const std::optional<T>& before, const std::optional<T>& now, T& setting, Write writeUsers,
+                  Read readUsers)
+{
+    if (now) {
+        if (!before) (void)writeUsers(setting);
+        setting = *now;
+    } else if (before) {
+        setting = readUsers();
+    }
+}
+
+}  // namespace
+
+bool RereadSettingsPolicy()
+{
+    SettingsPolicy now = ReadSettingsPolicy();
+    if (now == g_policy) return false;
+    const SettingsPolicy before = std::exchange(g_policy, now);
+    FollowPolicy(
+        before.keepOutlookLoaded, now.keepOutlookLoaded, g_blnKeepOutlookLoaded,
+        [](bool v) { return WriteIniSetting(L"DontKeepOlLoaded", wl::InverseFlagText(v)); },
+        [] { return wl::FlagFromInverseKey(ReadIniSetting(L"DontKeepOlLoaded")); });
+    FollowPolicy(
+        before.keepWordLoaded, now.keepWordLoaded, g_blnKeepWordLoaded,
+        [](bool v) { return WriteIniSetting(L"KeepWordLoaded", wl::FlagText(v)); },
+        [] { return wl::FlagFromKey(ReadIniSetting(L"KeepWordLoaded")); });
+    FollowPolicy(
+        before.startOutlookIn, now.startOutlookIn, g_intStartOutlookIn,
+        [](std::int16_t v) { return WriteIniSetting(L"StartOutlookIn", v); },
+        [] { return wl::StartFolderFromKey(ReadIniSetting(L"StartOutlookIn")); });
+    FollowPolicy(
+        before.trackReminders, now.trackReminders, g_blnTrackReminders,
+        [](bool v) { return WriteIniSetting(L"DontTrackReminders", wl::InverseFlagText(v)); },
+        [] { return wl::FlagFromInverseKey(ReadIniSetting(L"DontTrackReminders")); });
+    FollowPolicy(
+        before.trackOverdueTasks, now.trackOverdueTasks, g_blnTrackOverdueTasks,
+        [](bool v) { return WriteIniSetting(L"DontTrackOverdueTasks", wl::InverseFlagText(v)); },
+        [] { return wl::FlagFromInverseKey(ReadIniSetting(L"DontTrackOverdueTasks")); });
+    return true;
 }
 
 bool DisplayOutlookAtStart()

@@ -62,6 +62,12 @@ extern SettingsPolicy g_policy;
 // Reads the five settings from the settings file into the globals, and the
 // policies over them.
 void ReadStartupSettings();
+// Reads the policies again, after Group Policy refreshed them while the
+// program ran. A setting that became managed takes the policy's value (the
+// user's own choice is written to the settings file first, which keeps it);
+// one no longer managed gets the user's choice back from the file. Returns
+// whether any policy changed.
+bool RereadSettingsPolicy();
 // The two settings read where they are used: "DisplayOutlookAtStart", and
 // "LoadDelay" in milliseconds as start-up takes it; a policy wins over both.
 bool DisplayOutlookAtStart();

@@ -59,6 +59,17 @@ LRESULT CALLBACK TrayWindow::TrayBoxThunk(HWND hwnd, UINT message, WPARAM wParam
         return 0;
     case WM_CLOSE:
         return 0;  // the box goes with its window, never by itself
+    case WM_DPICHANGED:
+    case WM_DISPLAYCHANGE:
+        // The box stays on the primary monitor, where the notification area
+        // is: a change of its scale, or of the displays, reaches the box even
+        // when the window was moved to another monitor.
+        try {
+            RefreshTrayImages();
+        } catch (...) {
+            // Out of memory: the images keep their size until the next change.
+        }
+        return message == WM_DPICHANGED ? 0 : ::DefWindowProcW(hwnd, message, wParam, lParam);
     default:
         return ::DefWindowProcW(hwnd, message, wParam, lParam);
     }

@@ -62,8 +62,11 @@ std::wstring ReadIniSetting(const IniValue& key, const IniPlace& place)
     std::wstring path = place.Folder + place.FileName;
     if (place.EditedByUser) {
         auto bytes = FileBytes(path);
-        if (bytes && wl::IniEncodingOf(*bytes) == wl::IniEncoding::Utf8) {
-            std::wstring value = wl::IniValueFromUtf8(*bytes, place.Section, key.Text());
+        const wl::IniEncoding encoding = bytes ? wl::IniEncodingOf(*bytes) : wl::IniEncoding::System;
+        if (encoding != wl::IniEncoding::System) {
+            std::wstring value = encoding == wl::IniEncoding::Utf8
+                                     ? wl::IniValueFromUtf8(*bytes, place.Section, key.Text())
+                                     : wl::IniValueFromUtf16Be(*bytes, place.Section, key.Text());
             if (value.size() >= kValueBuffer) value.resize(kValueBuffer - 1);
             return value;
         }

@@ -81,6 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const IniEncoding encoding = IniEncodingOf(bytes);
     if (bytes.starts_with(kBom)) CHECK(encoding == IniEncoding::Utf8);
     else if (bytes.starts_with("\xFF\xFE")) CHECK(encoding == IniEncoding::System);
+    else if (bytes.starts_with("\xFE\xFF")) CHECK(encoding == IniEncoding::Utf16Be);
     else CHECK((encoding == IniEncoding::Utf8) == (wellFormed && beyondAscii));
 
     // Whatever the file, a value is one line, no longer than the file, and the

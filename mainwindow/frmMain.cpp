@@ -3,6 +3,7 @@
 
 #include "core/AppMessages.h"
 #include "core/RemoteWork.h"
+#include "core/RestartRegistration.h"
 #include "core/Settings.h"
 #include "core/basINI.h"
 
@@ -195,7 +196,7 @@ void frmMain::KeepOutlookLoaded(bool keep)
 
 // Messages
 
-bool frmMain::OnWindowMessage(UINT message, WPARAM wParam, LPARAM, INT_PTR& result)
+bool frmMain::OnWindowMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result)
 {
     if (message == TaskbarCreatedMessage() && message != 0) {
         // Explorer restarted: every icon of the program comes back as it was.
@@ -210,10 +211,20 @@ bool frmMain::OnWindowMessage(UINT message, WPARAM wParam, LPARAM, INT_PTR& resu
     case wl::kEndSessionDeferred:
         OnEndSession();  // put off again if another call into Outlook has begun meanwhile
         return true;
+    case WM_SETTINGCHANGE:
+        // Group Policy was refreshed. Handled after this sent message, in
+        // which no call into Outlook may be made.
+        if (lParam && ::lstrcmpW(reinterpret_cast<LPCWSTR>(lParam), L"Policy") == 0)
+            ::PostMessageW(Hwnd(), wl::kPolicyChanged, 0, 0);
+        return false;
+    case wl::kPolicyChanged:
+        OnPolicyChanged();
+        return true;
     case WM_TIMER:
         if (wParam == wl::kStartUpTimer) OnStartUpTimer();
         return true;
     case WM_QUERYENDSESSION:
+        FollowEndSession(lParam);
         result = TRUE;
         return true;
     case WM_ENDSESSION:
@@ -221,6 +232,7 @@ bool frmMain::OnWindowMessage(UINT message, WPARAM wParam, LPARAM, INT_PTR& resu
         // (ENDSESSION_CLOSEAPP): either way the settings are saved, the icons
         // go and the program ends, which Restart Manager waits for.
         if (wParam) OnEndSession();
+        else EndSessionCalledOff();
         result = 0;
         return true;
     case WM_DESTROY:

@@ -48,6 +48,8 @@ public:
 
     // Options dialog
     void UpdateSettingsView();
+    // Group Policy was refreshed: the policies are read again and followed.
+    void OnPolicyChanged();
     void ShowModal();
 
     // Event handlers, named after the control and the event

@@ -1,8 +1,10 @@
 // The Options dialog: the main window shown modally.
 #include "frmMain.h"
 
+#include "core/AppMessages.h"
 #include "core/Conversions.h"
 #include "core/Registry.h"
+#include "core/RemoteWork.h"
 #include "core/Settings.h"
 #include "core/SettingsRules.h"
 #include "core/basINI.h"
@@ -109,4 +111,34 @@ void frmMain::cmdCancel_Click()
 {
     ::ShowWindow(Hwnd(), SW_HIDE);
     m_modal = false;
+}
+
+void frmMain::OnPolicyChanged()
+{
+    if (wl::RemoteWork::InProgress()) {
+        wl::RemoteWork::Defer(Hwnd(), wl::kPolicyChanged);  // after the call in progress
+        return;
+    }
+    const bool keptLoaded = g_blnKeepOutlookLoaded, trackedReminders = g_blnTrackReminders,
+               trackedOverdue = g_blnTrackOverdueTasks;
+    if (!RereadSettingsPolicy()) return;  // a refresh that changed nothing of the program's
+    HoldStartAtLogonPolicy(g_policy.startAtLogon, wl::ExecutablePath());
+    // The open dialog shows the new state at once; the tray menu reads it when it opens.
+    if (m_modal) UpdateSettingsView();
+
+    if (trackedReminders && !g_blnTrackReminders) UnloadRemindersWindow();
+    if (trackedOverdue && !g_blnTrackOverdueTasks) UnloadOverdueTasksWindow();
+    if (keptLoaded != g_blnKeepOutlookLoaded) {
+        KeepOutlookLoaded(g_blnKeepOutlookLoaded);
+        if (!g_blnKeepOutlookLoaded) {
+            UnloadOutlook();
+        } else {
+            try {
+                LoadOutlook();
+            } catch (const wl::ComError&) {
+                // Outlook cannot be started now: the session tries again later.
+            }
+        }
+    }
+    if (!trackedOverdue && g_blnTrackOverdueTasks) (void)ScanForOverdueTasks();
 }

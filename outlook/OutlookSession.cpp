@@ -233,6 +233,8 @@ void OutlookSession::KeepLoaded(bool keep) noexcept
 {
     m_keepLoaded = keep;
     UpdateProbe();
+    // Wanted from now on: connected after the first pause, unless sooner.
+    if (keep && m_watching && !m_blnOutlookLoaded && !m_reconnectPending && !m_waitingForEnd) ScheduleReconnect();
 }
 
 void OutlookSession::SetWatch(UINT probeMs, UINT firstPauseMs, UINT longestPauseMs)
@@ -756,7 +758,10 @@ OutlookSession::Refusals OutlookSession::MarkTasksComplete(const std::set<std::w
     Refusals refusals;
     for (const std::wstring& entryId : entryIds) {
         try {
-            (void)ItemOf(entryId, {}).Call(L"MarkComplete");
+            wl::Dispatch item = ItemOf(entryId, {});
+            (void)item.Call(L"MarkComplete");
+            // MarkComplete changes the item only; the store keeps it once saved.
+            (void)item.Call(L"Save");
         } catch (const wl::ComError& error) {
             if (error.Code() == kItemNotFound) continue;  // deleted meanwhile: nothing left to do
             if (wl::OutlookUnavailable(error)) throw;

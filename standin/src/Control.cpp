@@ -79,6 +79,24 @@ std::wstring Handle(const std::wstring& commandLine, ControlRequest::After& afte
         if (!item) return Error(L"no such item: " + args[0]);
         return L"ok " + std::to_wstring(s.FireReminder(item));
     }
+    if (verb == L"fire-during") {
+        if (args.size() < 2 || args.size() > 3) return Error(L"fire-during <Kind>.<Member> <entryid> [ms]");
+        std::wstring key = Lower(args[0]);
+        size_t dot = key.rfind(L'.');
+        if (dot == std::wstring::npos || dot == 0 || dot + 1 == key.size())
+            return Error(L"expected <Kind>.<Member> or <Kind>:<id>.<Member>: " + args[0]);
+        if (!KnownKind(key.substr(0, std::min(key.find(L':'), dot)))) return Error(L"unknown kind: " + args[0]);
+        if (!s.model.FindItem(args[1])) return Error(L"no such item: " + args[1]);
+        DWORD holdMs = 500;
+        if (args.size() == 3) {
+            wchar_t* end = nullptr;
+            long ms = std::wcstol(args[2].c_str(), &end, 10);
+            if (!end || *end || ms < 0) return Error(L"not a number of milliseconds: " + args[2]);
+            holdMs = static_cast<DWORD>(ms);
+        }
+        s.fireDuring = Server::FireDuring{key, args[1], holdMs};
+        return L"ok";
+    }
     // The user dismisses or snoozes a reminder in Outlook's reminder window.
     if (verb == L"dismiss" || verb == L"snooze") {
         if (args.size() != (verb == L"dismiss" ? 1u : 2u))

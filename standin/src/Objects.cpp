@@ -127,12 +127,15 @@ constexpr wchar_t kStoreId[] = L"0000000038A1BB1005E5101AA1BB08002B2A56C20000";
 
 bool IsMissing(const VARIANT& v) { return v.vt == VT_ERROR && v.scode == DISP_E_PARAMNOTFOUND; }
 
-// IEnumVARIANT over a snapshot of objects, created as they are fetched.
+// IEnumVARIANT over objects created as they are fetched. The count is asked
+// again at every step: a live collection's enumerator (Outlook's Reminders)
+// sees what was removed or added since it was made, a snapshot's does not.
 class Enumerator final : public ComObject<IEnumVARIANT> {
 public:
     using Maker = std::function<wl::ComPtr<IDispatch>(size_t)>;
-    Enumerator(std::wstring ref, size_t count, Maker maker, size_t position = 0)
-        : m_ref(std::move(ref)), m_count(count), m_maker(std::move(maker)), m_pos(position)
+    using Counter = std::function<size_t()>;
+    Enumerator(std::wstring ref, Counter count, Maker maker, size_t position = 0)
+        : m_ref(std::move(ref)), m_count(std::move(count)), m_maker(std::move(maker)), m_pos(position)
     {
     }
 
@@ -143,7 +146,7 @@ public:
             if (!items || (count > 1 && !fetched)) return E_POINTER;
             ULONG n = 0;
             try {
-                while (n < count && m_pos < m_count) {
+                while (n < count && m_pos < m_count()) {
                     ::VariantInit(&items[n]);
                     SetObject(&items[n], m_maker(m_pos));
                     ++m_pos;
@@ -163,7 +166,8 @@ public:
     STDMETHODIMP Skip(ULONG count) override
     {
         try {
-            size_t left = m_count - m_pos;
+            size_t total = m_count();
+            size_t left = total > m_pos ? total - m_pos : 0;
             bool all = count <= left;
             m_pos += all ? count : left;
             TheServer().journal.Write(m_ref + L".Skip(" + std::to_wstring(count) + L") -> " +
@@ -198,15 +202,21 @@ public:
 
 private:
     std::wstring m_ref;
-    size_t m_count;
+    Counter m_count;
     Maker m_maker;
     size_t m_pos;
 };
 
-void SetEnumerator(VARIANT* result, std::wstring ref, size_t count, Enumerator::Maker maker)
+void SetEnumerator(VARIANT* result, std::wstring ref, Enumerator::Counter count, Enumerator::Maker maker)
 {
     result->vt = VT_UNKNOWN;
-    result->punkVal = static_cast<IEnumVARIANT*>(new Enumerator(std::move(ref), count, std::move(maker)));
+    result->punkVal = static_cast<IEnumVARIANT*>(new Enumerator(std::move(ref), std::move(count), std::move(maker)));
+}
+
+// A snapshot: the objects the collection held when the enumerator was made.
+void SetEnumerator(VARIANT* result, std::wstring ref, size_t count, Enumerator::Maker maker)
+{
+    SetEnumerator(result, std::move(ref), Enumerator::Counter([count] { return count; }), std::move(maker));
 }
 
 // Outlook.Application -------------------------------------------------------------------
@@ -472,7 +482,11 @@ protected:
         case 0x50: SetLong(result, static_cast<long>(list.size())); break;
         case DISPID_VALUE: SetObject(result, NewReminder(Find(list, args.At(0)))); break;
         case DISPID_NEWENUM:
-            SetEnumerator(result, L"Enum:Reminders", list.size(), [list](size_t i) { return NewReminder(list[i]); });
+            // Live, as Outlook's: a reminder dismissed during a forward walk
+            // moves the ones after it up, and the walk passes over one.
+            SetEnumerator(
+                result, L"Enum:Reminders", Enumerator::Counter([] { return TheServer().model.Reminders().size(); }),
+                [](size_t i) { return NewReminder(TheServer().model.Reminders().at(i)); });
             break;
         case 0x54: {
             // Removing a reminder turns it off, as Dismiss does, shown or not.
@@ -757,6 +771,7 @@ protected:
             {L"ReminderTime", 0x8502, MemberType::Get, {}},
             {L"MessageClass", 0x1A, MemberType::Get, {}},
             {L"Display", 0xF0A6, MemberType::Method, {L"Modal"}},
+            {L"Save", 0xF048, MemberType::Method, {}},
         };
         if (m_item->folder->kind == ItemKind::Appointment) {
             m.push_back({L"Start", 0x8602, MemberType::Get, {}});
@@ -781,6 +796,7 @@ protected:
         case 0x8502: SetDate(result, m_item->reminder); break;
         case 0x1A: SetText(result, KindClassName(m_item->folder->kind)); break;
         case 0xF0A6: ui::ShowItem(*m_item); break;
+        case 0xF048: break;  // the stand-in keeps every change at once: nothing to write
         case 0x811C: SetBool(result, m_item->complete); break;
         case 0x8105: SetDate(result, m_item->due); break;
         case 0x8602:
@@ -1208,6 +1224,7 @@ STDMETHODIMP ObjectBase::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*
         for (size_t i = 0; i < member->required; ++i)
             if (!args.At(i)) return fail(DISP_E_PARAMNOTFOUND, L"", true);
 
+        s.FireDuringCall(Ref(), Kind(), member->name);
         if (auto failure = s.FailureFor(Ref(), Kind(), member->name)) {
             HRESULT hr = *failure == DISP_E_UNKNOWNNAME ? DISP_E_MEMBERNOTFOUND : *failure;
             unsigned facility = HRESULT_FACILITY(hr);
@@ -1259,7 +1276,7 @@ bool KnownMember(const std::wstring& kind, const std::wstring& member)
         {L"folder", {L"Name", L"Parent", L"Items", L"EntryID", L"DefaultItemType", L"GetTable"}},
         {L"items", {L"Count", L"Item", L"_NewEnum", L"Restrict", L"Parent"}},
         {L"item", {L"Subject", L"EntryID", L"Parent", L"ReminderTime", L"MessageClass", L"Display", L"Complete",
-                   L"DueDate", L"MarkComplete"}},
+                   L"DueDate", L"MarkComplete", L"Save"}},
         {L"reminders", {L"Count", L"Item", L"_NewEnum", L"Remove", L"Parent"}},
         {L"reminder",
          {L"Caption", L"IsVisible", L"Item", L"NextReminderDate", L"OriginalReminderDate", L"Snooze", L"Dismiss",

@@ -78,6 +78,28 @@ std::optional<HRESULT> Server::FailureFor(const std::wstring& objectRef, const s
     return it->second;
 }
 
+void Server::FireDuringCall(const std::wstring& objectRef, const std::wstring& kind, const std::wstring& member)
+{
+    if (!fireDuring) return;
+    std::wstring m = Lower(member);
+    if (fireDuring->key != Lower(objectRef) + L"." + m && fireDuring->key != Lower(kind) + L"." + m) return;
+    FireDuring armed = std::move(*fireDuring);
+    fireDuring.reset();
+    auto item = model.FindItem(armed.entryId);
+    if (!item) return;
+    (void)FireReminder(item);
+    // The caller's answer waits; calls it makes meanwhile are served.
+    const ULONGLONG until = ::GetTickCount64() + armed.holdMs;
+    for (ULONGLONG now = ::GetTickCount64(); now < until; now = ::GetTickCount64()) {
+        (void)::MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(until - now), QS_ALLINPUT);
+        MSG msg;
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageW(&msg);
+        }
+    }
+}
+
 void Server::SetBusy(DWORD ms) { busyUntil = ms ? ::GetTickCount64() + ms : 0; }
 
 bool Server::Busy() const { return busyUntil && ::GetTickCount64() < busyUntil; }

@@ -88,6 +88,19 @@ public:
     std::optional<HRESULT> FailureFor(const std::wstring& objectRef, const std::wstring& kind,
                                       const std::wstring& member) const;
 
+    // "fire-during": the next call of a member ("<kind or object>.<member>" in
+    // lower case) first makes the item's reminder come due, then keeps the
+    // caller waiting for holdMs while this thread still serves calls, as an
+    // Outlook busy with the call does when a reminder comes due.
+    struct FireDuring {
+        std::wstring key;
+        std::wstring entryId;
+        DWORD holdMs = 0;
+    };
+    std::optional<FireDuring> fireDuring;
+    // Fires the armed reminder when this call is the one it waits for.
+    void FireDuringCall(const std::wstring& objectRef, const std::wstring& kind, const std::wstring& member);
+
     // Rejects incoming calls for ms from now (0: no longer busy).
     void SetBusy(DWORD ms);
     bool Busy() const;

@@ -932,5 +932,66 @@ TEST_F(StandInTest, RemindersShowDismissSnoozeAndMarkComplete)
     EXPECT_TRUE(HasLine(journal, "Item:T1.MarkComplete() -> Empty"));
 }
 
+// Outlook's collections are live: a reminder dismissed during a forward walk
+// leaves the collection at once, so the enumerator's next step passes over
+// the one that moved into its place; one added meanwhile is met.
+TEST_F(StandInTest, RemindersEnumeratorReadsTheLiveCollection)
+{
+    Start(L"option linger\n"
+          L"item folder=Inbox subject=One entryid=M1 reminder=now-3h visible=1\n"
+          L"item folder=Inbox subject=Two entryid=M2 reminder=now-2h visible=1\n"
+          L"item folder=Inbox subject=Three entryid=M3 reminder=now-1h visible=1\n");
+    Dispatch reminders = Outlook().Get(L"Reminders").Object();
+    wl::Value e = reminders.Call(L"_NewEnum");
+    wl::ComPtr<IEnumVARIANT> en;
+    ASSERT_EQ(e.Raw().Ref().punkVal->QueryInterface(IID_IEnumVARIANT, en.PutVoid()), S_OK);
+    auto next = [&]() -> std::optional<Dispatch> {
+        VARIANT v;
+        ::VariantInit(&v);
+        ULONG fetched = 0;
+        if (en->Next(1, &v, &fetched) != S_OK || fetched != 1) return std::nullopt;
+        Dispatch reminder(wl::ComPtr<IDispatch>::AddRef(v.pdispVal));
+        ::VariantClear(&v);
+        return reminder;
+    };
+    std::vector<std::wstring> met;
+    while (auto reminder = next()) {
+        met.push_back(reminder->Get(L"Caption").Text());
+        (void)reminder->Call(L"Dismiss");
+    }
+    EXPECT_EQ(met, (std::vector<std::wstring>{L"One", L"Three"}));
+    ASSERT_EQ(reminders.Get(L"Count").Long(), 1);
+    EXPECT_EQ(reminders.Call(L"Item", 1).Call(L"Caption").Text(), L"Two");
+
+    ASSERT_EQ(en->Reset(), S_OK);
+    ASSERT_TRUE(next());
+    ASSERT_TRUE(ReplyOk(Command("add folder=Inbox subject=Four entryid=M4 reminder=now+1h")));
+    auto added = next();
+    ASSERT_TRUE(added);
+    EXPECT_EQ(added->Get(L"Caption").Text(), L"Four");
+    EXPECT_FALSE(next());
+}
+
+// fire-during: a reminder comes due while the stand-in works on a call, and
+// the caller's answer waits until then; only the next such call, once.
+TEST_F(StandInTest, AReminderComesDueDuringTheCallItWasArmedFor)
+{
+    Start(L"option linger\n"
+          L"item folder=Inbox subject=Asked entryid=M1\n"
+          L"item folder=Inbox subject=Due entryid=M2 reminder=now+1h\n");
+    EXPECT_FALSE(ReplyOk(Command("fire-during Item.Subject M9")));
+    EXPECT_FALSE(ReplyOk(Command("fire-during Nothing.Subject M2")));
+    ASSERT_TRUE(ReplyOk(Command("fire-during Item:M1.Subject M2 0")));
+    Dispatch asked = Outlook().Call(L"GetNamespace", L"MAPI").Call(L"GetItemFromID", L"M1").Object();
+    EXPECT_EQ(asked.Get(L"Subject").Text(), L"Asked");
+    EXPECT_EQ(asked.Get(L"Subject").Text(), L"Asked");
+    Dispatch reminders = Outlook().Get(L"Reminders").Object();
+    EXPECT_TRUE(reminders.Call(L"Item", 1).Call(L"IsVisible").Bool());
+    auto journal = Journal();
+    EXPECT_TRUE(InOrder(journal, {"Fire ReminderFire(Reminder:M2)", "Fire Reminder(Item:M2)",
+                                  "Item:M1.Subject() -> \"Asked\"", "Item:M1.Subject() -> \"Asked\""}));
+    EXPECT_EQ(CountLines(journal, "Fire Reminder(Item:M2)"), 1u);
+}
+
 }  // namespace
 }  // namespace standin::test

@@ -92,3 +92,40 @@ TEST(IniValueFromUtf8, FindsTheValueAsTheProfileFunctionsDo)
     EXPECT_EQ(IniValueFromUtf8("[settings]\r\ncount=1\r\n", L" settings ", L" count "), L"1");
     EXPECT_EQ(IniValueFromUtf8("[settings]\r\n=1\r\n", L"settings", L""), L"");
 }
+
+namespace {
+
+// The text in UTF-16 big-endian, as Notepad's "UTF-16 BE" saves it.
+std::string Utf16Be(std::u16string_view text, bool mark = true)
+{
+    std::string bytes = mark ? "\xFE\xFF" : "";
+    for (char16_t c : text) {
+        bytes += static_cast<char>(c >> 8);
+        bytes += static_cast<char>(c & 0xFF);
+    }
+    return bytes;
+}
+
+}  // namespace
+
+// Handed to the profile functions, a big-endian file would read as ANSI
+// garbage: no links at all. It is read here instead, like UTF-8.
+TEST(IniEncoding, Utf16BigEndianIsReadHere)
+{
+    EXPECT_EQ(IniEncodingOf(Utf16Be(u"[settings]\r\ncount=1\r\n")), IniEncoding::Utf16Be);
+    EXPECT_EQ(IniEncodingOf(Utf16Be(u"")), IniEncoding::Utf16Be);
+    // Without its mark it is nothing the program can tell from the code page.
+    EXPECT_EQ(IniEncodingOf(Utf16Be(u"[settings]\r\n", false)), IniEncoding::System);
+
+    const std::string file = Utf16Be(u"[Settings]\r\ncount=2\r\nnew1= Nowa wiadomo\u015B\u0107 \r\n"
+                                     u"new2=\u65B0\u3057\u3044 \U0001F4E7\r\nnewcmd2=\"C:\\a b\\x.exe\" /c\r\n");
+    EXPECT_EQ(IniValueFromUtf16Be(file, L"settings", L"count"), L"2");
+    EXPECT_EQ(IniValueFromUtf16Be(file, L"settings", L"new1"), L"Nowa wiadomo\x15B\x107");
+    EXPECT_EQ(IniValueFromUtf16Be(file, L"settings", L"new2"), L"\x65B0\x3057\x3044 \U0001F4E7");
+    EXPECT_EQ(IniValueFromUtf16Be(file, L"settings", L"newcmd2"), L"\"C:\\a b\\x.exe\" /c");
+    EXPECT_EQ(IniValueFromUtf16Be(file, L"other", L"count"), L"");
+    // A surrogate without its pair reads as U+FFFD; an odd last byte goes.
+    EXPECT_EQ(IniValueFromUtf16Be(Utf16Be(u"[settings]\r\nnew1=a\xD800" u"b\r\n") + "\x00"s, L"settings", L"new1"),
+              L"a\xFFFD" L"b");
+    EXPECT_EQ(IniValueFromUtf16Be(Utf16Be(u"[settings]\r\nnew1=x"), L"settings", L"new1"), L"x");
+}

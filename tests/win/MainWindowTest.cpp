@@ -306,3 +306,28 @@ TEST_F(ShowOutlook, ARejectedFolderIsReportedWithNumberAndDescriptionAndStaysCon
     EXPECT_TRUE(Inspector::OutlookLoaded(*window));  // the error skips the disconnect
     EXPECT_EQ(TrayFile(), L"olico.ico");
 }
+
+// The notification area sits on the primary monitor: a change of its scale
+// or of the displays reaches the tray box, which has the tray images read
+// again at the new size. A missing icon file stands in for an image of the
+// wrong size here, as Wine changes no scale while a program runs.
+TEST_F(StartUp, TheTrayBoxHasTheImagesReadAgainWhenTheScaleOrTheDisplaysChange)
+{
+    StartStandIn();
+    const std::wstring icon = folder.Path() + L"olico.ico";
+    ASSERT_TRUE(::MoveFileW(icon.c_str(), (icon + L".away").c_str()));
+    LoadWindow();
+    ASSERT_TRUE(test::PumpUntil([&] { return TrayFile() == L"olico.ico"; }));
+    const TrayIcon box = Inspector::TrayBox(*window);
+    ASSERT_EQ(Inspector::TrayImageSize(box), 0);
+
+    ASSERT_TRUE(::MoveFileW((icon + L".away").c_str(), icon.c_str()));
+    const UINT dpi = ::GetDpiForWindow(box.owner);
+    RECT suggested{0, 0, 10, 10};
+    ::SendMessageW(box.owner, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+    EXPECT_EQ(Inspector::TrayImageSize(box), ::GetSystemMetricsForDpi(SM_CXSMICON, dpi));
+
+    ASSERT_TRUE(::DeleteFileW(icon.c_str()));
+    ::SendMessageW(box.owner, WM_DISPLAYCHANGE, 24, MAKELPARAM(1024, 768));
+    EXPECT_EQ(Inspector::TrayImageSize(box), 0);
+}

@@ -377,6 +377,74 @@ TEST_F(Options, APolicySettingShowsGreyedWithItsValueAndTheMenuItemToo)
     EXPECT_TRUE(::GetMenuState(Inspector::TrayMenu(*window), IDM_FILE_KEEPLOADED, MF_BYCOMMAND) & MF_GRAYED);
 }
 
+// Group Policy announces a refresh while the program runs: a setting that
+// became managed is greyed with the policy's value, in the open dialog and
+// the tray menu, and takes effect; one no longer managed is the user's again.
+TEST_F(Options, APolicyThatChangesWhileTheProgramRunsIsFollowed)
+{
+    struct UserPolicy {
+        void Set(const wchar_t* name, DWORD value)
+        {
+            HKEY key = nullptr;
+            ::RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Policies\\Wendlock", 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                              &key, nullptr);
+            ::RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+            ::RegCloseKey(key);
+        }
+        void Remove() { ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Policies\\Wendlock"); }
+        ~UserPolicy() { Remove(); }
+    } policy;
+    auto refreshed = [&] {
+        ::SendMessageW(window->Hwnd(), WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>(L"Policy"));
+    };
+    auto menuState = [&] {
+        window->tmnuFile_Click();
+        return ::GetMenuState(Inspector::TrayMenu(*window), IDM_FILE_KEEPLOADED, MF_BYCOMMAND);
+    };
+    const std::string file = "[settings]\r\nDontKeepOlLoaded=0\r\nStartOutlookIn=9\r\n";
+    WriteSettings(file);
+    StartStandIn();
+    LoadWindow();
+    ASSERT_TRUE(test::PumpUntil([&] { return Inspector::OutlookLoaded(*window); }));
+    g_intStartOutlookIn = 6;  // the user chose the Inbox meanwhile; the file learns it at exit
+
+    OpenWith([&] {
+        policy.Set(L"KeepOutlookLoaded", 0);
+        policy.Set(L"StartOutlookIn", 13);
+        refreshed();
+        EXPECT_TRUE(test::PumpUntil([&] { return !::IsWindowEnabled(Control(IDC_CHKKEEPLOADED)); }));
+        EXPECT_FALSE(Checked(IDC_CHKKEEPLOADED));
+        EXPECT_EQ(SelectedFolder(), L"Tasks");
+        EXPECT_FALSE(::IsWindowEnabled(Control(IDC_CMBSTARTIN)));
+        EXPECT_TRUE(::IsWindowVisible(Control(IDC_LBLMANAGED)));
+        Click(IDCANCEL);
+    });
+    EXPECT_FALSE(Inspector::OutlookLoaded(*window));  // not kept loaded, as the policy says
+    EXPECT_TRUE(menuState() & MF_GRAYED);
+    EXPECT_FALSE(menuState() & MF_CHECKED);
+
+    // The policy goes: the user's own choices are back, and in effect.
+    policy.Remove();
+    refreshed();
+    EXPECT_TRUE(test::PumpUntil([&] { return Inspector::OutlookLoaded(*window); }));
+    EXPECT_FALSE(menuState() & MF_GRAYED);
+    EXPECT_TRUE(menuState() & MF_CHECKED);
+    window->UpdateSettingsView();
+    EXPECT_EQ(SelectedFolder(), L"Inbox");
+    EXPECT_TRUE(::IsWindowEnabled(Control(IDC_CHKKEEPLOADED)));
+    EXPECT_FALSE(::IsWindowVisible(Control(IDC_LBLMANAGED)));
+
+    // A refresh of anything else changes nothing.
+    policy.Set(L"KeepOutlookLoaded", 0);
+    ::SendMessageW(window->Hwnd(), WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>(L"intl"));
+    test::Pump(300ms);
+    EXPECT_TRUE(Inspector::OutlookLoaded(*window));
+    policy.Remove();
+    window->Unload(UnloadMode::FormCode);
+    EXPECT_EQ(test::ReadTextFile(folder.SettingsFile()).substr(0, file.size()),
+              "[settings]\r\nDontKeepOlLoaded=0\r\nStartOutlookIn=6\r\n");
+}
+
 // Task Manager's switch, and the entry of an installation for every user.
 TEST_F(Options, StartAtLogonShowsWhatWindowsDoes)
 {

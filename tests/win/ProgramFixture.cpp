@@ -1,5 +1,7 @@
 #include "ProgramFixture.h"
 
+#include <vector>
+
 namespace test {
 
 RunningProgram::~RunningProgram()
@@ -38,10 +40,25 @@ bool RunningProgram::WaitForIcon(std::chrono::milliseconds timeout)
 
 void RunningProgram::EndSession(LPARAM reason)
 {
+    // Windows asks every top-level window of the program, its tray boxes
+    // too, and then tells every one of them.
     HWND main = MainWindow();
+    std::vector<HWND> windows;
+    struct Search {
+        DWORD pid;
+        std::vector<HWND>* found;
+    } search{m_pid, &windows};
+    ::EnumWindows([](HWND hwnd, LPARAM lParam) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(lParam);
+        DWORD pid = 0;
+        ::GetWindowThreadProcessId(hwnd, &pid);
+        if (pid == s->pid && HasClass(hwnd, L"WendlockTrayBox")) s->found->push_back(hwnd);
+        return TRUE;
+    }, reinterpret_cast<LPARAM>(&search));
+    windows.push_back(main);
     DWORD_PTR result = 0;
-    ::SendMessageTimeoutW(main, WM_QUERYENDSESSION, 0, reason, SMTO_NORMAL, 5000, &result);
-    ::SendMessageTimeoutW(main, WM_ENDSESSION, TRUE, reason, SMTO_NORMAL, 5000, &result);
+    for (HWND hwnd : windows) ::SendMessageTimeoutW(hwnd, WM_QUERYENDSESSION, 0, reason, SMTO_NORMAL, 5000, &result);
+    for (HWND hwnd : windows) ::SendMessageTimeoutW(hwnd, WM_ENDSESSION, TRUE, reason, SMTO_NORMAL, 5000, &result);
 }
 
 ProgramFixture::ProgramFixture()

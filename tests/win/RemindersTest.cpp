@@ -8,6 +8,11 @@
 
 #include <gtest/gtest.h>
 
+#include <dde.h>
+
+#include <algorithm>
+#include <thread>
+
 using namespace std::chrono_literals;
 using standin::CountLines;
 using standin::HasLine;
@@ -41,6 +46,54 @@ struct RemindersAct : test::MainWindowFixture {
     HWND Control(int id) { return ::GetDlgItem(Inspector::RemindersWindow(*window)->Hwnd(), id); }
     void Select(int line) { ::SendMessageW(Control(IDC_LSTREMINDERS), LB_SETCURSEL, static_cast<WPARAM>(line), 0); }
     void Press(int id) { ::SendMessageW(Control(id), BM_CLICK, 0, 0); }
+};
+
+// Windows' modal loop hands the thread's posted messages to their windows
+// while an outgoing COM call waits for its answer; Wine's dispatches only
+// COM's own, paint, DDE and sent messages then (and refuses calls out from
+// inside a sent message). While this lives, a second thread keeps posting
+// this thread a DDE message whose handler dispatches the other posted ones,
+// so that a wait in a call into Outlook lets them through as on Windows.
+class PostedMessagesFlowDuringCalls {
+public:
+    PostedMessagesFlowDuringCalls()
+    {
+        m_window = ::CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                     ::GetModuleHandleW(nullptr), nullptr);
+        ::SetWindowLongPtrW(m_window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Proc));
+        m_thread = std::thread([this] {
+            do (void)::PostMessageW(m_window, WM_DDE_TERMINATE, kPump, 0);
+            while (::WaitForSingleObject(m_stop.get(), 10) == WAIT_TIMEOUT);
+        });
+    }
+    PostedMessagesFlowDuringCalls(const PostedMessagesFlowDuringCalls&) = delete;
+    PostedMessagesFlowDuringCalls& operator=(const PostedMessagesFlowDuringCalls&) = delete;
+    ~PostedMessagesFlowDuringCalls()
+    {
+        ::SetEvent(m_stop.get());
+        m_thread.join();
+        ::DestroyWindow(m_window);
+    }
+
+private:
+    static constexpr WPARAM kPump = 0x5057;
+    static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+    {
+        static bool pumping = false;
+        if (message != WM_DDE_TERMINATE || wParam != kPump) return ::DefWindowProcW(hwnd, message, wParam, lParam);
+        if (pumping) return 0;
+        pumping = true;
+        MSG msg;
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE | PM_NOYIELD)) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageW(&msg);
+        }
+        pumping = false;
+        return 0;
+    }
+    HWND m_window = nullptr;
+    wl::UniqueHandle m_stop{::CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    std::thread m_thread;
 };
 
 }  // namespace
@@ -96,6 +149,32 @@ TEST_F(RemindersAct, SnoozeDismissDeleteKeyAndDismissAllActOnTheRightReminders)
     EXPECT_EQ(CountLines(journal, ".Dismiss()"), 3u);
 }
 
+// A dismissed reminder leaves Outlook's collection at once, moving the ones
+// after it up: Dismiss All over more reminders than one batch of the walk
+// still dismisses each one, and no line goes while Outlook still shows it.
+TEST_F(RemindersAct, DismissAllDismissesEveryShownReminder)
+{
+    constexpr int kShown = 70;
+    WriteSettings("[settings]\r\nDontTrackOverdueTasks=-1\r\n");
+    std::string scenario;
+    for (int i = 1; i <= kShown; ++i)
+        scenario += "item folder=Inbox subject=R" + std::to_string(i) + " entryid=M" + std::to_string(i) +
+                    " reminder=now-" + std::to_string(i) + "m visible=1\n";
+    StartStandIn(scenario);
+    LoadWindow();
+    ASSERT_TRUE(test::PumpUntil([&] { return Lines() == static_cast<std::size_t>(kShown); }));
+    test::MessageBoxWatcher boxes;
+
+    Press(IDC_CMDDISMISSALL);
+    auto journal = standin.Journal();
+    EXPECT_EQ(CountLines(journal, ".Dismiss() -> Empty"), static_cast<std::size_t>(kShown));
+    for (int i = 1; i <= kShown; ++i)
+        EXPECT_TRUE(HasLine(journal, "Reminder:M" + std::to_string(i) + ".Dismiss() -> Empty")) << i;
+    EXPECT_EQ(Lines(), 0u);
+    EXPECT_EQ(wl::Dispatch::Create(L"Outlook.Application").Get(L"Reminders").Object().Get(L"Count").Long(), 0);
+    EXPECT_TRUE(boxes.Texts().empty());
+}
+
 TEST_F(RemindersAct, AReminderOutlookNoLongerShowsLeavesQuietlyAndOtherFailuresAreToldOnce)
 {
     StartWithShownReminders();
@@ -126,6 +205,29 @@ TEST_F(RemindersAct, AReminderOutlookNoLongerShowsLeavesQuietlyAndOtherFailuresA
     EXPECT_EQ(Subjects(), (std::vector<std::wstring>{L"Board"}));
 }
 
+// A reminder that comes due while a call into Outlook waits for its answer
+// is handled once that call has returned, never in the middle of it.
+TEST_F(RemindersAct, AReminderArrivingDuringACallIsHandledAfterIt)
+{
+    StartWithShownReminders();
+    PostedMessagesFlowDuringCalls asOnWindows;
+    // While it dismisses Budget, Outlook makes Later come due and takes its time to answer.
+    ASSERT_TRUE(standin::ReplyOk(standin.Command("fire-during Reminder:M1.Dismiss M4 500")));
+    Select(0);
+    Press(IDC_CMDDISMISS);
+    const std::vector<std::wstring> expected{L"Lunch", L"Board", L"Later"};
+    EXPECT_TRUE(test::PumpUntil([&] { return Subjects() == expected; })) << test::Narrow(Subjects().empty() ? L"" : Subjects().front());
+    auto journal = standin.Journal();
+    auto dismissed = std::find(journal.begin(), journal.end(), std::string("Reminder:M1.Dismiss() -> Empty"));
+    auto fired = std::find_if(journal.begin(), dismissed, [](const std::string& line) {
+        return line.rfind("Fire Reminder(Item:M4)", 0) == 0;
+    });
+    ASSERT_NE(fired, dismissed) << "the reminder came due during the call";
+    // No call that reads the new reminder before the answer.
+    for (auto line = fired; line != dismissed; ++line)
+        EXPECT_FALSE(line->rfind("Item:M4.", 0) == 0 || line->rfind("Reminder:M4.", 0) == 0) << *line;
+}
+
 TEST_F(RemindersAct, ABusyOutlookDuringSnoozeGetsOneSnooze)
 {
     StartWithShownReminders();
@@ -154,14 +256,18 @@ TEST_F(RemindersAct, MarkCompleteEndsTheTaskAndTheRescanDoesNotBringItBack)
     EXPECT_FALSE(::GetWindowLongW(::GetDlgItem(tasks.Hwnd(), IDC_CMDSNOOZE), GWL_STYLE) & WS_VISIBLE);
     ASSERT_EQ(Inspector::Lines(tasks).size(), 3u);
 
-    ::SendMessageW(::GetDlgItem(tasks.Hwnd(), IDC_LSTREMINDERS), LB_SETCURSEL, 0, 0);
+    // The selected line's task, not the first one's, is completed and saved.
+    ::SendMessageW(::GetDlgItem(tasks.Hwnd(), IDC_LSTREMINDERS), LB_SETCURSEL, 1, 0);
     ::SendMessageW(markComplete, BM_CLICK, 0, 0);
-    EXPECT_TRUE(HasLine(standin.Journal(), "Item:T1.MarkComplete() -> Empty"));
+    auto journal = standin.Journal();
+    EXPECT_TRUE(standin::InOrder(journal, {"Item:T2.MarkComplete() -> Empty", "Item:T2.Save() -> Empty"}));
+    EXPECT_EQ(CountLines(journal, ".MarkComplete()"), 1u);
     ASSERT_EQ(Inspector::Lines(tasks).size(), 2u);
+    EXPECT_EQ(Inspector::Lines(tasks)[0].substr(0, 4), L"Call");
 
     // Deleted in Outlook meanwhile: the line goes without a word.
     test::MessageBoxWatcher boxes;
-    ASSERT_TRUE(standin::ReplyOk(standin.Command("delete T2")));
+    ASSERT_TRUE(standin::ReplyOk(standin.Command("delete T1")));
     ::SendMessageW(::GetDlgItem(tasks.Hwnd(), IDC_LSTREMINDERS), LB_SETCURSEL, 0, 0);
     ::SendMessageW(markComplete, BM_CLICK, 0, 0);
     ASSERT_EQ(Inspector::Lines(tasks).size(), 1u);

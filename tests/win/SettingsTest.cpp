@@ -231,6 +231,10 @@ TEST_F(Settings, TheUserGetsALinksFileOfTheirOwnMadeFromTheExample)
     ProvideLinksFile();
     EXPECT_EQ(test::ReadTextFile(profile.Path() + L"newlnks.ini"), example);
     EXPECT_EQ(LinksFile().Folder, profile.Path());
+    // What the user made of it there is theirs: the next start keeps it.
+    test::WriteTextFile(profile.Path() + L"newlnks.ini", "[settings]\r\ncount=1\r\nnew1=Mine again\r\n");
+    ProvideLinksFile();
+    EXPECT_EQ(ReadIniSetting(L"new1", LinksFile()), L"Mine again");
 
     // Nowhere to copy to: the example itself is read.
     SetSettingsFolder(profile.Path() + L"missing\\");

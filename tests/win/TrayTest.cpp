@@ -111,6 +111,64 @@ TEST_F(Tray, AnAddTheShellRefusesIsTriedAgainLater)
     EXPECT_TRUE(test::ShellHasIcon(owner.icon));
 }
 
+namespace {
+
+// A notification area that is there but refuses every icon, as a restarted
+// Explorer may while it starts: Shell_NotifyIcon hands its record to the
+// first window of the class "Shell_TrayWnd", which answers FALSE here.
+class RefusingShell {
+public:
+    RefusingShell()
+    {
+        WNDCLASSEXW wc{};
+        wc.cbSize = sizeof wc;
+        wc.lpfnWndProc = [](HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
+            return message == WM_COPYDATA ? FALSE : ::DefWindowProcW(hwnd, message, wParam, lParam);
+        };
+        wc.hInstance = ::GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"Shell_TrayWnd";
+        m_class = ::RegisterClassExW(&wc);
+        m_hwnd = ::CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, L"Shell_TrayWnd", L"", WS_POPUP, 0, 0, 1, 1,
+                                   nullptr, nullptr, wc.hInstance, nullptr);
+    }
+    RefusingShell(const RefusingShell&) = delete;
+    RefusingShell& operator=(const RefusingShell&) = delete;
+    ~RefusingShell() { End(); }
+    // Whether the shell's calls reach this window rather than the real one.
+    bool InFront() const { return m_hwnd && ::FindWindowW(L"Shell_TrayWnd", nullptr) == m_hwnd; }
+    void End()
+    {
+        if (m_hwnd) ::DestroyWindow(m_hwnd);
+        m_hwnd = nullptr;
+        if (m_class) ::UnregisterClassW(L"Shell_TrayWnd", ::GetModuleHandleW(nullptr));
+        m_class = 0;
+    }
+
+private:
+    ATOM m_class = 0;
+    HWND m_hwnd = nullptr;
+};
+
+}  // namespace
+
+TEST_F(Tray, AnAddAgainTheShellRefusesAfterARestartIsTriedAgainLater)
+{
+    ASSERT_TRUE(ShowTrayIcon(owner.icon, Icon(L"bell.ico"), L"You have reminders!"));
+    ASSERT_TRUE(test::ShellNotify(NIM_DELETE, owner.icon));  // Explorer restarted: the icon is gone
+    {
+        RefusingShell shell;
+        ASSERT_TRUE(shell.InFront());
+        RestoreTrayIcons();  // as on TaskbarCreated
+        EXPECT_FALSE(Inspector::TrayIconShown(owner.icon));
+    }
+    // The shell is ready now: the retry brings the icon back as it was.
+    EXPECT_TRUE(test::PumpUntil([&] { return Inspector::TrayIconShown(owner.icon); }, std::chrono::seconds(5)));
+    EXPECT_TRUE(test::ShellHasIcon(owner.icon));
+    std::wstring file;
+    ASSERT_TRUE(Inspector::TrayIconShown(owner.icon, &file));
+    EXPECT_EQ(file, Icon(L"bell.ico"));
+}
+
 TEST_F(Tray, AnIconTheShellAddedAfterRefusingIsTakenOverChangedAndDeleted)
 {
     // A slow shell answers no but shows the icon after all: here the icon
