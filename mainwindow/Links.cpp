@@ -29,6 +29,23 @@ bool LinkList::Refresh()
     return true;
 }
 
+int LinkList::BuildMenu(HMENU popup, UINT position, UINT firstId, int shown, const std::wstring& noLinks,
+                       bool outlookPathKnown) const
+{
+    for (int i = shown > 1 ? shown : 1; i-- > 0;) ::DeleteMenu(popup, firstId + static_cast<UINT>(i), MF_BYCOMMAND);
+    if (m_items.empty()) {
+        ::InsertMenuW(popup, position, MF_BYPOSITION | MF_STRING | MF_GRAYED, firstId, noLinks.c_str());
+        return 0;
+    }
+    for (std::size_t i = 0; i < m_items.size(); ++i) {
+        // Without Outlook's path a link that needs it could only fail.
+        UINT state = wl::UsesOutlookPath(m_items[i].command) && !outlookPathKnown ? MF_GRAYED : MF_ENABLED;
+        ::InsertMenuW(popup, position + static_cast<UINT>(i), MF_BYPOSITION | MF_STRING | state,
+                      firstId + static_cast<UINT>(i), m_items[i].caption.c_str());
+    }
+    return static_cast<int>(m_items.size());
+}
+
 bool StartLinkCommand(const std::wstring& command, const std::wstring& outlookPath)
 {
     if (wl::UsesOutlookPath(command) && outlookPath.empty()) return false;  // Outlook's path is not known

@@ -20,6 +20,13 @@ public:
     bool Refresh();
     const std::vector<Link>& Items() const noexcept { return m_items; }
 
+    // Puts the links into a popup at the position, with ids from firstId on,
+    // in place of the `shown` link items put there before. Without links a
+    // disabled item says so (noLinks); a link that needs Outlook's path is
+    // disabled without it. Returns how many links the popup now has.
+    int BuildMenu(HMENU popup, UINT position, UINT firstId, int shown, const std::wstring& noLinks,
+                  bool outlookPathKnown) const;
+
 private:
     std::wstring m_path;  // of the file read
     FILETIME m_written{};

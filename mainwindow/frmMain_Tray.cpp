@@ -10,8 +10,6 @@
 #include "mainwindow/LinkCommand.h"
 #include "version.h"
 
-#include <algorithm>
-
 namespace {
 
 // Runs one step of a handler whose failures are ignored step by step.
@@ -130,23 +128,8 @@ void frmMain::BuildStartFolderMenu()
 void frmMain::BuildLinkMenu()
 {
     // The link items follow the start folders and their separator.
-    HMENU popup = TrayPopup();
-    for (int i = std::max(m_linkCount, 1); i-- > 0;) ::DeleteMenu(popup, IDM_LINK_FIRST + static_cast<UINT>(i), MF_BYCOMMAND);
-    const UINT first = static_cast<UINT>(std::size(kStartFolders)) + 1;
-    const std::vector<Link>& links = m_links.Items();
-    m_linkCount = static_cast<int>(links.size());
-    if (links.empty()) {
-        // Without links the popup says so, rather than showing a bare "0".
-        ::InsertMenuW(popup, first, MF_BYPOSITION | MF_STRING | MF_GRAYED, IDM_LINK_FIRST,
-                      wl::LoadStr(IDS_NO_LINKS).c_str());
-        return;
-    }
-    for (std::size_t i = 0; i < links.size(); ++i) {
-        // Without Outlook's path a link that needs it could only fail: it is shown disabled.
-        UINT state = wl::UsesOutlookPath(links[i].command) && g_strOutlookPath.empty() ? MF_GRAYED : MF_ENABLED;
-        ::InsertMenuW(popup, first + static_cast<UINT>(i), MF_BYPOSITION | MF_STRING | state,
-                      IDM_LINK_FIRST + static_cast<UINT>(i), links[i].caption.c_str());
-    }
+    m_linkCount = m_links.BuildMenu(TrayPopup(), static_cast<UINT>(std::size(kStartFolders)) + 1, IDM_LINK_FIRST,
+                                    m_linkCount, wl::LoadStr(IDS_NO_LINKS), !g_strOutlookPath.empty());
 }
 
 void frmMain::mnuNewLink_Click(std::int16_t index)
