@@ -206,11 +206,18 @@ void frmReminders::UpdateTrayAlert()
     (void)ShowTrayIcon(TrayBox(), g_strAppPath + (tasks ? L"task.ico" : L"bell.ico"), title);
     StopRepeat();
     m_lngTimerID = StartTimer(kRepeatMinutes);
+    m_repeatDueMs = WallClockMs() + static_cast<ULONGLONG>(kRepeatMinutes) * TimerMinuteMs();
     ++m_alertsRaised;
     (void)ShowTrayBalloon(TrayBox(), text, title, kBalloonTimeoutMs);
 }
 
 // Buttons, list and menu
+
+void frmReminders::CatchUp()
+{
+    HandlerScope scope(*this);
+    if (m_lngTimerID != 0 && WallClockMs() >= m_repeatDueMs) UpdateTrayAlert();
+}
 
 void frmReminders::StopRepeat() noexcept
 {

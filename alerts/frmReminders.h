@@ -54,6 +54,9 @@ public:
     // again, without a new alert; with none left the window clears itself
     // as Clear All does.
     void KeepShown(const std::vector<wl::Reminder>& shown);
+    // After a sleep: the alert is repeated once now when its repeat fell
+    // due meanwhile by the wall clock.
+    void CatchUp();
     wl::AlertMode Mode() const noexcept { return m_intMode; }
     void Mode(wl::AlertMode iNewValue);
 
@@ -118,5 +121,6 @@ private:
     std::vector<std::wstring> m_lines;    // the list box's lines, as the list gave them
     std::vector<std::wstring> m_lineIds;  // the entry id of each line's item
     std::int32_t m_lngTimerID = 0;
+    ULONGLONG m_repeatDueMs = 0;  // by the wall clock
     unsigned m_alertsRaised = 0;  // balloons shown, so a tick does not repeat one just raised
 };

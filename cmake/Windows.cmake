@@ -48,6 +48,7 @@ add_library(wendlock_app STATIC
     core/RemoteWork.cpp
     core/EventSink.cpp
     core/MessageWindow.cpp
+    core/Clock.cpp
     core/TrayWindow.cpp
     outlook/OutlookSession.cpp
     outlook/OutlookPath.cpp

@@ -29,7 +29,9 @@ inline constexpr UINT_PTR kReconnectTimer = 2;  // connect again after a pause
 inline constexpr UINT_PTR kQuitWaitTimer = 5;   // Outlook quit: wait for its end, then connect
 inline constexpr UINT_PTR kRemindersQuietTimer = 6;  // Outlook's reminder events have all come
 // The main window:
-inline constexpr UINT_PTR kStartUpTimer = 3;  // the start-up delay
+inline constexpr UINT_PTR kStartUpTimer = 3;    // the start-up delay
+inline constexpr UINT_PTR kReadAgainTimer = 7;  // woken, unlocked or the clock changed: read Outlook again
+inline constexpr UINT_PTR kMidnightTimer = 8;   // the day changes: tasks due yesterday are overdue
 
 // Tray icons: one id per icon, whichever window owns it.
 inline constexpr UINT kMainIconId = 1;

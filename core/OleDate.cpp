@@ -1,6 +1,7 @@
 #include "OleDate.h"
 
 #include <cmath>
+#include <optional>
 
 namespace wl {
 
@@ -40,6 +41,20 @@ double NearestMidnight(double date)
     const double fraction = std::fabs(date - whole);
     if (fraction < 0.5) return whole;
     return whole + 1.0;  // -1.75 (29 December, 18:00) is 30 December
+}
+
+double DueDay(double shown, int offsetMinutes)
+{
+    if (shown < 0 || shown >= kNoDueDate) return NearestMidnight(shown);
+    // In whole minutes, which automation dates hold exactly enough.
+    auto midnightOf = [](double date) -> std::optional<double> {
+        const auto minutes = static_cast<std::int64_t>(std::llround(date * 1440.0));
+        if (minutes % 1440 != 0) return std::nullopt;
+        return static_cast<double>(minutes / 1440);
+    };
+    if (auto day = midnightOf(shown)) return *day;
+    if (auto day = midnightOf(shown - offsetMinutes / 1440.0)) return *day;
+    return NearestMidnight(shown);
 }
 
 double MakeDate(int year, int month, int day, int hour, int minute, int second)

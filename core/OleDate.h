@@ -23,6 +23,12 @@ bool IsOverdue(double dueDate, double now);
 // the time zone's offset, which can move it up to 12 hours either way.
 double NearestMidnight(double date);
 
+// The day a task is due, from the due date a table gave: local midnight, or
+// that midnight shifted by the time zone's offset (offsetMinutes, local time
+// less UTC, in effect at that date), which is undone; any other time of day
+// is taken to the nearest midnight. Whole days stay as they are.
+double DueDay(double shown, int offsetMinutes);
+
 // 1 January 4501 as an automation date.
 inline constexpr double kNoDueDate = 949'998.0;
 

@@ -7,6 +7,7 @@
 namespace {
 
 UINT g_minuteMs = 60'000;
+LONGLONG g_wallClockSkewMs = 0;
 
 std::vector<std::weak_ptr<IFormWithTimer>>& Owners()
 {
@@ -42,6 +43,18 @@ std::int32_t StartTimer(std::int32_t minutes)
 void StopTimer(std::int32_t timerId) { (void)::KillTimer(nullptr, static_cast<UINT_PTR>(timerId)); }
 
 void SetTimerMinuteMs(UINT milliseconds) { g_minuteMs = milliseconds; }
+
+UINT TimerMinuteMs() noexcept { return g_minuteMs; }
+
+ULONGLONG WallClockMs() noexcept
+{
+    FILETIME now{};
+    ::GetSystemTimeAsFileTime(&now);
+    const ULONGLONG ticks = (static_cast<ULONGLONG>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+    return ticks / 10'000 + static_cast<ULONGLONG>(g_wallClockSkewMs);
+}
+
+void SetWallClockSkewMs(LONGLONG skewMs) noexcept { g_wallClockSkewMs = skewMs; }
 
 void CALLBACK TimerProc(HWND, UINT, UINT_PTR idEvent, DWORD)
 {

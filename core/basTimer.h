@@ -23,6 +23,14 @@ void StopTimer(std::int32_t timerId);
 // short, so hours of repeats pass in minutes.
 void SetTimerMinuteMs(UINT milliseconds);
 
+// The wall clock the timers' owners compare with, in milliseconds: a timer's
+// ticks stop while the machine sleeps, the wall clock does not. A test moves
+// it on (skewMs) to stand for a sleep.
+ULONGLONG WallClockMs() noexcept;
+void SetWallClockSkewMs(LONGLONG skewMs) noexcept;
+// How long a timer's minute lasts, as set.
+UINT TimerMinuteMs() noexcept;
+
 // The system's timer callback: routes the tick to the one loaded window that
 // reports the identifier.
 void CALLBACK TimerProc(HWND window, UINT message, UINT_PTR idEvent, DWORD systemTime);

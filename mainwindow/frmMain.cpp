@@ -12,6 +12,14 @@
 #include <iterator>
 #include <vector>
 
+namespace {
+
+// Windows may send several of the signals after which Outlook is read again
+// within a few seconds (a wake, then the unlock); they give one read.
+constexpr UINT kReadAgainSettleMs = 2000;
+
+}  // namespace
+
 frmMain::frmMain() = default;
 
 frmMain::~frmMain()
@@ -55,6 +63,7 @@ void frmMain::OnInitDialog()
         ::SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
     }
     ::SendMessageW(Control(IDC_TXTLOADDELAY), EM_SETLIMITTEXT, 32, 0);
+    m_sessionSignals.Start(Hwnd());
 
     LoadTrayMenu(IDM_MAIN_TRAY);
 }
@@ -98,6 +107,34 @@ void frmMain::OnStartUpTimer()
     if (m_unloaded) return;  // the session ended meanwhile
     m_outlook.Watch();
     if (g_blnTrackOverdueTasks) (void)ScanForOverdueTasks();
+    ArmMidnightTimer();
+}
+
+void frmMain::OnReadAgainTimer()
+{
+    ::KillTimer(Hwnd(), wl::kReadAgainTimer);
+    if (m_startUpPending) return;  // start-up reads all of it anyway
+    if (wl::RemoteWork::InProgress()) {
+        ::SetTimer(Hwnd(), wl::kReadAgainTimer, USER_TIMER_MINIMUM, nullptr);  // after the call in progress
+        return;
+    }
+    if (m_outlook.Refresh() && g_blnTrackOverdueTasks) (void)ScanForOverdueTasks();
+    // A repeat that fell due during a sleep comes once, now.
+    for (std::shared_ptr<frmReminders> window : {m_frmReminders, m_frmOverdueTasks})
+        if (window) window->CatchUp();
+    ArmMidnightTimer();
+}
+
+void frmMain::OnMidnightTimer()
+{
+    if (g_blnTrackOverdueTasks && !m_startUpPending) (void)ScanForOverdueTasks();
+    ArmMidnightTimer();
+}
+
+void frmMain::ArmMidnightTimer()
+{
+    // A second past midnight, so the scan's day is the new one.
+    ::SetTimer(Hwnd(), wl::kMidnightTimer, MsToNextLocalMidnight() + 1000, nullptr);
 }
 
 bool frmMain::Unload(UnloadMode unloadMode)
@@ -222,6 +259,14 @@ bool frmMain::OnWindowMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PT
         return true;
     case WM_TIMER:
         if (wParam == wl::kStartUpTimer) OnStartUpTimer();
+        else if (wParam == wl::kReadAgainTimer) OnReadAgainTimer();
+        else if (wParam == wl::kMidnightTimer) OnMidnightTimer();
+        return true;
+    case WM_POWERBROADCAST:
+    case WM_WTSSESSION_CHANGE:
+    case WM_TIMECHANGE:
+        if (SaysReadAgain(message, wParam)) ::SetTimer(Hwnd(), wl::kReadAgainTimer, kReadAgainSettleMs, nullptr);
+        result = message == WM_POWERBROADCAST ? TRUE : 0;
         return true;
     case WM_QUERYENDSESSION:
         FollowEndSession(lParam);
@@ -236,6 +281,7 @@ bool frmMain::OnWindowMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PT
         result = 0;
         return true;
     case WM_DESTROY:
+        m_sessionSignals.Stop();
         m_outlook.Stop();
         return false;
     default:

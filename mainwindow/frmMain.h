@@ -3,6 +3,7 @@
 #pragma once
 
 #include "alerts/frmReminders.h"
+#include "core/Clock.h"
 #include "core/TrayWindow.h"
 #include "mainwindow/Links.h"
 #include "outlook/OutlookSession.h"
@@ -88,6 +89,11 @@ private:
 
     void OnInitDialog();
     void OnStartUpTimer();
+    // Woken, unlocked or the clock changed: what was read may be stale. The
+    // signals of a few seconds give one read.
+    void OnReadAgainTimer();
+    void OnMidnightTimer();
+    void ArmMidnightTimer();
     void OnEndSession();
     // Keeping Outlook loaded, in the setting and in the session.
     void KeepOutlookLoaded(bool keep);
@@ -112,6 +118,7 @@ private:
     std::shared_ptr<frmReminders> m_frmReminders;
     std::shared_ptr<frmReminders> m_frmOverdueTasks;
 
+    SessionNotifications m_sessionSignals;
     LinkList m_links;       // the links file, as last read
     int m_linkCount = 0;  // items of mnuNewLink
 

@@ -196,7 +196,7 @@ void OutlookSession::OpenReminders()
     try {
         m_reminders.Set(m_objOutlook->Get(L"Reminders").Object(), {wl::DIID_ReminderCollectionEvents},
                         [this](DISPID id, const DISPPARAMS& params) { OnRemindersEvent(id, params); });
-        ReadShownReminders();
+        (void)ReadShownReminders();
     } catch (const wl::ComError&) {
         // An Outlook without Reminders (or too busy to say) still works:
         // its Reminder event lists what fires from now on.
@@ -345,7 +345,9 @@ void OutlookSession::HandleReminderEvents()
                 std::wstring entryId = item.Get(L"EntryID").Text();
                 if (announcedLately(entryId)) break;
                 if (!m_trackReminders) {
-                    announce({std::move(entryId)});  // nothing more is read of it
+                    wl::Reminder untracked;  // nothing more is read of it
+                    untracked.entryId = std::move(entryId);
+                    announce(std::move(untracked));
                     break;
                 }
                 update(wl::ReadReminderItem(item, std::move(entryId)), true);
@@ -384,7 +386,7 @@ void OutlookSession::HandleReminderEvents()
         // A removal names no reminder: unless the program let these go
         // itself, one pass finds which are left.
         if (!unavailable && removals > ownRemovals) {
-            ReadShownReminders();
+            (void)ReadShownReminders();
             changed = true;
         }
     } catch (const wl::ComError&) {
@@ -394,16 +396,21 @@ void OutlookSession::HandleReminderEvents()
     if (changed && m_blnOutlookLoaded) m_owner.OutlookRemindersShown(m_shown);
 }
 
-void OutlookSession::ReadShownReminders()
+std::vector<wl::Reminder> OutlookSession::ReadShownReminders()
 {
-    std::vector<wl::Reminder> shown;
+    std::vector<wl::Reminder> shown, found;
     wl::WalkReminders(m_reminders.Get(), [&](const wl::Dispatch&, bool visible, const auto& item) {
         if (!visible) return true;
         try {
             wl::Dispatch object = item();
             std::wstring entryId = object.Get(L"EntryID").Text();
             auto known = std::find_if(m_shown.begin(), m_shown.end(), ById(entryId));
-            shown.push_back(known != m_shown.end() ? *known : wl::ReadReminderItem(object, std::move(entryId)));
+            if (known != m_shown.end()) {
+                shown.push_back(*known);
+                return true;
+            }
+            shown.push_back(wl::ReadReminderItem(object, std::move(entryId)));
+            found.push_back(shown.back());
         } catch (const wl::ComError& error) {
             if (wl::OutlookUnavailable(error)) throw;
             // Deleted between the two reads: not shown any more.
@@ -411,6 +418,28 @@ void OutlookSession::ReadShownReminders()
         return true;
     });
     m_shown = std::move(shown);
+    return found;
+}
+
+bool OutlookSession::Refresh()
+{
+    if (!m_blnOutlookLoaded || m_restarting) return m_blnOutlookLoaded;
+    if (m_process) {
+        if (::WaitForSingleObject(m_process.get(), 0) != WAIT_TIMEOUT) Lost();
+    } else {
+        CheckConnection();
+    }
+    if (!m_blnOutlookLoaded || !m_reminders) return m_blnOutlookLoaded;
+    std::vector<wl::Reminder> found;
+    try {
+        wl::RemoteWork work;
+        found = ReadShownReminders();
+    } catch (const wl::ComError&) {
+        return m_blnOutlookLoaded;  // busy or gone: the watch and Outlook's next event tell
+    }
+    if (!found.empty()) m_owner.OutlookRemindersFired(found);
+    if (m_blnOutlookLoaded) m_owner.OutlookRemindersShown(m_shown);
+    return m_blnOutlookLoaded;
 }
 
 void OutlookSession::ForgetShown(const std::set<std::wstring>& entryIds)

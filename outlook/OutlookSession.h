@@ -89,6 +89,12 @@ public:
     // on its own then; the user's own requests still try.
     bool OutlookMissing() const noexcept { return m_outlookMissing; }
 
+    // After a sleep, an unlock or a change of the clock: whether Outlook is
+    // still there (its process, or one call where it is not known), then
+    // which reminders it shows, once: those not known yet are told as come
+    // due, then the set as shown. Returns whether connected.
+    bool Refresh();
+
     // Clean Up: tells Outlook to quit, lets go of it, waits for its process
     // to end, then connects again when keeping Outlook loaded. Meanwhile
     // Restarting() is true and Outlook's own Quit starts no reconnect.
@@ -146,8 +152,9 @@ private:
     void HandleReminderEvents();
     // Connects the reminders' events and reads the reminders Outlook shows.
     void OpenReminders();
-    // Which reminders Outlook shows, from one pass; the values known are kept.
-    void ReadShownReminders();
+    // Which reminders Outlook shows, from one pass; the values known are
+    // kept. Returned: those not known before.
+    std::vector<wl::Reminder> ReadShownReminders();
     void ForgetShown(const std::set<std::wstring>& entryIds);
     Refusals ActOnReminders(const std::set<std::wstring>& entryIds,
                             const std::function<void(const wl::Dispatch& reminder)>& act);

@@ -1,5 +1,6 @@
 #include "OverdueScan.h"
 
+#include "core/Clock.h"
 #include "core/OleDate.h"
 
 #include <algorithm>
@@ -41,8 +42,9 @@ std::optional<TaskRow> OverdueRow(const ValueGrid& rows, std::size_t row, const 
     if (entryId.IsEmpty() || due.IsEmpty()) return std::nullopt;
     try {
         // A due date is a day: a store that converts the table's local time
-        // once more shifts it by the time zone's offset.
-        const double dueDate = NearestMidnight(due.Date());
+        // once more shifts it by the time zone's offset at that date.
+        const double shown = due.Date();
+        const double dueDate = DueDay(shown, LocalOffsetMinutesAt(shown));
         if (!IsOverdue(dueDate, now)) return std::nullopt;
         TaskRow task{folderName, entryId.Text(), std::nullopt, dueDate};
         if (const Value& subject = rows.At(row, kSubjectColumn); !subject.IsEmpty()) task.subject = subject.Text();

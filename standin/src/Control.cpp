@@ -74,10 +74,11 @@ std::wstring Handle(const std::wstring& commandLine, ControlRequest::After& afte
         return L"ok";
     }
     if (verb == L"fire-reminder") {
-        if (args.size() != 1) return Error(L"fire-reminder <entryid>");
+        if (args.size() < 1 || args.size() > 2 || (args.size() == 2 && args[1] != L"item-first"))
+            return Error(L"fire-reminder <entryid> [item-first]");
         auto item = s.model.FindItem(args[0]);
         if (!item) return Error(L"no such item: " + args[0]);
-        return L"ok " + std::to_wstring(s.FireReminder(item));
+        return L"ok " + std::to_wstring(s.FireReminder(item, args.size() == 2));
     }
     if (verb == L"fire-during") {
         if (args.size() < 2 || args.size() > 3) return Error(L"fire-during <Kind>.<Member> <entryid> [ms]");

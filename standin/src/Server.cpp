@@ -259,15 +259,19 @@ std::wstring ErrorText(HRESULT scode)
     return text;
 }
 
-int Server::FireReminder(const std::shared_ptr<ItemData>& item)
+int Server::FireReminder(const std::shared_ptr<ItemData>& item, bool itemFirst)
 {
     item->reminderVisible = true;
     item->reminderOff = false;
     item->nextReminder = 0;
+    // Outlook documents no order of the two events.
     wl::ComPtr<IDispatch> reminder = NewReminder(item);
-    (void)Fire(kIdReminderFire, L"ReminderFire", reminder.Get(), L"Reminder:" + item->entryId, true);
     wl::ComPtr<IDispatch> object = NewItem(item);
-    return Fire(0xF004, L"Reminder", object.Get(), L"Item:" + item->entryId);
+    int reached = 0;
+    if (itemFirst) reached = Fire(0xF004, L"Reminder", object.Get(), L"Item:" + item->entryId);
+    (void)Fire(kIdReminderFire, L"ReminderFire", reminder.Get(), L"Reminder:" + item->entryId, true);
+    if (!itemFirst) reached = Fire(0xF004, L"Reminder", object.Get(), L"Item:" + item->entryId);
+    return reached;
 }
 
 bool Server::DismissReminder(const std::shared_ptr<ItemData>& item)

@@ -119,7 +119,7 @@ public:
 
     // Reminders, as Outlook changes them: each fires Reminders' events.
     // A reminder comes due: shown, and ReminderFire (then the application's Reminder).
-    int FireReminder(const std::shared_ptr<ItemData>& item);
+    int FireReminder(const std::shared_ptr<ItemData>& item, bool itemFirst = false);
     // Dismiss and Snooze: false when the reminder is not shown (nothing changes).
     bool DismissReminder(const std::shared_ptr<ItemData>& item);
     bool SnoozeReminder(const std::shared_ptr<ItemData>& item, long minutes);

@@ -66,3 +66,34 @@ TEST(Overdue, ADueDateShiftedByATimeZoneStaysOnItsDay)
     EXPECT_EQ(NearestMidnight(-1.75), 0.0);
     EXPECT_EQ(NearestMidnight(-2.75), -1.0);
 }
+
+TEST(DueDay, TheZonesShiftIsUndoneInEveryZoneOnEveryKindOfDay)
+{
+    // Outlook keeps a due day as midnight; a table that converts it once more
+    // gives it shifted by the zone's offset in effect that day. Offsets from
+    // UTC-12 to UTC+14, the half and three-quarter hours included, on an
+    // ordinary day and on the days daylight saving time starts and ends
+    // (the offset in effect at that midnight is the one passed).
+    const double days[] = {MakeDate(2026, 12, 9), MakeDate(2026, 3, 29), MakeDate(2026, 10, 25),
+                           MakeDate(2026, 4, 5), MakeDate(2026, 9, 27), MakeDate(2024, 2, 29)};
+    for (double day : days) {
+        for (int offset = -12 * 60; offset <= 14 * 60; offset += 15) {
+            const double shifted = day + offset / 1440.0;
+            EXPECT_EQ(DueDay(shifted, offset), day) << "day " << day << ", offset " << offset;
+            EXPECT_EQ(DueDay(day, offset), day) << "unshifted, offset " << offset;
+        }
+    }
+    // UTC+13: due on D, shown at 13:00 on D. Taken to the nearest midnight it was D+1.
+    const double d = MakeDate(2026, 12, 9);
+    EXPECT_EQ(DueDay(d + 13.0 / 24, 13 * 60), d);
+    EXPECT_EQ(NearestMidnight(d + 13.0 / 24), d + 1);
+}
+
+TEST(DueDay, AnyOtherTimeOfDayGoesToTheNearestMidnightAndNoDateStays)
+{
+    const double d = MakeDate(2026, 12, 9);
+    EXPECT_EQ(DueDay(d + 10.0 / 24, 60), d);           // 10:00 with UTC+1: no shift of that zone
+    EXPECT_EQ(DueDay(d + 17.0 / 24, -5 * 60), d + 1);  // 17:00 with UTC-5
+    EXPECT_EQ(DueDay(kNoDueDate, 13 * 60), kNoDueDate);
+    EXPECT_EQ(DueDay(-1.25, 0), -1.0);
+}

@@ -1,0 +1,85 @@
+#include "Clock.h"
+
+#include <wtsapi32.h>
+
+#include <cmath>
+
+namespace {
+
+bool ToUtc(const SYSTEMTIME& local, SYSTEMTIME& utc) noexcept
+{
+    // The dynamic rules know the year: a zone's rules have changed over the years.
+    DYNAMIC_TIME_ZONE_INFORMATION zone{};
+    if (::GetDynamicTimeZoneInformation(&zone) != TIME_ZONE_ID_INVALID &&
+        ::TzSpecificLocalTimeToSystemTimeEx(&zone, &local, &utc))
+        return true;
+    return ::TzSpecificLocalTimeToSystemTime(nullptr, &local, &utc) != FALSE;
+}
+
+ULONGLONG Ticks(const SYSTEMTIME& time) noexcept
+{
+    FILETIME file{};
+    ::SystemTimeToFileTime(&time, &file);
+    return (static_cast<ULONGLONG>(file.dwHighDateTime) << 32) | file.dwLowDateTime;
+}
+
+}  // namespace
+
+int LocalOffsetMinutesAt(double localDate) noexcept
+{
+    SYSTEMTIME local{}, utc{};
+    double utcDate = 0;
+    if (!::VariantTimeToSystemTime(localDate, &local) || !ToUtc(local, utc) ||
+        !::SystemTimeToVariantTime(&utc, &utcDate))
+        return 0;
+    return static_cast<int>(std::lround((localDate - utcDate) * 1440.0));
+}
+
+UINT MsToNextLocalMidnight() noexcept
+{
+    SYSTEMTIME now{}, local{};
+    ::GetSystemTime(&now);
+    ::GetLocalTime(&local);
+    double today = 0;
+    local.wHour = local.wMinute = local.wSecond = local.wMilliseconds = 0;
+    SYSTEMTIME midnight{}, utcMidnight{};
+    if (!::SystemTimeToVariantTime(&local, &today) || !::VariantTimeToSystemTime(today + 1, &midnight) ||
+        !ToUtc(midnight, utcMidnight))
+        return 60'000;  // the clock cannot be read: look again in a minute
+    const ULONGLONG until = Ticks(utcMidnight) > Ticks(now) ? (Ticks(utcMidnight) - Ticks(now)) / 10'000 : 0;
+    return static_cast<UINT>(until < 1 ? 1 : until);
+}
+
+bool SaysReadAgain(UINT message, WPARAM wParam) noexcept
+{
+    switch (message) {
+    case WM_POWERBROADCAST: return wParam == PBT_APMRESUMEAUTOMATIC || wParam == PBT_APMRESUMESUSPEND;
+    case WM_WTSSESSION_CHANGE:
+        return wParam == WTS_SESSION_UNLOCK || wParam == WTS_CONSOLE_CONNECT || wParam == WTS_REMOTE_CONNECT;
+    case WM_TIMECHANGE: return true;
+    default: return false;
+    }
+}
+
+void SessionNotifications::Start(HWND window) noexcept
+{
+    Stop();
+    // Not a KnownDLL: loaded from the system folder only, when the program asks for it.
+    m_library = ::LoadLibraryExW(L"wtsapi32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    auto start = m_library ? reinterpret_cast<decltype(&::WTSRegisterSessionNotification)>(
+                                 reinterpret_cast<void*>(::GetProcAddress(m_library, "WTSRegisterSessionNotification")))
+                           : nullptr;
+    if (start && start(window, NOTIFY_FOR_THIS_SESSION)) m_window = window;
+}
+
+void SessionNotifications::Stop() noexcept
+{
+    if (m_window && m_library) {
+        auto stop = reinterpret_cast<decltype(&::WTSUnRegisterSessionNotification)>(
+            reinterpret_cast<void*>(::GetProcAddress(m_library, "WTSUnRegisterSessionNotification")));
+        if (stop) (void)stop(m_window);
+    }
+    m_window = nullptr;
+    if (m_library) ::FreeLibrary(m_library);
+    m_library = nullptr;
+}

@@ -1,0 +1,35 @@
+// The local clock as Windows keeps it, and the signals after which what the
+// program read may be stale: the machine woke, the user's session was
+// unlocked or reconnected, the clock or the time zone changed.
+#pragma once
+
+#include "core/win32.h"
+
+// Local time less UTC, in minutes, in effect at a local automation date, by
+// the time zone's rules for that year.
+int LocalOffsetMinutesAt(double localDate) noexcept;
+
+// Milliseconds until the next local midnight (at least one), daylight saving
+// time included.
+UINT MsToNextLocalMidnight() noexcept;
+
+// Whether the message says the machine woke, the session was unlocked or
+// reconnected, or the clock changed.
+bool SaysReadAgain(UINT message, WPARAM wParam) noexcept;
+
+// The window hears of its session being locked, unlocked or reconnected
+// (WM_WTSSESSION_CHANGE) while this lives.
+class SessionNotifications {
+public:
+    SessionNotifications() = default;
+    SessionNotifications(const SessionNotifications&) = delete;
+    SessionNotifications& operator=(const SessionNotifications&) = delete;
+    ~SessionNotifications() { Stop(); }
+
+    void Start(HWND window) noexcept;
+    void Stop() noexcept;
+
+private:
+    HWND m_window = nullptr;
+    HMODULE m_library = nullptr;
+};
