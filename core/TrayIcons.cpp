@@ -274,18 +274,6 @@ bool TrayRecords::Find(TrayIcon icon, TrayIconRecord& record)
     return true;
 }
 
-HICON LoadIconFromFile(const std::wstring& fileName, int iconIndex, bool small)
-{
-    UINT count = ::ExtractIconExW(fileName.c_str(), -1, nullptr, nullptr, 0);
-    if (count == 0 || count == UINT_MAX) return nullptr;
-    HICON large = nullptr;
-    HICON smallIcon = nullptr;
-    if (::ExtractIconExW(fileName.c_str(), iconIndex, &large, &smallIcon, 1) == 0) return nullptr;
-    // Only one of the two is handed out; the other is released here.
-    wl::UniqueIcon keepLarge(large), keepSmall(smallIcon);
-    return small ? keepSmall.release() : keepLarge.release();
-}
-
 UINT TaskbarCreatedMessage()
 {
     static const UINT message = ::RegisterWindowMessageW(L"TaskbarCreated");

@@ -49,9 +49,6 @@ class TrayRecords {
     static bool Find(TrayIcon icon, TrayIconRecord& record);
 };
 
-// Returns a new icon handle, or nullptr; the caller owns it.
-HICON LoadIconFromFile(const std::wstring& fileName, int iconIndex, bool small = false);
-
 // The registered message the shell broadcasts when the taskbar is (re)created.
 UINT TaskbarCreatedMessage();
 

@@ -141,28 +141,6 @@ TEST_F(Tray, AnIconTheShellAddedAfterRefusingIsTakenOverChangedAndDeleted)
     EXPECT_FALSE(test::ShellHasIcon(owner.icon));
 }
 
-TEST(IconFiles, LoadsSmallOrLargeAndNothingFromNonIcons)
-{
-    test::ProgramFolder folder;
-    HICON small = LoadIconFromFile(folder.Path() + L"olico.ico", 0, true);
-    HICON large = LoadIconFromFile(folder.Path() + L"olico.ico", 0, false);
-    ASSERT_NE(small, nullptr);
-    ASSERT_NE(large, nullptr);
-    ICONINFO info{};
-    ASSERT_TRUE(::GetIconInfo(small, &info));
-    BITMAP bitmap{};
-    ::GetObjectW(info.hbmColor, sizeof bitmap, &bitmap);
-    EXPECT_EQ(bitmap.bmWidth, ::GetSystemMetrics(SM_CXSMICON));
-    ::DeleteObject(info.hbmColor);
-    ::DeleteObject(info.hbmMask);
-    ::DestroyIcon(small);
-    ::DestroyIcon(large);
-
-    EXPECT_EQ(LoadIconFromFile(folder.Path() + L"missing.ico", 0, true), nullptr);
-    test::WriteTextFile(folder.Path() + L"not-an-icon.ico", "hello");
-    EXPECT_EQ(LoadIconFromFile(folder.Path() + L"not-an-icon.ico", 0, true), nullptr);
-}
-
 TEST(TrayPopup, TheOwnerComesToTheFrontAndANullFollowsTheMenu)
 {
     test::WindowInFront front;
