@@ -19,17 +19,24 @@ namespace {
 constexpr long kBalloonClick = NIN_BALLOONUSERCLICK;
 
 struct Alerts : test::MainWindowFixture {
-    // Fires the item's reminder and waits until the program has handled it.
+    // Fires the item's reminder and waits until the program has handled it:
+    // alerted (when it tracks reminders) and scanned the tasks (every
+    // reminder ends with a scan when it tracks overdue tasks). The stand-in
+    // has fired its events when it answers; what they queue has run when the
+    // wait looks.
     void FireReminder(const std::string& entryId)
     {
-        size_t before = CountLines(standin.Journal(), "GetDefaultFolder(13)");
+        const auto& before = Inspector::RemindersWindow(*window);
+        const unsigned alertsBefore = before ? Inspector::AlertsRaised(*before) : 0;
+        const size_t scansBefore = CountLines(standin.Journal(), "GetDefaultFolder(13)");
         ASSERT_TRUE(standin::ReplyOk(standin.Command("fire-reminder " + entryId)));
-        // Every reminder ends with a scan of the tasks when overdue tracking is on.
-        if (g_blnTrackOverdueTasks) {
-            ASSERT_TRUE(test::PumpUntil(
-                [&] { return CountLines(standin.Journal(), "GetDefaultFolder(13)") > before; }));
-        }
-        test::Pump(100ms);
+        ASSERT_TRUE(test::PumpUntil([&] {
+            const auto& alert = Inspector::RemindersWindow(*window);
+            const bool alerted = !g_blnTrackReminders || (alert && Inspector::AlertsRaised(*alert) > alertsBefore);
+            const bool scanned =
+                !g_blnTrackOverdueTasks || CountLines(standin.Journal(), "GetDefaultFolder(13)") > scansBefore;
+            return alerted && scanned;
+        }));
     }
     frmReminders& Reminders() { return *Inspector::RemindersWindow(*window); }
     frmReminders& Tasks() { return *Inspector::OverdueTasksWindow(*window); }
@@ -161,7 +168,7 @@ TEST_F(Alerts, ClearDownToEmptyRemovesTheIconAndTheWindow)
     EXPECT_EQ(Inspector::RemindersWindow(*window), nullptr);
     EXPECT_FALSE(test::ShellHasIcon(box));
     EXPECT_FALSE(::IsWindow(box.owner)) << "the tray box outlived its window";
-    test::Pump(100ms);  // nothing left behind runs on a freed window
+    test::PumpQueued();  // nothing left behind runs on a freed window
 }
 
 TEST_F(Alerts, TrayClearEmptiesTheWholeList)

@@ -1,5 +1,8 @@
 #include "ProgramFixture.h"
 
+#include "core/AppMessages.h"
+#include "resources/resource.h"
+
 namespace test {
 
 RunningProgram::~RunningProgram()
@@ -34,6 +37,25 @@ bool RunningProgram::WaitForIcon(std::chrono::milliseconds timeout)
     // The icon shows before the main window is made: the start-up ends
     // when the program first waits for input.
     return ::WaitForInputIdle(m_process.get(), static_cast<DWORD>(timeout.count())) == 0 && MainWindow();
+}
+
+void RunningProgram::EndStartUpDelay()
+{
+    // Posted, the delay's tick is taken by the message loop, which runs once
+    // the start-up has set the delay; the About box asked for next shows
+    // once the tick has been handled. The box is then closed.
+    HWND main = MainWindow();
+    ASSERT_NE(main, nullptr);
+    ASSERT_TRUE(::PostMessageW(main, WM_TIMER, wl::kStartUpTimer, 0));
+    ASSERT_TRUE(::PostMessageW(main, WM_COMMAND, MAKEWPARAM(IDM_FILE_ABOUT, 0), 0));
+    auto aboutBox = [&] {
+        return FindTopLevel(m_pid, [](HWND hwnd) {
+            return HasClass(hwnd, L"#32770") && ::IsWindowVisible(hwnd) && ::GetDlgItem(hwnd, 0xFFFF);
+        });
+    };
+    ASSERT_TRUE(PumpUntil([&] { return aboutBox() != nullptr; })) << "the program's message loop did not run";
+    ::PostMessageW(aboutBox(), WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    ASSERT_TRUE(PumpUntil([&] { return aboutBox() == nullptr; }));
 }
 
 void RunningProgram::EndSession(LPARAM reason)

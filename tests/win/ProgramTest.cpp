@@ -66,7 +66,7 @@ TEST_F(Program, ARenamedCopyReadsTheSettingsFileOfItsName)
     StartStandIn();
     auto app = Start(L"Outlook Helper.exe");
     ASSERT_TRUE(app.WaitForIcon());
-    test::Pump(std::chrono::milliseconds(500));
+    app.EndStartUpDelay();
     EXPECT_FALSE(HasLine(standin.Journal(), "CreateObject"));  // keep-loaded off: no connection
     app.EndSession();
     ASSERT_TRUE(app.WaitForExit(std::chrono::seconds(10)));
@@ -140,7 +140,7 @@ TEST_F(Program, InAFolderTheUserCannotWriteTheSettingsLiveInTheUsersProfile)
     {
         auto app = StartAt(exe);
         ASSERT_TRUE(app.WaitForIcon());
-        test::Pump(std::chrono::milliseconds(500));
+        app.EndStartUpDelay();
         EXPECT_FALSE(HasLine(standin.Journal(), "CreateObject"));
         app.EndSession();
         ASSERT_TRUE(app.WaitForExit(std::chrono::seconds(10)));

@@ -102,6 +102,11 @@ bool PumpUntil(const std::function<bool()>& condition, std::chrono::milliseconds
     }
 }
 
+void PumpQueued()
+{
+    (void)PumpUntil([] { return true; }, std::chrono::milliseconds(0));
+}
+
 namespace {
 
 std::map<UINT_PTR, std::function<void()>>& PendingActions()

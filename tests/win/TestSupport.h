@@ -59,6 +59,8 @@ bool FileExists(const std::wstring& path);
 // Handles this thread's messages for a while, or until the condition holds.
 void Pump(std::chrono::milliseconds duration);
 bool PumpUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout = std::chrono::seconds(10));
+// Handles the messages queued for this thread now, and those they queue in turn.
+void PumpQueued();
 
 // Runs the action once on this thread after the delay, from a thread timer,
 // so it also runs inside a modal loop (a popup menu, a dialog, a message box).
