@@ -54,46 +54,6 @@ struct Options : test::MainWindowFixture {
     bool shown = false;
 };
 
-// A registry value the test changes, put back as it was at the end.
-class SavedValue {
-public:
-    SavedValue(HKEY root, const wchar_t* key) : m_root(root), m_key(key)
-    {
-        DWORD size = 0;
-        if (::RegGetValueW(root, key, L"Wendlock", RRF_RT_ANY, &m_type, nullptr, &size) != ERROR_SUCCESS) return;
-        m_data.resize(size);
-        m_existed = ::RegGetValueW(root, key, L"Wendlock", RRF_RT_ANY, &m_type, m_data.data(), &size) == ERROR_SUCCESS;
-    }
-    ~SavedValue()
-    {
-        if (m_existed) Set(m_type, m_data.data(), m_data.size());
-        else ::RegDeleteKeyValueW(m_root, m_key, L"Wendlock");
-    }
-    void Set(DWORD type, const void* data, size_t size) const
-    {
-        ::RegSetKeyValueW(m_root, m_key, L"Wendlock", type, data, static_cast<DWORD>(size));
-    }
-    void SetText(const std::wstring& text) const { Set(REG_SZ, text.c_str(), (text.size() + 1) * sizeof(wchar_t)); }
-    void Delete() const { ::RegDeleteKeyValueW(m_root, m_key, L"Wendlock"); }
-    // The value's bytes; empty when it is missing.
-    std::vector<BYTE> Bytes() const
-    {
-        DWORD size = 0;
-        if (::RegGetValueW(m_root, m_key, L"Wendlock", RRF_RT_ANY, nullptr, nullptr, &size) != ERROR_SUCCESS) return {};
-        std::vector<BYTE> data(size);
-        ::RegGetValueW(m_root, m_key, L"Wendlock", RRF_RT_ANY, nullptr, data.data(), &size);
-        data.resize(size);
-        return data;
-    }
-
-private:
-    HKEY m_root;
-    const wchar_t* m_key;
-    DWORD m_type = REG_NONE;
-    std::vector<BYTE> m_data;
-    bool m_existed = false;
-};
-
 const wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const wchar_t kApprovedKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\Run";
 
@@ -302,26 +262,13 @@ TEST_F(Options, EnterConfirmsEscapeAndTheCloseBoxCancel)
 
 TEST_F(Options, StartAtLogonIsTheRunValueOfThisCopy)
 {
-    const wchar_t* kRun = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-    auto runValue = [&] { return ReadRegistryString(HKEY_CURRENT_USER, kRun, L"Wendlock"); };
-    auto setRunValue = [&](const std::wstring& value) {
-        ::RegSetKeyValueW(HKEY_CURRENT_USER, kRun, L"Wendlock", REG_SZ, value.c_str(),
-                          static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-    };
-    struct Restore {
-        std::wstring before;
-        std::function<void(const std::wstring&)> set;
-        ~Restore()
-        {
-            if (before.empty()) ::RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run", L"Wendlock");
-            else set(before);
-        }
-    } restore{runValue(), setRunValue};
+    test::ScopedRegistryValue run(HKEY_CURRENT_USER, kRunKey, L"Wendlock");
+    auto runValue = [&] { return ReadRegistryString(HKEY_CURRENT_USER, kRunKey, L"Wendlock"); };
     const std::wstring self = L"\"" + wl::ExecutablePath() + L"\"";
 
     StartStandIn();
     LoadWindow();
-    ::RegDeleteKeyValueW(HKEY_CURRENT_USER, kRun, L"Wendlock");
+    run.Delete();
     window->UpdateSettingsView();
     EXPECT_FALSE(Checked(IDC_CHKSTARTATLOGON));
     EXPECT_EQ(Text(IDC_CHKSTARTATLOGON), L"Start Wendlock when I log on");
@@ -336,7 +283,7 @@ TEST_F(Options, StartAtLogonIsTheRunValueOfThisCopy)
     EXPECT_EQ(runValue(), L"");
 
     // Another copy of the program: not this one's start, replaced when ticked.
-    setRunValue(L"\"C:\\Old Copy\\wendlock.exe\"");
+    run.SetText(L"\"C:\\Old Copy\\wendlock.exe\"");
     window->UpdateSettingsView();
     EXPECT_FALSE(Checked(IDC_CHKSTARTATLOGON));
     Click(IDC_CHKSTARTATLOGON);
@@ -346,19 +293,11 @@ TEST_F(Options, StartAtLogonIsTheRunValueOfThisCopy)
 
 TEST_F(Options, APolicySettingShowsGreyedWithItsValueAndTheMenuItemToo)
 {
-    struct UserPolicy {
-        UserPolicy()
-        {
-            HKEY key = nullptr;
-            ::RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Policies\\Wendlock", 0, nullptr, 0, KEY_SET_VALUE, nullptr,
-                              &key, nullptr);
-            const DWORD off = 0, tasks = 13;
-            ::RegSetValueExW(key, L"KeepOutlookLoaded", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&off), sizeof off);
-            ::RegSetValueExW(key, L"StartOutlookIn", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&tasks), sizeof tasks);
-            ::RegCloseKey(key);
-        }
-        ~UserPolicy() { ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Policies\\Wendlock"); }
-    } policy;
+    const wchar_t* kPolicies = L"Software\\Policies\\Wendlock";
+    test::ScopedRegistryValue keepLoaded(HKEY_CURRENT_USER, kPolicies, L"KeepOutlookLoaded"),
+        startIn(HKEY_CURRENT_USER, kPolicies, L"StartOutlookIn");
+    keepLoaded.SetNumber(0);
+    startIn.SetNumber(13);  // Tasks
     WriteSettings("[settings]\r\nDontKeepOlLoaded=0\r\nStartOutlookIn=9\r\n");
     StartStandIn();
     LoadWindow();
@@ -380,8 +319,10 @@ TEST_F(Options, APolicySettingShowsGreyedWithItsValueAndTheMenuItemToo)
 // Task Manager's switch, and the entry of an installation for every user.
 TEST_F(Options, StartAtLogonShowsWhatWindowsDoes)
 {
-    SavedValue userRun(HKEY_CURRENT_USER, kRunKey), userSwitch(HKEY_CURRENT_USER, kApprovedKey);
-    SavedValue machineRun(HKEY_LOCAL_MACHINE, kRunKey), machineSwitch(HKEY_LOCAL_MACHINE, kApprovedKey);
+    test::ScopedRegistryValue userRun(HKEY_CURRENT_USER, kRunKey, L"Wendlock"),
+        userSwitch(HKEY_CURRENT_USER, kApprovedKey, L"Wendlock");
+    test::ScopedRegistryValue machineRun(HKEY_LOCAL_MACHINE, kRunKey, L"Wendlock"),
+        machineSwitch(HKEY_LOCAL_MACHINE, kApprovedKey, L"Wendlock");
     machineRun.Delete();
     machineSwitch.Delete();
     const std::wstring self = L"\"" + wl::ExecutablePath() + L"\"";
@@ -419,7 +360,7 @@ TEST_F(Options, StartAtLogonShowsWhatWindowsDoes)
 
 TEST_F(Options, StartAtLogonReadsAnEntryOfAnyLength)
 {
-    SavedValue userRun(HKEY_CURRENT_USER, kRunKey);
+    test::ScopedRegistryValue userRun(HKEY_CURRENT_USER, kRunKey, L"Wendlock");
     userRun.SetText(L"\"" + wl::ExecutablePath() + L"\" /profile " + std::wstring(300, L'x'));
     StartStandIn();
     LoadWindow();
