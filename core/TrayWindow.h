@@ -7,6 +7,13 @@
 #include "core/TrayIcons.h"
 #include "core/Window.h"
 
+namespace wl {
+
+// The window class of the tray boxes, the top-level windows the icons belong to.
+inline constexpr wchar_t kTrayBoxClass[] = L"WendlockTrayBox";
+
+}  // namespace wl
+
 class TrayWindow : public DialogWindow {
 public:
     ~TrayWindow() override;

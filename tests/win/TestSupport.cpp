@@ -4,6 +4,7 @@
 
 #include "core/Registry.h"
 #include "core/Settings.h"
+#include "core/TrayWindow.h"
 #include "core/basINI.h"
 #include "resources/resource.h"
 
@@ -316,7 +317,7 @@ HWND FindMainWindow(DWORD pid)
 TrayIcon FindMainTrayIcon(DWORD pid)
 {
     HWND box = FindTopLevel(pid, [](HWND hwnd) {
-        return HasClass(hwnd, L"WendlockTrayBox") && ShellHasIcon({hwnd, wl::kMainIconId});
+        return HasClass(hwnd, wl::kTrayBoxClass) && ShellHasIcon({hwnd, wl::kMainIconId});
     });
     return {box, wl::kMainIconId};
 }
