@@ -90,7 +90,7 @@ TEST_F(Alerts, AReminderOpensTheRemindersWindowWithBellAndBalloon)
     EXPECT_NE(Inspector::Lines(alert)[0].find(L"2024"), std::wstring::npos);
     EXPECT_EQ(Icon(alert), L"bell.ico");
     EXPECT_EQ(Tip(alert), L"You have reminders!");
-    EXPECT_EQ(Inspector::LastBalloonText(alert), L"-" + Inspector::Lines(alert)[0] + L"\r\n\r\nClick here for details");
+    EXPECT_EQ(Inspector::BalloonText(alert), L"-" + Inspector::Lines(alert)[0] + L"\r\n\r\nClick here for details");
     EXPECT_NE(Inspector::CurrentTimerID(alert), 0);
     wchar_t caption[64] = {};
     ::GetWindowTextW(alert.Hwnd(), caption, 64);
@@ -267,7 +267,7 @@ TEST_F(Alerts, MidnightShowsTheDateAloneAndSubjectsShowWhole)
     EXPECT_EQ(lines[0].substr(0, chinese.size() + 1), chinese + L" ");
     EXPECT_EQ(lines[0].find(L':'), std::wstring::npos) << test::Narrow(lines[0]);  // no time at midnight
     EXPECT_NE(lines[1].find(L':'), std::wstring::npos) << test::Narrow(lines[1]);
-    EXPECT_NE(Inspector::LastBalloonText(Reminders()).find(chinese), std::wstring::npos);
+    EXPECT_NE(Inspector::BalloonText(Reminders()).find(chinese), std::wstring::npos);
     HWND list = ::GetDlgItem(Reminders().Hwnd(), IDC_LSTREMINDERS);
     wchar_t shown[128] = {};
     ::SendMessageW(list, LB_GETTEXT, 0, reinterpret_cast<LPARAM>(shown));
@@ -352,7 +352,7 @@ TEST_F(Alerts, ARescanAlertsAgainOnlyForANewTask)
     EXPECT_EQ(Subject(lines[2]), L"New");
     EXPECT_EQ(Inspector::AlertsRaised(Tasks()), alerts + 1);
     EXPECT_NE(Inspector::CurrentTimerID(Tasks()), timer);
-    EXPECT_EQ(Inspector::LastBalloonText(Tasks()),
+    EXPECT_EQ(Inspector::BalloonText(Tasks()),
               L"-" + lines[0] + L"\r\n-" + lines[1] + L"\r\n-" + lines[2] + L"\r\n\r\nClick here for details");
 }
 
@@ -387,7 +387,7 @@ TEST_F(Alerts, FourOverdueTasksGiveThreeLinesAndMore)
     LoadWindow();
     auto lines = Inspector::Lines(Tasks());
     ASSERT_EQ(lines.size(), 4u);
-    EXPECT_EQ(Inspector::LastBalloonText(Tasks()), L"-" + lines[0] + L"\r\n-" + lines[1] + L"\r\n-" + lines[2] +
+    EXPECT_EQ(Inspector::BalloonText(Tasks()), L"-" + lines[0] + L"\r\n-" + lines[1] + L"\r\n-" + lines[2] +
                                              L"\r\n(more)\r\nClick here for details");
 }
 
@@ -424,7 +424,7 @@ TEST_F(Alerts, TasksDoneMovedOrDeletedInOutlookDropOffAtTheNextScan)
     EXPECT_EQ(Inspector::CurrentTimerID(Tasks()), timer);
     Tick(Tasks());  // the repeat shows what is overdue now
     EXPECT_EQ(Inspector::AlertsRaised(Tasks()), alerts + 1);
-    EXPECT_EQ(Inspector::LastBalloonText(Tasks()), L"-" + lines[0] + L"\r\n\r\nClick here for details");
+    EXPECT_EQ(Inspector::BalloonText(Tasks()), L"-" + lines[0] + L"\r\n\r\nClick here for details");
 }
 
 TEST_F(Alerts, ARefreshThatFailsKeepsTheListItsIconAndItsRepeat)
