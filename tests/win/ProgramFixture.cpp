@@ -58,13 +58,7 @@ void RunningProgram::EndStartUpDelay()
     ASSERT_TRUE(PumpUntil([&] { return aboutBox() == nullptr; }));
 }
 
-void RunningProgram::EndSession(LPARAM reason)
-{
-    HWND main = MainWindow();
-    DWORD_PTR result = 0;
-    ::SendMessageTimeoutW(main, WM_QUERYENDSESSION, 0, reason, SMTO_NORMAL, 5000, &result);
-    ::SendMessageTimeoutW(main, WM_ENDSESSION, TRUE, reason, SMTO_NORMAL, 5000, &result);
-}
+bool RunningProgram::EndSession(LPARAM reason) { return test::EndSession(m_pid, reason); }
 
 ProgramFixture::ProgramFixture()
 {

@@ -201,11 +201,10 @@ TEST_F(Resilience, SessionEndWhileTheOptionsDialogIsOpenStillSaves)
     StartStandIn();
     LoadWatchedWindow();
     TrayIcon box = Inspector::TrayBox(*window);
-    test::RunLater(300ms, [&] {
-        ::SendMessageW(window->Hwnd(), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF);
-        ::SendMessageW(window->Hwnd(), WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
-    });
+    bool agreed = false;
+    test::RunLater(300ms, [&] { agreed = test::EndSession(::GetCurrentProcessId()); });
     window->mnuFile_Click(frmMain::FileMenu::Options);
+    EXPECT_TRUE(agreed);
     EXPECT_FALSE(window->Loaded());
     EXPECT_FALSE(test::ShellHasIcon(box));
     EXPECT_NE(test::ReadTextFile(folder.SettingsFile()).find("DontTrackOverdueTasks=0"), std::string::npos);
@@ -216,15 +215,14 @@ TEST_F(Resilience, SessionEndWhileTheAboutBoxOrThePopupIsOpenStillSaves)
     StartStandIn(kOverdueTask);
     LoadWatchedWindow();
     TrayIcon boxes[] = {Inspector::TrayBox(*window), Inspector::TrayBox(*Inspector::OverdueTasksWindow(*window))};
-    auto endSession = [&] {
-        ::SendMessageW(window->Hwnd(), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF);
-        ::SendMessageW(window->Hwnd(), WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
-    };
+    bool agreed = false;
+    auto endSession = [&] { agreed = test::EndSession(::GetCurrentProcessId()); };
     test::RunLater(300ms, endSession);
     test::RunLater(2000ms, [] {
         if (test::OpenPopupMenu()) ::EndMenu();
     });
     test::SendTrayMessage(Inspector::TrayBox(*window), WM_RBUTTONUP);  // the popup, open when the session ends
+    EXPECT_TRUE(agreed);
     EXPECT_FALSE(window->Loaded());
     for (TrayIcon box : boxes) EXPECT_FALSE(test::ShellHasIcon(box));
     EXPECT_NE(test::ReadTextFile(folder.SettingsFile()).find("DontKeepOlLoaded=0"), std::string::npos);
@@ -233,6 +231,7 @@ TEST_F(Resilience, SessionEndWhileTheAboutBoxOrThePopupIsOpenStillSaves)
     // The About box
     ::DeleteFileW(folder.SettingsFile().c_str());
     LoadWatchedWindow();
+    agreed = false;
     bool boxOpen = false;
     test::RunLater(300ms, [&] {
         HWND about = nullptr;
@@ -249,6 +248,7 @@ TEST_F(Resilience, SessionEndWhileTheAboutBoxOrThePopupIsOpenStillSaves)
     });
     window->mnuFile_Click(frmMain::FileMenu::About);
     EXPECT_TRUE(boxOpen);
+    EXPECT_TRUE(agreed);
     EXPECT_FALSE(window->Loaded());
     EXPECT_TRUE(test::FileExists(folder.SettingsFile()));
 }
@@ -259,7 +259,6 @@ TEST_F(Resilience, SessionEndDuringACallIntoOutlookWaitsForTheCall)
     StartStandIn(kOverdueTask);
     LoadWatchedWindow();
     ASSERT_TRUE(window->ScanForOverdueTasks());  // listed; the next scan compares with it
-    HWND main = window->Hwnd();
     TrayIcon box = Inspector::TrayBox(*window), taskBox = Inspector::TrayBox(*Inspector::OverdueTasksWindow(*window));
 
     // Outlook is busy: the next scan's first call is rejected and waits to be
@@ -268,23 +267,21 @@ TEST_F(Resilience, SessionEndDuringACallIntoOutlookWaitsForTheCall)
     // they land inside the call, whatever the machine's speed.
     ASSERT_TRUE(standin::ReplyOk(standin.Command("stats-reset")));
     ASSERT_TRUE(standin::ReplyOk(standin.Command("busy 60000")));
-    std::atomic<bool> sent{false}, stillBusy{false};
+    std::atomic<bool> agreed{false}, stillBusy{false};
     std::thread logoff([&] {
         auto rejected = [] {
             auto stats = standin::SendCommand("stats");
             return stats && standin::ReplyValue(*stats, "rejected") != "0";
         };
         for (int i = 0; i < 1000 && !rejected(); ++i) std::this_thread::sleep_for(10ms);
-        DWORD_PTR result = 0;
-        sent = ::SendMessageTimeoutW(main, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL, 10000, &result) &&
-               ::SendMessageTimeoutW(main, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL, 10000, &result);
+        agreed = test::EndSession(::GetCurrentProcessId());
         auto state = standin::SendCommand("state");
         stillBusy = state && standin::ReplyValue(*state, "busy") != "0";
         (void)standin::SendCommand("busy 0");
     });
     window->ScanForOverdueTasks();
     logoff.join();
-    ASSERT_TRUE(sent);
+    ASSERT_TRUE(agreed);
     EXPECT_TRUE(stillBusy) << "the session ended after the call, not during it";
     // Settled: saved, icons gone, and the window unloaded once the scan was done.
     EXPECT_NE(test::ReadTextFile(folder.SettingsFile()).find("DontTrackOverdueTasks=-1"), std::string::npos);

@@ -336,6 +336,32 @@ void SendTrayMessage(TrayIcon icon, long mouseMessage)
     ::SendMessageW(icon.owner, wl::kTrayCallback, icon.id, mouseMessage);
 }
 
+bool EndSession(DWORD pid, LPARAM reason, bool ending)
+{
+    // The program's windows: the tray boxes and the dialogs that are not
+    // message boxes; the main window goes last.
+    HWND main = FindMainWindow(pid);
+    std::vector<HWND> windows;
+    (void)FindTopLevel(pid, [&](HWND hwnd) {
+        bool dialog = HasClass(hwnd, L"#32770") && !::GetDlgItem(hwnd, 0xFFFF);
+        if (hwnd != main && (HasClass(hwnd, wl::kTrayBoxClass) || dialog)) windows.push_back(hwnd);
+        return false;
+    });
+    if (main) windows.push_back(main);
+    bool agreed = true;
+    for (HWND hwnd : windows) {
+        DWORD_PTR answer = FALSE;
+        if (::IsWindow(hwnd) &&
+            (!::SendMessageTimeoutW(hwnd, WM_QUERYENDSESSION, 0, reason, SMTO_NORMAL, 10000, &answer) || !answer))
+            agreed = false;
+    }
+    for (HWND hwnd : windows) {
+        DWORD_PTR answer = 0;
+        if (::IsWindow(hwnd)) (void)::SendMessageTimeoutW(hwnd, WM_ENDSESSION, ending, reason, SMTO_NORMAL, 10000, &answer);
+    }
+    return agreed;
+}
+
 std::string Narrow(const std::wstring& text) { return wl::ToUtf8(text); }
 
 }  // namespace test

@@ -155,6 +155,13 @@ inline bool ShellHasIcon(TrayIcon icon) { return ShellNotify(NIM_MODIFY, icon); 
 // What the shell sends the icon's owner for a mouse message on the icon.
 void SendTrayMessage(TrayIcon icon, long mouseMessage);
 
+// Windows ends the session (ending false: the end was called off) as it does
+// for every top-level window: WM_QUERYENDSESSION to each window of the
+// program in the process (its tray boxes, its dialogs), then WM_ENDSESSION
+// to each that is still there; the main window last. Returns whether every
+// window agreed to end.
+bool EndSession(DWORD pid, LPARAM reason = ENDSESSION_LOGOFF, bool ending = true);
+
 std::string Narrow(const std::wstring& text);
 
 }  // namespace test
