@@ -4,17 +4,6 @@
 
 namespace wl {
 
-namespace {
-long g_violations = 0;
-}
-
-HandlerCounted::~HandlerCounted()
-{
-    if (m_depth != 0) ++g_violations;
-}
-
-long HandlerCounted::Violations() noexcept { return g_violations; }
-
 HandlerScope::HandlerScope(HandlerCounted& object, std::shared_ptr<void> keepAlive) noexcept
     : m_keep(std::move(keepAlive)), m_object(object)
 {

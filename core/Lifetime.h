@@ -13,11 +13,8 @@ public:
     HandlerCounted() = default;
     HandlerCounted(const HandlerCounted&) = delete;
     HandlerCounted& operator=(const HandlerCounted&) = delete;
-    ~HandlerCounted();
 
     int HandlersRunning() const noexcept { return m_depth; }
-    // How often an object was destroyed while one of its handlers still ran.
-    static long Violations() noexcept;
 
 private:
     friend class HandlerScope;

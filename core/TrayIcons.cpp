@@ -29,7 +29,6 @@ struct TrayEntry {
     int imageSize = 0;  // its width in pixels
     std::wstring iconFile;
     std::wstring tip;
-    std::wstring balloon;
     bool shown = false;  // false: the add failed and waits for the shell
 };
 
@@ -230,7 +229,6 @@ bool ShowTrayBalloon(TrayIcon icon, const std::wstring& text, const std::wstring
     // No balloon during the user's first hour on a new machine, in presentation
     // mode or with notifications silenced (Windows 7 and later).
     data.dwInfoFlags = NIIF_NONE | NIIF_RESPECT_QUIET_TIME;
-    if (auto found = Entries().find(KeyOf(icon)); found != Entries().end()) found->second.balloon = data.szInfo;
     return Notify(NIM_MODIFY, data);
 }
 
@@ -269,21 +267,8 @@ bool TrayRecords::Find(TrayIcon icon, TrayIconRecord& record)
 {
     auto found = Entries().find(KeyOf(icon));
     if (found == Entries().end()) return false;
-    record = {found->second.shown, found->second.iconFile, found->second.tip, found->second.balloon,
-              found->second.imageSize};
+    record = {found->second.shown, found->second.iconFile, found->second.tip, found->second.imageSize};
     return true;
-}
-
-HICON LoadIconFromFile(const std::wstring& fileName, int iconIndex, bool small)
-{
-    UINT count = ::ExtractIconExW(fileName.c_str(), -1, nullptr, nullptr, 0);
-    if (count == 0 || count == UINT_MAX) return nullptr;
-    HICON large = nullptr;
-    HICON smallIcon = nullptr;
-    if (::ExtractIconExW(fileName.c_str(), iconIndex, &large, &smallIcon, 1) == 0) return nullptr;
-    // Only one of the two is handed out; the other is released here.
-    wl::UniqueIcon keepLarge(large), keepSmall(smallIcon);
-    return small ? keepSmall.release() : keepLarge.release();
 }
 
 UINT TaskbarCreatedMessage()

@@ -41,16 +41,12 @@ struct TrayIconRecord {
     bool shown = false;  // false: the add failed and waits for the shell
     std::wstring iconFile;
     std::wstring tip;
-    std::wstring balloon;  // the text of the last balloon, if any
-    int imageSize = 0;     // the width of the image handed to the shell
+    int imageSize = 0;  // the width of the image handed to the shell
 };
 class TrayRecords {
     friend struct Inspector;  // the tests' one view inside the program
     static bool Find(TrayIcon icon, TrayIconRecord& record);
 };
-
-// Returns a new icon handle, or nullptr; the caller owns it.
-HICON LoadIconFromFile(const std::wstring& fileName, int iconIndex, bool small = false);
 
 // The registered message the shell broadcasts when the taskbar is (re)created.
 UINT TaskbarCreatedMessage();

@@ -4,12 +4,6 @@
 #include "core/RemoteWork.h"
 #include "resources/resource.h"
 
-namespace {
-
-constexpr wchar_t kTrayBoxClass[] = L"WendlockTrayBox";
-
-}  // namespace
-
 TrayWindow::~TrayWindow() { DestroyTrayBox(); }
 
 void TrayWindow::LoadTrayBox()
@@ -21,13 +15,13 @@ void TrayWindow::LoadTrayBox()
         windowClass.cbSize = sizeof windowClass;
         windowClass.lpfnWndProc = &TrayBoxThunk;
         windowClass.hInstance = instance;
-        windowClass.lpszClassName = kTrayBoxClass;
+        windowClass.lpszClassName = wl::kTrayBoxClass;
         return ::RegisterClassExW(&windowClass);
     }();
     (void)registered;
     // Top-level, as the shell's broadcasts and Restart Manager reach only
     // such windows; a tool window, never in Alt+Tab; never shown.
-    m_picTrayBox.reset(::CreateWindowExW(WS_EX_TOOLWINDOW, kTrayBoxClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+    m_picTrayBox.reset(::CreateWindowExW(WS_EX_TOOLWINDOW, wl::kTrayBoxClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
                                          instance, nullptr));
     if (m_picTrayBox) ::SetWindowLongPtrW(m_picTrayBox.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
 }

@@ -9,6 +9,13 @@
 
 #include <string>
 
+namespace wl {
+
+// The window class of the tray boxes, the top-level windows the icons belong to.
+inline constexpr wchar_t kTrayBoxClass[] = L"WendlockTrayBox";
+
+}  // namespace wl
+
 class TrayWindow : public DialogWindow {
 public:
     ~TrayWindow() override;

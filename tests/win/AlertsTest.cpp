@@ -19,17 +19,24 @@ namespace {
 constexpr long kBalloonClick = NIN_BALLOONUSERCLICK;
 
 struct Alerts : test::MainWindowFixture {
-    // Fires the item's reminder and waits until the program has handled it.
+    // Fires the item's reminder and waits until the program has handled it:
+    // alerted (when it tracks reminders) and scanned the tasks (every
+    // reminder ends with a scan when it tracks overdue tasks). The stand-in
+    // has fired its events when it answers; what they queue has run when the
+    // wait looks.
     void FireReminder(const std::string& entryId)
     {
-        size_t before = CountLines(standin.Journal(), "GetDefaultFolder(13)");
+        const auto& before = Inspector::RemindersWindow(*window);
+        const unsigned alertsBefore = before ? Inspector::AlertsRaised(*before) : 0;
+        const size_t scansBefore = CountLines(standin.Journal(), "GetDefaultFolder(13)");
         ASSERT_TRUE(standin::ReplyOk(standin.Command("fire-reminder " + entryId)));
-        // Every reminder ends with a scan of the tasks when overdue tracking is on.
-        if (g_blnTrackOverdueTasks) {
-            ASSERT_TRUE(test::PumpUntil(
-                [&] { return CountLines(standin.Journal(), "GetDefaultFolder(13)") > before; }));
-        }
-        test::Pump(100ms);
+        ASSERT_TRUE(test::PumpUntil([&] {
+            const auto& alert = Inspector::RemindersWindow(*window);
+            const bool alerted = !g_blnTrackReminders || (alert && Inspector::AlertsRaised(*alert) > alertsBefore);
+            const bool scanned =
+                !g_blnTrackOverdueTasks || CountLines(standin.Journal(), "GetDefaultFolder(13)") > scansBefore;
+            return alerted && scanned;
+        }));
     }
     frmReminders& Reminders() { return *Inspector::RemindersWindow(*window); }
     frmReminders& Tasks() { return *Inspector::OverdueTasksWindow(*window); }
@@ -83,7 +90,7 @@ TEST_F(Alerts, AReminderOpensTheRemindersWindowWithBellAndBalloon)
     EXPECT_NE(Inspector::Lines(alert)[0].find(L"2024"), std::wstring::npos);
     EXPECT_EQ(Icon(alert), L"bell.ico");
     EXPECT_EQ(Tip(alert), L"You have reminders!");
-    EXPECT_EQ(Inspector::LastBalloonText(alert), L"-" + Inspector::Lines(alert)[0] + L"\r\n\r\nClick here for details");
+    EXPECT_EQ(Inspector::BalloonText(alert), L"-" + Inspector::Lines(alert)[0] + L"\r\n\r\nClick here for details");
     EXPECT_NE(Inspector::CurrentTimerID(alert), 0);
     wchar_t caption[64] = {};
     ::GetWindowTextW(alert.Hwnd(), caption, 64);
@@ -161,7 +168,7 @@ TEST_F(Alerts, ClearDownToEmptyRemovesTheIconAndTheWindow)
     EXPECT_EQ(Inspector::RemindersWindow(*window), nullptr);
     EXPECT_FALSE(test::ShellHasIcon(box));
     EXPECT_FALSE(::IsWindow(box.owner)) << "the tray box outlived its window";
-    test::Pump(100ms);  // nothing left behind runs on a freed window
+    test::PumpQueued();  // nothing left behind runs on a freed window
 }
 
 TEST_F(Alerts, TrayClearEmptiesTheWholeList)
@@ -260,7 +267,7 @@ TEST_F(Alerts, MidnightShowsTheDateAloneAndSubjectsShowWhole)
     EXPECT_EQ(lines[0].substr(0, chinese.size() + 1), chinese + L" ");
     EXPECT_EQ(lines[0].find(L':'), std::wstring::npos) << test::Narrow(lines[0]);  // no time at midnight
     EXPECT_NE(lines[1].find(L':'), std::wstring::npos) << test::Narrow(lines[1]);
-    EXPECT_NE(Inspector::LastBalloonText(Reminders()).find(chinese), std::wstring::npos);
+    EXPECT_NE(Inspector::BalloonText(Reminders()).find(chinese), std::wstring::npos);
     HWND list = ::GetDlgItem(Reminders().Hwnd(), IDC_LSTREMINDERS);
     wchar_t shown[128] = {};
     ::SendMessageW(list, LB_GETTEXT, 0, reinterpret_cast<LPARAM>(shown));
@@ -345,7 +352,7 @@ TEST_F(Alerts, ARescanAlertsAgainOnlyForANewTask)
     EXPECT_EQ(Subject(lines[2]), L"New");
     EXPECT_EQ(Inspector::AlertsRaised(Tasks()), alerts + 1);
     EXPECT_NE(Inspector::CurrentTimerID(Tasks()), timer);
-    EXPECT_EQ(Inspector::LastBalloonText(Tasks()),
+    EXPECT_EQ(Inspector::BalloonText(Tasks()),
               L"-" + lines[0] + L"\r\n-" + lines[1] + L"\r\n-" + lines[2] + L"\r\n\r\nClick here for details");
 }
 
@@ -380,7 +387,7 @@ TEST_F(Alerts, FourOverdueTasksGiveThreeLinesAndMore)
     LoadWindow();
     auto lines = Inspector::Lines(Tasks());
     ASSERT_EQ(lines.size(), 4u);
-    EXPECT_EQ(Inspector::LastBalloonText(Tasks()), L"-" + lines[0] + L"\r\n-" + lines[1] + L"\r\n-" + lines[2] +
+    EXPECT_EQ(Inspector::BalloonText(Tasks()), L"-" + lines[0] + L"\r\n-" + lines[1] + L"\r\n-" + lines[2] +
                                              L"\r\n(more)\r\nClick here for details");
 }
 
@@ -417,7 +424,7 @@ TEST_F(Alerts, TasksDoneMovedOrDeletedInOutlookDropOffAtTheNextScan)
     EXPECT_EQ(Inspector::CurrentTimerID(Tasks()), timer);
     Tick(Tasks());  // the repeat shows what is overdue now
     EXPECT_EQ(Inspector::AlertsRaised(Tasks()), alerts + 1);
-    EXPECT_EQ(Inspector::LastBalloonText(Tasks()), L"-" + lines[0] + L"\r\n\r\nClick here for details");
+    EXPECT_EQ(Inspector::BalloonText(Tasks()), L"-" + lines[0] + L"\r\n\r\nClick here for details");
 }
 
 TEST_F(Alerts, ARefreshThatFailsKeepsTheListItsIconAndItsRepeat)

@@ -3,6 +3,7 @@
 // reads names it as a friend; nothing else does.
 #pragma once
 
+#include "alerts/AlertList.h"
 #include "alerts/frmReminders.h"
 #include "core/TrayIcons.h"
 #include "mainwindow/frmMain.h"
@@ -61,8 +62,12 @@ struct Inspector {
         }
         return lines;
     }
-    // The text of the last balloon the window's icon showed.
-    static std::wstring LastBalloonText(const frmReminders& w) { return TrayBalloon(w.TrayBox()); }
+    // The balloon text the window's lines make, as its alert hands it to
+    // the shell (which keeps it to itself; so does the program).
+    static std::wstring BalloonText(const frmReminders& w)
+    {
+        return wl::BalloonText(Lines(w), wl::LoadStr(IDS_BALLOON_MORE), wl::LoadStr(IDS_BALLOON_DETAILS));
+    }
 
     // The tray service: whether the program shows the icon, with which file and tip.
     static bool TrayIconShown(TrayIcon icon, std::wstring* iconFile = nullptr, std::wstring* tip = nullptr)
@@ -78,10 +83,5 @@ struct Inspector {
     {
         TrayIconRecord record;
         return TrayRecords::Find(icon, record) ? record.imageSize : 0;
-    }
-    static std::wstring TrayBalloon(TrayIcon icon)
-    {
-        TrayIconRecord record;
-        return TrayRecords::Find(icon, record) ? record.balloon : std::wstring();
     }
 };

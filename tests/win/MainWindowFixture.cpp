@@ -66,8 +66,18 @@ MainWindowFixture::RefuseOutlook::RefuseOutlook()
 MainWindowFixture::RefuseOutlook::~RefuseOutlook()
 {
     ::DeleteFileW(m_file.c_str());
-    // A refusing stand-in ends by itself shortly after.
-    ::Sleep(300);
+    // A stand-in that refused ends by itself shortly after, its class revoked
+    // first: the next start must not reach one that is still going.
+    const std::wstring journal = m_file.substr(0, m_file.find_last_of(L'\\') + 1) + L"outlook-standin.journal";
+    auto count = [](const std::string& text, std::string_view line) {
+        std::size_t n = 0;
+        for (auto at = text.find(line); at != std::string::npos; at = text.find(line, at + line.size())) ++n;
+        return n;
+    };
+    EXPECT_TRUE(PumpUntil([&] {
+        std::string text = ReadTextFile(journal);
+        return count(text, "Server exit (refused)") >= count(text, "-> !0x80080005");
+    })) << "a stand-in that refused did not end";
 }
 
 MainWindowFixture::OutlookNotInstalled::OutlookNotInstalled()

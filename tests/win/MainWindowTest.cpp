@@ -160,8 +160,7 @@ TEST_F(StartUp, SessionEndRunsTheSameCleanUp)
     StartStandIn();
     LoadWindow();
     TrayIcon box = Inspector::TrayBox(*window);
-    ::SendMessageW(window->Hwnd(), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF);
-    ::SendMessageW(window->Hwnd(), WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+    EXPECT_TRUE(test::EndSession(::GetCurrentProcessId()));
     EXPECT_FALSE(window->Loaded());
     EXPECT_FALSE(test::ShellHasIcon(box));
     EXPECT_NE(test::ReadTextFile(folder.SettingsFile()).find("DontTrackOverdueTasks=0"), std::string::npos);
@@ -172,7 +171,7 @@ TEST_F(StartUp, ASessionThatGoesOnChangesNothing)
 {
     StartStandIn();
     LoadWindow();
-    ::SendMessageW(window->Hwnd(), WM_ENDSESSION, FALSE, ENDSESSION_LOGOFF);
+    EXPECT_TRUE(test::EndSession(::GetCurrentProcessId(), ENDSESSION_LOGOFF, false));  // called off
     EXPECT_TRUE(window->Loaded());
     EXPECT_TRUE(Inspector::OutlookLoaded(*window));
     EXPECT_FALSE(test::FileExists(folder.SettingsFile()));

@@ -54,46 +54,6 @@ struct Options : test::MainWindowFixture {
     bool shown = false;
 };
 
-// A registry value the test changes, put back as it was at the end.
-class SavedValue {
-public:
-    SavedValue(HKEY root, const wchar_t* key) : m_root(root), m_key(key)
-    {
-        DWORD size = 0;
-        if (::RegGetValueW(root, key, L"Wendlock", RRF_RT_ANY, &m_type, nullptr, &size) != ERROR_SUCCESS) return;
-        m_data.resize(size);
-        m_existed = ::RegGetValueW(root, key, L"Wendlock", RRF_RT_ANY, &m_type, m_data.data(), &size) == ERROR_SUCCESS;
-    }
-    ~SavedValue()
-    {
-        if (m_existed) Set(m_type, m_data.data(), m_data.size());
-        else ::RegDeleteKeyValueW(m_root, m_key, L"Wendlock");
-    }
-    void Set(DWORD type, const void* data, size_t size) const
-    {
-        ::RegSetKeyValueW(m_root, m_key, L"Wendlock", type, data, static_cast<DWORD>(size));
-    }
-    void SetText(const std::wstring& text) const { Set(REG_SZ, text.c_str(), (text.size() + 1) * sizeof(wchar_t)); }
-    void Delete() const { ::RegDeleteKeyValueW(m_root, m_key, L"Wendlock"); }
-    // The value's bytes; empty when it is missing.
-    std::vector<BYTE> Bytes() const
-    {
-        DWORD size = 0;
-        if (::RegGetValueW(m_root, m_key, L"Wendlock", RRF_RT_ANY, nullptr, nullptr, &size) != ERROR_SUCCESS) return {};
-        std::vector<BYTE> data(size);
-        ::RegGetValueW(m_root, m_key, L"Wendlock", RRF_RT_ANY, nullptr, data.data(), &size);
-        data.resize(size);
-        return data;
-    }
-
-private:
-    HKEY m_root;
-    const wchar_t* m_key;
-    DWORD m_type = REG_NONE;
-    std::vector<BYTE> m_data;
-    bool m_existed = false;
-};
-
 const wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const wchar_t kApprovedKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\Run";
 
@@ -302,26 +262,13 @@ TEST_F(Options, EnterConfirmsEscapeAndTheCloseBoxCancel)
 
 TEST_F(Options, StartAtLogonIsTheRunValueOfThisCopy)
 {
-    const wchar_t* kRun = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-    auto runValue = [&] { return ReadRegistryString(HKEY_CURRENT_USER, kRun, L"Wendlock"); };
-    auto setRunValue = [&](const std::wstring& value) {
-        ::RegSetKeyValueW(HKEY_CURRENT_USER, kRun, L"Wendlock", REG_SZ, value.c_str(),
-                          static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-    };
-    struct Restore {
-        std::wstring before;
-        std::function<void(const std::wstring&)> set;
-        ~Restore()
-        {
-            if (before.empty()) ::RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run", L"Wendlock");
-            else set(before);
-        }
-    } restore{runValue(), setRunValue};
+    test::ScopedRegistryValue run(HKEY_CURRENT_USER, kRunKey, L"Wendlock");
+    auto runValue = [&] { return ReadRegistryString(HKEY_CURRENT_USER, kRunKey, L"Wendlock"); };
     const std::wstring self = L"\"" + wl::ExecutablePath() + L"\"";
 
     StartStandIn();
     LoadWindow();
-    ::RegDeleteKeyValueW(HKEY_CURRENT_USER, kRun, L"Wendlock");
+    run.Delete();
     window->UpdateSettingsView();
     EXPECT_FALSE(Checked(IDC_CHKSTARTATLOGON));
     EXPECT_EQ(Text(IDC_CHKSTARTATLOGON), L"Start Wendlock when I log on");
@@ -336,7 +283,7 @@ TEST_F(Options, StartAtLogonIsTheRunValueOfThisCopy)
     EXPECT_EQ(runValue(), L"");
 
     // Another copy of the program: not this one's start, replaced when ticked.
-    setRunValue(L"\"C:\\Old Copy\\wendlock.exe\"");
+    run.SetText(L"\"C:\\Old Copy\\wendlock.exe\"");
     window->UpdateSettingsView();
     EXPECT_FALSE(Checked(IDC_CHKSTARTATLOGON));
     Click(IDC_CHKSTARTATLOGON);
@@ -346,19 +293,11 @@ TEST_F(Options, StartAtLogonIsTheRunValueOfThisCopy)
 
 TEST_F(Options, APolicySettingShowsGreyedWithItsValueAndTheMenuItemToo)
 {
-    struct UserPolicy {
-        UserPolicy()
-        {
-            HKEY key = nullptr;
-            ::RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Policies\\Wendlock", 0, nullptr, 0, KEY_SET_VALUE, nullptr,
-                              &key, nullptr);
-            const DWORD off = 0, tasks = 13;
-            ::RegSetValueExW(key, L"KeepOutlookLoaded", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&off), sizeof off);
-            ::RegSetValueExW(key, L"StartOutlookIn", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&tasks), sizeof tasks);
-            ::RegCloseKey(key);
-        }
-        ~UserPolicy() { ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Policies\\Wendlock"); }
-    } policy;
+    const wchar_t* kPolicies = L"Software\\Policies\\Wendlock";
+    test::ScopedRegistryValue keepLoaded(HKEY_CURRENT_USER, kPolicies, L"KeepOutlookLoaded"),
+        startIn(HKEY_CURRENT_USER, kPolicies, L"StartOutlookIn");
+    keepLoaded.SetNumber(0);
+    startIn.SetNumber(13);  // Tasks
     WriteSettings("[settings]\r\nDontKeepOlLoaded=0\r\nStartOutlookIn=9\r\n");
     StartStandIn();
     LoadWindow();
@@ -382,18 +321,9 @@ TEST_F(Options, APolicySettingShowsGreyedWithItsValueAndTheMenuItemToo)
 // the tray menu, and takes effect; one no longer managed is the user's again.
 TEST_F(Options, APolicyThatChangesWhileTheProgramRunsIsFollowed)
 {
-    struct UserPolicy {
-        void Set(const wchar_t* name, DWORD value)
-        {
-            HKEY key = nullptr;
-            ::RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Policies\\Wendlock", 0, nullptr, 0, KEY_SET_VALUE, nullptr,
-                              &key, nullptr);
-            ::RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
-            ::RegCloseKey(key);
-        }
-        void Remove() { ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Policies\\Wendlock"); }
-        ~UserPolicy() { Remove(); }
-    } policy;
+    constexpr wchar_t kPolicies[] = L"Software\\Policies\\Wendlock";
+    test::ScopedRegistryValue keepLoaded(HKEY_CURRENT_USER, kPolicies, L"KeepOutlookLoaded"),
+        startIn(HKEY_CURRENT_USER, kPolicies, L"StartOutlookIn");
     auto refreshed = [&] {
         ::SendMessageW(window->Hwnd(), WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>(L"Policy"));
     };
@@ -409,8 +339,8 @@ TEST_F(Options, APolicyThatChangesWhileTheProgramRunsIsFollowed)
     g_intStartOutlookIn = 6;  // the user chose the Inbox meanwhile; the file learns it at exit
 
     OpenWith([&] {
-        policy.Set(L"KeepOutlookLoaded", 0);
-        policy.Set(L"StartOutlookIn", 13);
+        keepLoaded.SetNumber(0);
+        startIn.SetNumber(13);
         refreshed();
         EXPECT_TRUE(test::PumpUntil([&] { return !::IsWindowEnabled(Control(IDC_CHKKEEPLOADED)); }));
         EXPECT_FALSE(Checked(IDC_CHKKEEPLOADED));
@@ -424,7 +354,8 @@ TEST_F(Options, APolicyThatChangesWhileTheProgramRunsIsFollowed)
     EXPECT_FALSE(menuState() & MF_CHECKED);
 
     // The policy goes: the user's own choices are back, and in effect.
-    policy.Remove();
+    keepLoaded.Delete();
+    startIn.Delete();
     refreshed();
     EXPECT_TRUE(test::PumpUntil([&] { return Inspector::OutlookLoaded(*window); }));
     EXPECT_FALSE(menuState() & MF_GRAYED);
@@ -435,11 +366,11 @@ TEST_F(Options, APolicyThatChangesWhileTheProgramRunsIsFollowed)
     EXPECT_FALSE(::IsWindowVisible(Control(IDC_LBLMANAGED)));
 
     // A refresh of anything else changes nothing.
-    policy.Set(L"KeepOutlookLoaded", 0);
+    keepLoaded.SetNumber(0);
     ::SendMessageW(window->Hwnd(), WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>(L"intl"));
     test::Pump(300ms);
     EXPECT_TRUE(Inspector::OutlookLoaded(*window));
-    policy.Remove();
+    keepLoaded.Delete();
     window->Unload(UnloadMode::FormCode);
     EXPECT_EQ(test::ReadTextFile(folder.SettingsFile()).substr(0, file.size()),
               "[settings]\r\nDontKeepOlLoaded=0\r\nStartOutlookIn=6\r\n");
@@ -448,8 +379,10 @@ TEST_F(Options, APolicyThatChangesWhileTheProgramRunsIsFollowed)
 // Task Manager's switch, and the entry of an installation for every user.
 TEST_F(Options, StartAtLogonShowsWhatWindowsDoes)
 {
-    SavedValue userRun(HKEY_CURRENT_USER, kRunKey), userSwitch(HKEY_CURRENT_USER, kApprovedKey);
-    SavedValue machineRun(HKEY_LOCAL_MACHINE, kRunKey), machineSwitch(HKEY_LOCAL_MACHINE, kApprovedKey);
+    test::ScopedRegistryValue userRun(HKEY_CURRENT_USER, kRunKey, L"Wendlock"),
+        userSwitch(HKEY_CURRENT_USER, kApprovedKey, L"Wendlock");
+    test::ScopedRegistryValue machineRun(HKEY_LOCAL_MACHINE, kRunKey, L"Wendlock"),
+        machineSwitch(HKEY_LOCAL_MACHINE, kApprovedKey, L"Wendlock");
     machineRun.Delete();
     machineSwitch.Delete();
     const std::wstring self = L"\"" + wl::ExecutablePath() + L"\"";
@@ -487,7 +420,7 @@ TEST_F(Options, StartAtLogonShowsWhatWindowsDoes)
 
 TEST_F(Options, StartAtLogonReadsAnEntryOfAnyLength)
 {
-    SavedValue userRun(HKEY_CURRENT_USER, kRunKey);
+    test::ScopedRegistryValue userRun(HKEY_CURRENT_USER, kRunKey, L"Wendlock");
     userRun.SetText(L"\"" + wl::ExecutablePath() + L"\" /profile " + std::wstring(300, L'x'));
     StartStandIn();
     LoadWindow();

@@ -63,37 +63,9 @@ std::map<std::string, Policy> TemplatePolicies()
     return policies;
 }
 
-// Writes DWORD values under a key of a hive and takes the key away again.
-class PolicyKey {
-public:
-    PolicyKey(HKEY root, const std::string& key) : m_root(root), m_key(wl::FromUtf8(key)) {}
-    ~PolicyKey() { (void)::RegDeleteTreeW(m_root, m_key.c_str()); }
-    void Set(const std::string& name, DWORD value)
-    {
-        HKEY key = nullptr;
-        ASSERT_EQ(::RegCreateKeyExW(m_root, m_key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr),
-                  ERROR_SUCCESS);
-        ::RegSetValueExW(key, wl::FromUtf8(name).c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
-                         sizeof value);
-        ::RegCloseKey(key);
-    }
-
-private:
-    HKEY m_root;
-    std::wstring m_key;
-};
-
 struct Policies : test::ProgramFixture {
-    ~Policies() override
-    {
-        // The Run value the start-at-logon policy made.
-        HKEY run = nullptr;
-        if (::RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run", 0, KEY_SET_VALUE,
-                            &run) == ERROR_SUCCESS) {
-            ::RegDeleteValueW(run, L"Wendlock");
-            ::RegCloseKey(run);
-        }
-    }
+    // The Run value the start-at-logon policy makes.
+    test::ScopedRegistryValue run{HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run", L"Wendlock"};
 };
 
 }  // namespace
@@ -107,21 +79,24 @@ TEST_F(Policies, EveryPolicyOfTheTemplateOverridesTheSettingsFileWithoutRewritin
     };
     const auto policies = TemplatePolicies();
     ASSERT_EQ(policies.size(), chosen.size()) << "the template and this test name different policies";
-    std::map<std::string, std::unique_ptr<PolicyKey>> keys;
+    std::map<std::string, std::unique_ptr<test::ScopedRegistryValue>> values;  // by value name
     for (const auto& [name, policy] : policies) {
         ASSERT_TRUE(chosen.count(policy.valueName)) << name << " writes " << policy.valueName;
         if (policy.onOff) {
             EXPECT_EQ(policy.enabledValue, 1) << name;
             EXPECT_EQ(policy.disabledValue, 0) << name;
         }
-        auto& key = keys[policy.key];
-        if (!key) key = std::make_unique<PolicyKey>(HKEY_CURRENT_USER, policy.key);
-        key->Set(policy.valueName, chosen.at(policy.valueName));
+        auto& value = values[policy.valueName];
+        value = std::make_unique<test::ScopedRegistryValue>(HKEY_CURRENT_USER, wl::FromUtf8(policy.key),
+                                                            wl::FromUtf8(policy.valueName));
+        value->SetNumber(chosen.at(policy.valueName));
     }
     // The computer's policy wins over the user's.
-    PolicyKey machine(HKEY_LOCAL_MACHINE, policies.at("TrackReminders").key);
-    keys.at(policies.at("TrackReminders").key)->Set("TrackReminders", 1);
-    machine.Set("TrackReminders", 0);
+    const Policy& trackReminders = policies.at("TrackReminders");
+    test::ScopedRegistryValue machine(HKEY_LOCAL_MACHINE, wl::FromUtf8(trackReminders.key),
+                                      wl::FromUtf8(trackReminders.valueName));
+    values.at(trackReminders.valueName)->SetNumber(1);
+    machine.SetNumber(0);
 
     const std::string file = "[settings]\r\nDontKeepOlLoaded=-1\r\nKeepWordLoaded=0\r\nStartOutlookIn=9\r\n"
                              "DontTrackReminders=0\r\nDontTrackOverdueTasks=-1\r\nDisplayOutlookAtStart=0\r\n"

@@ -1,6 +1,7 @@
 #include "ProgramFixture.h"
 
-#include <vector>
+#include "core/AppMessages.h"
+#include "resources/resource.h"
 
 namespace test {
 
@@ -38,28 +39,26 @@ bool RunningProgram::WaitForIcon(std::chrono::milliseconds timeout)
     return ::WaitForInputIdle(m_process.get(), static_cast<DWORD>(timeout.count())) == 0 && MainWindow();
 }
 
-void RunningProgram::EndSession(LPARAM reason)
+void RunningProgram::EndStartUpDelay()
 {
-    // Windows asks every top-level window of the program, its tray boxes
-    // too, and then tells every one of them.
+    // Posted, the delay's tick is taken by the message loop, which runs once
+    // the start-up has set the delay; the About box asked for next shows
+    // once the tick has been handled. The box is then closed.
     HWND main = MainWindow();
-    std::vector<HWND> windows;
-    struct Search {
-        DWORD pid;
-        std::vector<HWND>* found;
-    } search{m_pid, &windows};
-    ::EnumWindows([](HWND hwnd, LPARAM lParam) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(lParam);
-        DWORD pid = 0;
-        ::GetWindowThreadProcessId(hwnd, &pid);
-        if (pid == s->pid && HasClass(hwnd, L"WendlockTrayBox")) s->found->push_back(hwnd);
-        return TRUE;
-    }, reinterpret_cast<LPARAM>(&search));
-    windows.push_back(main);
-    DWORD_PTR result = 0;
-    for (HWND hwnd : windows) ::SendMessageTimeoutW(hwnd, WM_QUERYENDSESSION, 0, reason, SMTO_NORMAL, 5000, &result);
-    for (HWND hwnd : windows) ::SendMessageTimeoutW(hwnd, WM_ENDSESSION, TRUE, reason, SMTO_NORMAL, 5000, &result);
+    ASSERT_NE(main, nullptr);
+    ASSERT_TRUE(::PostMessageW(main, WM_TIMER, wl::kStartUpTimer, 0));
+    ASSERT_TRUE(::PostMessageW(main, WM_COMMAND, MAKEWPARAM(IDM_FILE_ABOUT, 0), 0));
+    auto aboutBox = [&] {
+        return FindTopLevel(m_pid, [](HWND hwnd) {
+            return HasClass(hwnd, L"#32770") && ::IsWindowVisible(hwnd) && ::GetDlgItem(hwnd, 0xFFFF);
+        });
+    };
+    ASSERT_TRUE(PumpUntil([&] { return aboutBox() != nullptr; })) << "the program's message loop did not run";
+    ::PostMessageW(aboutBox(), WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    ASSERT_TRUE(PumpUntil([&] { return aboutBox() == nullptr; }));
 }
+
+bool RunningProgram::EndSession(LPARAM reason) { return test::EndSession(m_pid, reason); }
 
 ProgramFixture::ProgramFixture()
 {

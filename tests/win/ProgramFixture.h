@@ -27,9 +27,13 @@ public:
     TrayIcon TrayBox() const;
     // Waits until the program shows its main tray icon and has started up.
     bool WaitForIcon(std::chrono::milliseconds timeout = std::chrono::seconds(10));
-    // Windows ends the session: WM_QUERYENDSESSION, then WM_ENDSESSION, for a
-    // logoff or (ENDSESSION_CLOSEAPP) Restart Manager closing the program.
-    void EndSession(LPARAM reason = ENDSESSION_LOGOFF);
+    // The start-up delay runs out now: what follows it (connecting, showing
+    // Outlook, the first scan) has run when this returns.
+    void EndStartUpDelay();
+    // Windows ends the session: WM_QUERYENDSESSION, then WM_ENDSESSION, to
+    // each of the program's windows, for a logoff or (ENDSESSION_CLOSEAPP)
+    // Restart Manager closing the program. Returns whether all agreed.
+    bool EndSession(LPARAM reason = ENDSESSION_LOGOFF);
     DWORD ProcessId() const noexcept { return m_pid; }
     HANDLE Process() const noexcept { return m_process.get(); }
 

@@ -47,11 +47,7 @@ TEST_F(Program, RestartManagerClosingItForAnInstallerEndsItWithItsSettingsSaved)
     auto app = Start(L"wendlock.exe");
     ASSERT_TRUE(app.WaitForIcon()) << "no tray icon";
     TrayIcon icon = app.TrayBox();
-    HWND main = app.MainWindow();
-    DWORD_PTR agreed = FALSE;
-    ASSERT_NE(::SendMessageTimeoutW(main, WM_QUERYENDSESSION, 0, ENDSESSION_CLOSEAPP, SMTO_NORMAL, 5000, &agreed), 0);
-    EXPECT_EQ(agreed, static_cast<DWORD_PTR>(TRUE));  // may be closed
-    app.EndSession(ENDSESSION_CLOSEAPP);
+    EXPECT_TRUE(app.EndSession(ENDSESSION_CLOSEAPP));  // may be closed
     ASSERT_TRUE(app.WaitForExit(std::chrono::seconds(10))) << "Restart Manager waits for the process to end";
     EXPECT_EQ(app.ExitCode(), 0u);
     EXPECT_FALSE(test::ShellHasIcon(icon));
@@ -66,7 +62,7 @@ TEST_F(Program, ARenamedCopyReadsTheSettingsFileOfItsName)
     StartStandIn();
     auto app = Start(L"Outlook Helper.exe");
     ASSERT_TRUE(app.WaitForIcon());
-    test::Pump(std::chrono::milliseconds(500));
+    app.EndStartUpDelay();
     EXPECT_FALSE(HasLine(standin.Journal(), "CreateObject"));  // keep-loaded off: no connection
     app.EndSession();
     ASSERT_TRUE(app.WaitForExit(std::chrono::seconds(10)));
@@ -140,7 +136,7 @@ TEST_F(Program, InAFolderTheUserCannotWriteTheSettingsLiveInTheUsersProfile)
     {
         auto app = StartAt(exe);
         ASSERT_TRUE(app.WaitForIcon());
-        test::Pump(std::chrono::milliseconds(500));
+        app.EndStartUpDelay();
         EXPECT_FALSE(HasLine(standin.Journal(), "CreateObject"));
         app.EndSession();
         ASSERT_TRUE(app.WaitForExit(std::chrono::seconds(10)));

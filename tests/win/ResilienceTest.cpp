@@ -201,11 +201,10 @@ TEST_F(Resilience, SessionEndWhileTheOptionsDialogIsOpenStillSaves)
     StartStandIn();
     LoadWatchedWindow();
     TrayIcon box = Inspector::TrayBox(*window);
-    test::RunLater(300ms, [&] {
-        ::SendMessageW(window->Hwnd(), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF);
-        ::SendMessageW(window->Hwnd(), WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
-    });
+    bool agreed = false;
+    test::RunLater(300ms, [&] { agreed = test::EndSession(::GetCurrentProcessId()); });
     window->mnuFile_Click(frmMain::FileMenu::Options);
+    EXPECT_TRUE(agreed);
     EXPECT_FALSE(window->Loaded());
     EXPECT_FALSE(test::ShellHasIcon(box));
     EXPECT_NE(test::ReadTextFile(folder.SettingsFile()).find("DontTrackOverdueTasks=0"), std::string::npos);
@@ -216,15 +215,14 @@ TEST_F(Resilience, SessionEndWhileTheAboutBoxOrThePopupIsOpenStillSaves)
     StartStandIn(kOverdueTask);
     LoadWatchedWindow();
     TrayIcon boxes[] = {Inspector::TrayBox(*window), Inspector::TrayBox(*Inspector::OverdueTasksWindow(*window))};
-    auto endSession = [&] {
-        ::SendMessageW(window->Hwnd(), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF);
-        ::SendMessageW(window->Hwnd(), WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
-    };
+    bool agreed = false;
+    auto endSession = [&] { agreed = test::EndSession(::GetCurrentProcessId()); };
     test::RunLater(300ms, endSession);
     test::RunLater(2000ms, [] {
         if (test::OpenPopupMenu()) ::EndMenu();
     });
     test::SendTrayMessage(Inspector::TrayBox(*window), WM_RBUTTONUP);  // the popup, open when the session ends
+    EXPECT_TRUE(agreed);
     EXPECT_FALSE(window->Loaded());
     for (TrayIcon box : boxes) EXPECT_FALSE(test::ShellHasIcon(box));
     EXPECT_NE(test::ReadTextFile(folder.SettingsFile()).find("DontKeepOlLoaded=0"), std::string::npos);
@@ -233,6 +231,7 @@ TEST_F(Resilience, SessionEndWhileTheAboutBoxOrThePopupIsOpenStillSaves)
     // The About box
     ::DeleteFileW(folder.SettingsFile().c_str());
     LoadWatchedWindow();
+    agreed = false;
     bool boxOpen = false;
     test::RunLater(300ms, [&] {
         HWND about = nullptr;
@@ -249,38 +248,41 @@ TEST_F(Resilience, SessionEndWhileTheAboutBoxOrThePopupIsOpenStillSaves)
     });
     window->mnuFile_Click(frmMain::FileMenu::About);
     EXPECT_TRUE(boxOpen);
+    EXPECT_TRUE(agreed);
     EXPECT_FALSE(window->Loaded());
     EXPECT_TRUE(test::FileExists(folder.SettingsFile()));
 }
 
 TEST_F(Resilience, SessionEndDuringACallIntoOutlookWaitsForTheCall)
 {
-    std::string tasks;
-    for (int i = 0; i < 300; ++i)
-        tasks += "item folder=Tasks subject=Late" + std::to_string(i) + " entryid=T" + std::to_string(i) +
-                 " due=today-1d complete=0\n";
     WriteSettings("[settings]\r\nDontTrackOverdueTasks=-1\r\n");
-    StartStandIn(tasks);
-    // Item by item, as an Outlook without tables is scanned: the scan makes
-    // some 2,000 calls, and the session ends during one of them.
-    ASSERT_TRUE(standin::ReplyOk(standin.Command("fail Folder.GetTable")));
+    StartStandIn(kOverdueTask);
     LoadWatchedWindow();
-    ASSERT_TRUE(window->ScanForOverdueTasks());  // 300 listed; the next scan compares with them
-    HWND main = window->Hwnd();
+    ASSERT_TRUE(window->ScanForOverdueTasks());  // listed; the next scan compares with it
     TrayIcon box = Inspector::TrayBox(*window), taskBox = Inspector::TrayBox(*Inspector::OverdueTasksWindow(*window));
 
-    // Windows ends the session from another thread while the scan's calls wait.
-    std::atomic<bool> sent{false};
+    // Outlook is busy: the next scan's first call is rejected and waits to be
+    // made again. Windows ends the session from another thread during that
+    // wait, and Outlook stays busy until both messages have been answered:
+    // they land inside the call, whatever the machine's speed.
+    ASSERT_TRUE(standin::ReplyOk(standin.Command("stats-reset")));
+    ASSERT_TRUE(standin::ReplyOk(standin.Command("busy 60000")));
+    std::atomic<bool> agreed{false}, stillBusy{false};
     std::thread logoff([&] {
-        std::this_thread::sleep_for(300ms);
-        DWORD_PTR result = 0;
-        ::SendMessageTimeoutW(main, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL, 10000, &result);
-        ::SendMessageTimeoutW(main, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL, 10000, &result);
-        sent = true;
+        auto rejected = [] {
+            auto stats = standin::SendCommand("stats");
+            return stats && standin::ReplyValue(*stats, "rejected") != "0";
+        };
+        for (int i = 0; i < 1000 && !rejected(); ++i) std::this_thread::sleep_for(10ms);
+        agreed = test::EndSession(::GetCurrentProcessId());
+        auto state = standin::SendCommand("state");
+        stillBusy = state && standin::ReplyValue(*state, "busy") != "0";
+        (void)standin::SendCommand("busy 0");
     });
     window->ScanForOverdueTasks();
     logoff.join();
-    ASSERT_TRUE(sent);
+    ASSERT_TRUE(agreed);
+    EXPECT_TRUE(stillBusy) << "the session ended after the call, not during it";
     // Settled: saved, icons gone, and the window unloaded once the scan was done.
     EXPECT_NE(test::ReadTextFile(folder.SettingsFile()).find("DontTrackOverdueTasks=-1"), std::string::npos);
     EXPECT_FALSE(test::ShellHasIcon(box));

@@ -271,48 +271,35 @@ TEST(AppPath, DriveRootSettingsLandInTheRoot)
 
 namespace {
 
-struct RegistryKey {
-    std::wstring path = L"Software\\WendlockTests\\" + std::to_wstring(::GetCurrentProcessId());
-    ~RegistryKey() { ::RegDeleteTreeW(HKEY_CURRENT_USER, path.c_str()); }
-    void Set(const wchar_t* name, const std::wstring& value) const
-    {
-        HKEY key = nullptr;
-        ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
-                                    nullptr),
-                  ERROR_SUCCESS);
-        if (name || !value.empty())
-            ::RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                             static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-        ::RegCloseKey(key);
-    }
-};
+// A key of the test's own, in its process's name.
+const std::wstring kTestKey = L"Software\\WendlockTests\\" + std::to_wstring(::GetCurrentProcessId());
 
 }  // namespace
 
 TEST(Registry, ReadsADefaultValueExactly)
 {
-    RegistryKey key;
+    test::ScopedRegistryValue value(HKEY_CURRENT_USER, kTestKey);
     const std::wstring path = L"C:\\Program Files\\Microsoft Office\\root\\Office16\\OUTLOOK.EXE";
-    key.Set(nullptr, path);
-    EXPECT_EQ(ReadRegistryString(HKEY_CURRENT_USER, key.path, L""), path);
+    value.SetText(path);
+    EXPECT_EQ(ReadRegistryString(HKEY_CURRENT_USER, kTestKey, L""), path);
 }
 
 TEST(Registry, MissingKeyOrValueGivesEmptyText)
 {
-    RegistryKey key;
-    EXPECT_EQ(ReadRegistryString(HKEY_CURRENT_USER, key.path, L""), L"");
-    key.Set(L"Named", L"x");  // the key exists, without a default value
-    EXPECT_EQ(ReadRegistryString(HKEY_CURRENT_USER, key.path, L""), L"");
-    EXPECT_EQ(ReadRegistryString(HKEY_CURRENT_USER, key.path, L"Named"), L"x");
+    test::ScopedRegistryValue named(HKEY_CURRENT_USER, kTestKey, L"Named");
+    EXPECT_EQ(ReadRegistryString(HKEY_CURRENT_USER, kTestKey, L""), L"");
+    named.SetText(L"x");  // the key exists, without a default value
+    EXPECT_EQ(ReadRegistryString(HKEY_CURRENT_USER, kTestKey, L""), L"");
+    EXPECT_EQ(ReadRegistryString(HKEY_CURRENT_USER, kTestKey, L"Named"), L"x");
 }
 
 TEST(Registry, LeadingBlanksGoTrailingOnesStay)
 {
-    RegistryKey key;
-    key.Set(nullptr, L"  C:\\Office\\OUTLOOK.EXE  ");
-    EXPECT_EQ(ReadRegistryString(HKEY_CURRENT_USER, key.path, L""), L"C:\\Office\\OUTLOOK.EXE  ");
-    key.Set(nullptr, std::wstring(300, L'x'));  // longer than the buffer: not read
-    EXPECT_EQ(ReadRegistryString(HKEY_CURRENT_USER, key.path, L""), L"");
+    test::ScopedRegistryValue value(HKEY_CURRENT_USER, kTestKey);
+    value.SetText(L"  C:\\Office\\OUTLOOK.EXE  ");
+    EXPECT_EQ(ReadRegistryString(HKEY_CURRENT_USER, kTestKey, L""), L"C:\\Office\\OUTLOOK.EXE  ");
+    value.SetText(std::wstring(300, L'x'));  // longer than the buffer: not read
+    EXPECT_EQ(ReadRegistryString(HKEY_CURRENT_USER, kTestKey, L""), L"");
 }
 
 TEST(Registry, OutlooksPathIsAlsoFoundInThe32BitView)
@@ -321,24 +308,14 @@ TEST(Registry, OutlooksPathIsAlsoFoundInThe32BitView)
     const wchar_t* kAppPath = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\OUTLOOK.EXE";
     std::wstring registered = ReadRegistryString(HKEY_LOCAL_MACHINE, kAppPath, L"", KEY_WOW64_64KEY);
     ASSERT_FALSE(registered.empty());
-    auto setDefault = [&](REGSAM view, const std::wstring* value) {
-        HKEY key = nullptr;
-        ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kAppPath, 0, nullptr, 0, KEY_SET_VALUE | view, nullptr, &key,
-                                    nullptr),
-                  ERROR_SUCCESS);
-        if (value)
-            ::RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value->c_str()),
-                             static_cast<DWORD>((value->size() + 1) * sizeof(wchar_t)));
-        else
-            ::RegDeleteValueW(key, nullptr);
-        ::RegCloseKey(key);
-    };
-    const std::wstring office32 = L"\"C:\\Program Files (x86)\\Microsoft Office\\root\\Office16\\OUTLOOK.EXE\"";
-    setDefault(KEY_WOW64_64KEY, nullptr);
-    setDefault(KEY_WOW64_32KEY, &office32);
-    std::wstring found = ReadOutlookPath();
-    setDefault(KEY_WOW64_32KEY, nullptr);
-    setDefault(KEY_WOW64_64KEY, &registered);
+    std::wstring found;
+    {
+        test::ScopedRegistryValue app64(HKEY_LOCAL_MACHINE, kAppPath, {}, KEY_WOW64_64KEY),
+            app32(HKEY_LOCAL_MACHINE, kAppPath, {}, KEY_WOW64_32KEY);
+        app64.Delete();
+        app32.SetText(L"\"C:\\Program Files (x86)\\Microsoft Office\\root\\Office16\\OUTLOOK.EXE\"");
+        found = ReadOutlookPath();
+    }
     EXPECT_EQ(found, L"C:\\Program Files (x86)\\Microsoft Office\\root\\Office16\\OUTLOOK.EXE");  // without quotes
     EXPECT_EQ(ReadOutlookPath(), registered);
 }

@@ -5,10 +5,13 @@
 #include "core/Registry.h"
 #include "outlook/OutlookPath.h"
 #include "core/Settings.h"
+#include "core/TrayWindow.h"
 #include "core/basINI.h"
 #include "resources/resource.h"
 
 #include <shellapi.h>
+
+#include <gtest/gtest.h>
 
 #include <filesystem>
 #include <map>
@@ -67,6 +70,92 @@ ProgramFolder::~ProgramFolder()
 
 std::wstring ProgramFolder::SettingsFile() const { return SettingsFolder() + SettingsFileName(); }
 
+ScopedRegistryValue::ScopedRegistryValue(HKEY root, std::wstring key, std::wstring name, REGSAM view)
+    : m_root(root), m_key(std::move(key)), m_name(std::move(name)), m_view(view)
+{
+    HKEY opened = nullptr;
+    m_keyExisted = ::RegOpenKeyExW(m_root, m_key.c_str(), 0, KEY_QUERY_VALUE | m_view, &opened) == ERROR_SUCCESS;
+    if (!m_keyExisted) {
+        // The keys above it that a change would make go too.
+        m_firstMade = m_key;
+        for (auto cut = m_firstMade.find_last_of(L'\\'); cut != std::wstring::npos; cut = m_firstMade.find_last_of(L'\\')) {
+            HKEY parent = nullptr;
+            if (::RegOpenKeyExW(m_root, m_firstMade.substr(0, cut).c_str(), 0, KEY_QUERY_VALUE | m_view, &parent) ==
+                ERROR_SUCCESS) {
+                ::RegCloseKey(parent);
+                break;
+            }
+            m_firstMade.resize(cut);
+        }
+        return;
+    }
+    wl::UniqueHkey keyHandle(opened);
+    DWORD size = 0;
+    if (::RegQueryValueExW(opened, Name(), nullptr, &m_type, nullptr, &size) != ERROR_SUCCESS) return;
+    m_data.resize(size);
+    m_existed = ::RegQueryValueExW(opened, Name(), nullptr, &m_type, m_data.data(), &size) == ERROR_SUCCESS;
+    m_data.resize(size);
+}
+
+ScopedRegistryValue::~ScopedRegistryValue()
+{
+    if (m_existed) Set(m_type, m_data.data(), m_data.size());
+    else Delete();
+    if (m_keyExisted) return;
+    HKEY opened = nullptr;
+    if (::RegOpenKeyExW(m_root, m_key.c_str(), 0, DELETE | KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE | KEY_SET_VALUE | m_view,
+                        &opened) != ERROR_SUCCESS)
+        return;
+    {
+        wl::UniqueHkey keyHandle(opened);
+        (void)::RegDeleteTreeW(opened, nullptr);  // what is under it
+    }
+    // Then the keys made above it, up to the first that was there, unless
+    // something else is under them now.
+    for (std::wstring key = m_key;;) {
+        if (::RegDeleteKeyExW(m_root, key.c_str(), m_view, 0) != ERROR_SUCCESS || key.size() <= m_firstMade.size()) break;
+        key.resize(key.find_last_of(L'\\'));
+    }
+}
+
+void ScopedRegistryValue::Set(DWORD type, const void* data, size_t size) const
+{
+    HKEY opened = nullptr;
+    ASSERT_EQ(::RegCreateKeyExW(m_root, m_key.c_str(), 0, nullptr, 0, KEY_SET_VALUE | m_view, nullptr, &opened, nullptr),
+              ERROR_SUCCESS);
+    wl::UniqueHkey keyHandle(opened);
+    ASSERT_EQ(::RegSetValueExW(opened, Name(), 0, type, static_cast<const BYTE*>(data), static_cast<DWORD>(size)),
+              ERROR_SUCCESS);
+}
+
+void ScopedRegistryValue::SetText(const std::wstring& text) const
+{
+    Set(REG_SZ, text.c_str(), (text.size() + 1) * sizeof(wchar_t));
+}
+
+void ScopedRegistryValue::SetNumber(DWORD value) const { Set(REG_DWORD, &value, sizeof value); }
+
+void ScopedRegistryValue::Delete() const
+{
+    HKEY opened = nullptr;
+    if (::RegOpenKeyExW(m_root, m_key.c_str(), 0, KEY_SET_VALUE | m_view, &opened) != ERROR_SUCCESS) return;
+    wl::UniqueHkey keyHandle(opened);
+    (void)::RegDeleteValueW(opened, Name());
+}
+
+std::vector<BYTE> ScopedRegistryValue::Bytes() const
+{
+    HKEY opened = nullptr;
+    if (::RegOpenKeyExW(m_root, m_key.c_str(), 0, KEY_QUERY_VALUE | m_view, &opened) != ERROR_SUCCESS) return {};
+    wl::UniqueHkey keyHandle(opened);
+    DWORD size = 0;
+    if (::RegQueryValueExW(opened, Name(), nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS) return {};
+    std::vector<BYTE> data(size);
+    if (::RegQueryValueExW(opened, Name(), nullptr, nullptr, data.data(), &size) != ERROR_SUCCESS) return {};
+    data.resize(size);
+    return data;
+}
+
 void WriteTextFile(const std::wstring& path, const std::string& bytes)
 {
     std::ofstream out(std::filesystem::path(path), std::ios::binary | std::ios::trunc);
@@ -101,6 +190,11 @@ bool PumpUntil(const std::function<bool()>& condition, std::chrono::milliseconds
         if (std::chrono::steady_clock::now() >= end) return false;
         ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
     }
+}
+
+void PumpQueued()
+{
+    (void)PumpUntil([] { return true; }, std::chrono::milliseconds(0));
 }
 
 namespace {
@@ -224,7 +318,7 @@ HWND FindMainWindow(DWORD pid)
 TrayIcon FindMainTrayIcon(DWORD pid)
 {
     HWND box = FindTopLevel(pid, [](HWND hwnd) {
-        return HasClass(hwnd, L"WendlockTrayBox") && ShellHasIcon({hwnd, wl::kMainIconId});
+        return HasClass(hwnd, wl::kTrayBoxClass) && ShellHasIcon({hwnd, wl::kMainIconId});
     });
     return {box, wl::kMainIconId};
 }
@@ -241,6 +335,32 @@ bool ShellNotify(DWORD message, TrayIcon icon)
 void SendTrayMessage(TrayIcon icon, long mouseMessage)
 {
     ::SendMessageW(icon.owner, wl::kTrayCallback, icon.id, mouseMessage);
+}
+
+bool EndSession(DWORD pid, LPARAM reason, bool ending)
+{
+    // The program's windows: the tray boxes and the dialogs that are not
+    // message boxes; the main window goes last.
+    HWND main = FindMainWindow(pid);
+    std::vector<HWND> windows;
+    (void)FindTopLevel(pid, [&](HWND hwnd) {
+        bool dialog = HasClass(hwnd, L"#32770") && !::GetDlgItem(hwnd, 0xFFFF);
+        if (hwnd != main && (HasClass(hwnd, wl::kTrayBoxClass) || dialog)) windows.push_back(hwnd);
+        return false;
+    });
+    if (main) windows.push_back(main);
+    bool agreed = true;
+    for (HWND hwnd : windows) {
+        DWORD_PTR answer = FALSE;
+        if (::IsWindow(hwnd) &&
+            (!::SendMessageTimeoutW(hwnd, WM_QUERYENDSESSION, 0, reason, SMTO_NORMAL, 10000, &answer) || !answer))
+            agreed = false;
+    }
+    for (HWND hwnd : windows) {
+        DWORD_PTR answer = 0;
+        if (::IsWindow(hwnd)) (void)::SendMessageTimeoutW(hwnd, WM_ENDSESSION, ending, reason, SMTO_NORMAL, 10000, &answer);
+    }
+    return agreed;
 }
 
 std::string Narrow(const std::wstring& text) { return wl::ToUtf8(text); }

@@ -52,6 +52,36 @@ private:
     std::wstring m_previousSettings;
 };
 
+// A registry value a test changes (the key's default value when the name is
+// empty), put back as it was when the object goes: its old data, or no value;
+// and the key goes too if it was not there before. view: KEY_WOW64_32KEY or
+// KEY_WOW64_64KEY for one view of the registry, 0 for the program's own.
+class ScopedRegistryValue {
+public:
+    ScopedRegistryValue(HKEY root, std::wstring key, std::wstring name = {}, REGSAM view = 0);
+    ScopedRegistryValue(const ScopedRegistryValue&) = delete;
+    ScopedRegistryValue& operator=(const ScopedRegistryValue&) = delete;
+    ~ScopedRegistryValue();
+
+    void Set(DWORD type, const void* data, size_t size) const;
+    void SetText(const std::wstring& text) const;
+    void SetNumber(DWORD value) const;
+    void Delete() const;
+    // The value's bytes; empty when it is missing.
+    std::vector<BYTE> Bytes() const;
+
+private:
+    const wchar_t* Name() const noexcept { return m_name.empty() ? nullptr : m_name.c_str(); }
+
+    HKEY m_root;
+    std::wstring m_key, m_name;
+    REGSAM m_view;
+    std::wstring m_firstMade;  // the uppermost of the key's path that was missing
+    bool m_keyExisted = false, m_existed = false;
+    DWORD m_type = REG_NONE;
+    std::vector<BYTE> m_data;
+};
+
 void WriteTextFile(const std::wstring& path, const std::string& bytes);
 std::string ReadTextFile(const std::wstring& path);
 bool FileExists(const std::wstring& path);
@@ -59,6 +89,8 @@ bool FileExists(const std::wstring& path);
 // Handles this thread's messages for a while, or until the condition holds.
 void Pump(std::chrono::milliseconds duration);
 bool PumpUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout = std::chrono::seconds(10));
+// Handles the messages queued for this thread now, and those they queue in turn.
+void PumpQueued();
 
 // Runs the action once on this thread after the delay, from a thread timer,
 // so it also runs inside a modal loop (a popup menu, a dialog, a message box).
@@ -122,6 +154,13 @@ inline bool ShellHasIcon(TrayIcon icon) { return ShellNotify(NIM_MODIFY, icon); 
 
 // What the shell sends the icon's owner for a mouse message on the icon.
 void SendTrayMessage(TrayIcon icon, long mouseMessage);
+
+// Windows ends the session (ending false: the end was called off) as it does
+// for every top-level window: WM_QUERYENDSESSION to each window of the
+// program in the process (its tray boxes, its dialogs), then WM_ENDSESSION
+// to each that is still there; the main window last. Returns whether every
+// window agreed to end.
+bool EndSession(DWORD pid, LPARAM reason = ENDSESSION_LOGOFF, bool ending = true);
 
 std::string Narrow(const std::wstring& text);
 
