@@ -8,10 +8,13 @@ namespace {
 
 bool ToUtc(const SYSTEMTIME& local, SYSTEMTIME& utc) noexcept
 {
-    // The dynamic rules know the year: a zone's rules have changed over the years.
+    // The dynamic rules know the year: a zone's rules have changed over the
+    // years. Looked up, not imported: not every system that runs the program has it.
+    using ToUtcEx = BOOL(WINAPI*)(const DYNAMIC_TIME_ZONE_INFORMATION*, const SYSTEMTIME*, LPSYSTEMTIME);
+    static const auto toUtcEx = reinterpret_cast<ToUtcEx>(reinterpret_cast<void*>(
+        ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "TzSpecificLocalTimeToSystemTimeEx")));
     DYNAMIC_TIME_ZONE_INFORMATION zone{};
-    if (::GetDynamicTimeZoneInformation(&zone) != TIME_ZONE_ID_INVALID &&
-        ::TzSpecificLocalTimeToSystemTimeEx(&zone, &local, &utc))
+    if (toUtcEx && ::GetDynamicTimeZoneInformation(&zone) != TIME_ZONE_ID_INVALID && toUtcEx(&zone, &local, &utc))
         return true;
     return ::TzSpecificLocalTimeToSystemTime(nullptr, &local, &utc) != FALSE;
 }
