@@ -84,7 +84,7 @@ void Measure(int n, const Path& path)
     for (int pass = 1; pass <= 2; ++pass) {
         standin.Command("stats-reset");
         auto start = std::chrono::steady_clock::now();
-        bool found = window->ScanForOverdueTasks();
+        bool found = Inspector::ScanForOverdueTasks(*window);
         double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         Counts c = Stats(standin);
         size_t listed = Inspector::OverdueTasksWindow(*window) ? Inspector::ItemCount(*Inspector::OverdueTasksWindow(*window)) : 0;

@@ -36,6 +36,9 @@ public:
     // Ends the message loop when the window unloads (the program's instance).
     void SetQuitOnUnload(bool quit) noexcept { m_quitOnUnload = quit; }
 
+private:
+    friend struct Inspector;  // the tests' one view inside the program
+
     // Outlook connection
     void LoadOutlook();
     void UnloadOutlook() noexcept;
@@ -59,8 +62,6 @@ public:
     void mnuView_Click(std::int16_t index);
     void mnuNewLink_Click(std::int16_t index);
 
-private:
-    friend struct Inspector;  // the tests' one view inside the program
 
     void Form_Load();
     bool Form_QueryUnload(UnloadMode unloadMode);  // true: cancel the unload

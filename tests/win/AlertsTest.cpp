@@ -298,7 +298,7 @@ TEST_F(Alerts, NotConnectedTheScanFindsNothing)
     WriteSettings("[settings]\r\nDontKeepOlLoaded=-1\r\n");
     StartStandIn(kTasks);
     LoadWindow();
-    EXPECT_FALSE(window->ScanForOverdueTasks());
+    EXPECT_FALSE(Inspector::ScanForOverdueTasks(*window));
     EXPECT_EQ(Inspector::OverdueTasksWindow(*window), nullptr);
 }
 
@@ -307,7 +307,7 @@ TEST_F(Alerts, EmptyOrCompleteTasksGiveNoWindow)
     StartStandIn("item folder=Tasks subject=Done entryid=T5 due=yesterday complete=1\n");
     LoadWindow();
     EXPECT_EQ(Inspector::OverdueTasksWindow(*window), nullptr);
-    EXPECT_FALSE(window->ScanForOverdueTasks());
+    EXPECT_FALSE(Inspector::ScanForOverdueTasks(*window));
     EXPECT_EQ(Inspector::OverdueTasksWindow(*window), nullptr);
 }
 
@@ -340,13 +340,13 @@ TEST_F(Alerts, ARescanAlertsAgainOnlyForANewTask)
     LoadWindow();
     std::int32_t timer = Inspector::CurrentTimerID(Tasks());
     unsigned alerts = Inspector::AlertsRaised(Tasks());
-    EXPECT_TRUE(window->ScanForOverdueTasks());
+    EXPECT_TRUE(Inspector::ScanForOverdueTasks(*window));
     EXPECT_EQ(Inspector::Lines(Tasks()).size(), 2u);
     EXPECT_EQ(Inspector::CurrentTimerID(Tasks()), timer);  // the repeat runs on as it was
     EXPECT_EQ(Inspector::AlertsRaised(Tasks()), alerts);
 
     ASSERT_TRUE(standin::ReplyOk(standin.Command("add folder=Tasks subject=New entryid=T9 due=yesterday complete=0")));
-    EXPECT_TRUE(window->ScanForOverdueTasks());
+    EXPECT_TRUE(Inspector::ScanForOverdueTasks(*window));
     auto lines = Inspector::Lines(Tasks());
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(Subject(lines[2]), L"New");
@@ -416,7 +416,7 @@ TEST_F(Alerts, TasksDoneMovedOrDeletedInOutlookDropOffAtTheNextScan)
     ASSERT_TRUE(standin::ReplyOk(standin.Command("set T2 complete=1")));
     ASSERT_TRUE(standin::ReplyOk(standin.Command("set T6 due=today+3d")));
     ASSERT_TRUE(standin::ReplyOk(standin.Command("delete T7")));
-    EXPECT_TRUE(window->ScanForOverdueTasks());  // as every reminder rescans
+    EXPECT_TRUE(Inspector::ScanForOverdueTasks(*window));  // as every reminder rescans
     auto lines = Inspector::Lines(Tasks());
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(Subject(lines[0]), L"Yesterday");
@@ -457,7 +457,7 @@ TEST_F(Alerts, ARefreshThatFailsKeepsTheListItsIconAndItsRepeat)
         ~BusyRetry() { wl::SetBusyRetry(250, 30'000); }
     } shortWait;
     ASSERT_TRUE(standin::ReplyOk(standin.Command("busy 2000")));
-    EXPECT_FALSE(window->ScanForOverdueTasks());
+    EXPECT_FALSE(Inspector::ScanForOverdueTasks(*window));
     unchanged();
 }
 
@@ -504,7 +504,7 @@ TEST_F(Alerts, AFolderLargerThanABatchIsReadInFewCalls)
     StartStandIn(tasks);
     LoadWindow();
     ASSERT_TRUE(standin::ReplyOk(standin.Command("stats-reset")));
-    EXPECT_TRUE(window->ScanForOverdueTasks());
+    EXPECT_TRUE(Inspector::ScanForOverdueTasks(*window));
     std::string stats = standin.Command("stats");
     int calls = std::stoi(standin::ReplyValue(stats, "getidsofnames")) + std::stoi(standin::ReplyValue(stats, "invoke")) +
                 std::stoi(standin::ReplyValue(stats, "next"));
@@ -609,7 +609,7 @@ TEST_F(Alerts, DisconnectingClosesBothWindows)
     ASSERT_NE(Inspector::RemindersWindow(*window), nullptr);
     ASSERT_NE(Inspector::OverdueTasksWindow(*window), nullptr);
     TrayIcon boxes[] = {Inspector::TrayBox(Reminders()), Inspector::TrayBox(Tasks())};
-    window->mnuFile_Click(frmMain::FileMenu::KeepOutlookLoaded);  // keep-loaded off
+    Inspector::mnuFile_Click(*window, frmMain::FileMenu::KeepOutlookLoaded);  // keep-loaded off
     EXPECT_EQ(Inspector::RemindersWindow(*window), nullptr);
     EXPECT_EQ(Inspector::OverdueTasksWindow(*window), nullptr);
     for (TrayIcon box : boxes) EXPECT_FALSE(test::ShellHasIcon(box));

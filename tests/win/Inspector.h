@@ -38,6 +38,17 @@ struct Inspector {
     static bool WatchingServerProcess(const frmMain& w) { return static_cast<bool>(w.m_outlook.m_process); }
     static bool Probing(const frmMain& w) { return w.m_outlook.m_probing; }
     static std::wstring AboutText(const frmMain& w) { return w.AboutText(); }
+    // The main window's handlers and procedures, as its own messages run them.
+    static void tmnuFile_Click(frmMain& w) { w.tmnuFile_Click(); }
+    static void mnuFile_Click(frmMain& w, frmMain::FileMenu index) { w.mnuFile_Click(index); }
+    static void mnuView_Click(frmMain& w, std::int16_t index) { w.mnuView_Click(index); }
+    static void mnuNewLink_Click(frmMain& w, std::int16_t index) { w.mnuNewLink_Click(index); }
+    static void UpdateSettingsView(frmMain& w) { w.UpdateSettingsView(); }
+    static void LoadOutlook(frmMain& w) { w.LoadOutlook(); }
+    static void UnloadOutlook(frmMain& w) { w.UnloadOutlook(); }
+    static void UnloadOverdueTasksWindow(frmMain& w) { w.UnloadOverdueTasksWindow(); }
+    static void DisplayOutlook(frmMain& w, StartFolder folder) { w.DisplayOutlook(folder); }
+    static bool ScanForOverdueTasks(frmMain& w) { return w.ScanForOverdueTasks(); }
 
     // Either kind of tray window
     static HMENU TrayMenu(const TrayWindow& w) { return w.m_tmnuFile; }

@@ -97,7 +97,7 @@ TEST_F(Links, WithoutLinksThePopupSaysSoAndTheItemIsDisabled)
     LoadWindow();
     EXPECT_EQ(LinkCaptions(), std::vector<std::wstring>{L"(no links)"});
     EXPECT_TRUE(::GetMenuState(Inspector::TrayMenu(*window), IDM_LINK_FIRST, MF_BYCOMMAND) & MF_GRAYED);
-    window->mnuNewLink_Click(0);  // nothing to start, nothing breaks
+    Inspector::mnuNewLink_Click(*window, 0);  // nothing to start, nothing breaks
 }
 
 TEST_F(Links, StartsMinimizedWithThePathInEveryPlaceholder)
@@ -105,7 +105,7 @@ TEST_F(Links, StartsMinimizedWithThePathInEveryPlaceholder)
     // (A value that starts and ends with a quote loses both to the profile reader.)
     WriteLinks("[settings]\r\ncount=1\r\nnew1=Both\r\nnewcmd1=\"%OUTLOOK%\" /c ipm.note /x \"%OUTLOOK%\" /y\r\n");
     LoadWindow();
-    window->mnuNewLink_Click(0);
+    Inspector::mnuNewLink_Click(*window, 0);
     auto started = Started(1);
     ASSERT_EQ(started.size(), 1u);
     EXPECT_EQ(started[0], Quoted() + L" /c ipm.note /x " + Quoted() + L" /y|" + std::to_wstring(SW_SHOWMINIMIZED));
@@ -115,7 +115,7 @@ TEST_F(Links, AnUnquotedPathWithBlanksIsQuotedNotGuessed)
 {
     WriteLinks("[settings]\r\ncount=1\r\nnew1=Task\r\nnewcmd1=%OUTLOOK% /c ipm.task\r\n");
     LoadWindow();
-    window->mnuNewLink_Click(0);
+    Inspector::mnuNewLink_Click(*window, 0);
     auto started = Started(1);
     ASSERT_EQ(started.size(), 1u);
     EXPECT_EQ(started[0].substr(0, started[0].find(L'|')), Quoted() + L" /c ipm.task");
@@ -126,7 +126,7 @@ TEST_F(Links, APlaceholderInLowerCaseIsLeftAlone)
 {
     WriteLinks("[settings]\r\ncount=1\r\nnew1=x\r\nnewcmd1=\"%OUTLOOK%\" %outlook%\r\n");
     LoadWindow();
-    window->mnuNewLink_Click(0);
+    Inspector::mnuNewLink_Click(*window, 0);
     auto started = Started(1);
     ASSERT_EQ(started.size(), 1u);
     EXPECT_EQ(started[0].substr(0, started[0].find(L'|')), Quoted() + L" %outlook%");
@@ -136,10 +136,10 @@ TEST_F(Links, TheCommandIsReadAfreshAtEachClickTheCaptionIsNot)
 {
     WriteLinks("[settings]\r\ncount=1\r\nnew1=First\r\nnewcmd1=\"%OUTLOOK%\" /one\r\n");
     LoadWindow();
-    window->mnuNewLink_Click(0);
+    Inspector::mnuNewLink_Click(*window, 0);
     ASSERT_EQ(Started(1).size(), 1u);
     WriteLinks("[settings]\r\ncount=1\r\nnew1=Changed\r\nnewcmd1=\"%OUTLOOK%\" /two\r\n");
-    window->mnuNewLink_Click(0);
+    Inspector::mnuNewLink_Click(*window, 0);
     auto started = Started(2);
     ASSERT_EQ(started.size(), 2u);
     EXPECT_NE(started[1].find(L" /two|"), std::wstring::npos);
@@ -151,7 +151,7 @@ TEST_F(Links, CommandsThatCannotRunDoNothing)
     WriteLinks("[settings]\r\ncount=4\r\nnewcmd1=\"C:\\nowhere\\none.exe\" /a\r\nnewcmd2=\r\n"
                "newcmd3=\"unterminated\r\nnewcmd4=no-such-program-anywhere /x\r\n");
     LoadWindow();
-    for (std::int16_t i = 0; i < 4; ++i) window->mnuNewLink_Click(i);
+    for (std::int16_t i = 0; i < 4; ++i) Inspector::mnuNewLink_Click(*window, i);
     EXPECT_TRUE(Started(1, 500ms).empty());
     EXPECT_TRUE(window->Loaded());
 }
@@ -165,8 +165,8 @@ TEST_F(Links, WithoutOutlooksPathTheLinksThatNeedItAreDisabled)
     HMENU menu = Inspector::TrayMenu(*window);
     EXPECT_TRUE(::GetMenuState(menu, IDM_LINK_FIRST, MF_BYCOMMAND) & MF_GRAYED);
     EXPECT_FALSE(::GetMenuState(menu, IDM_LINK_FIRST + 1, MF_BYCOMMAND) & MF_GRAYED);
-    window->mnuNewLink_Click(0);
-    window->mnuNewLink_Click(1);
+    Inspector::mnuNewLink_Click(*window, 0);
+    Inspector::mnuNewLink_Click(*window, 1);
     auto started = Started(1);
     ASSERT_EQ(started.size(), 1u);
     EXPECT_NE(started[0].find(L" /plain|"), std::wstring::npos);
@@ -218,8 +218,8 @@ TEST_F(Links, EveryEncodingAnEditorSavesGivesTheSameLinks)
         WriteLinks(bytes);
         LoadWindow();
         EXPECT_EQ(LinkCaptions(), (std::vector<std::wstring>{saved.caption1, saved.caption2}));
-        window->mnuNewLink_Click(0);
-        window->mnuNewLink_Click(1);
+        Inspector::mnuNewLink_Click(*window, 0);
+        Inspector::mnuNewLink_Click(*window, 1);
         auto started = Started(2, 10s, programFolder);
         ASSERT_EQ(started.size(), 2u);
         std::sort(started.begin(), started.end());  // the two may finish in either order

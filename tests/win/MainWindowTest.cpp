@@ -20,7 +20,7 @@ namespace {
 struct StartUp : test::MainWindowFixture {};
 struct Connection : test::MainWindowFixture {};
 struct ShowOutlook : test::MainWindowFixture {
-    void Show(StartFolder folder) { window->DisplayOutlook(folder); }
+    void Show(StartFolder folder) { Inspector::DisplayOutlook(*window, folder); }
 };
 
 }  // namespace
@@ -111,7 +111,7 @@ TEST_F(StartUp, WithoutClassicOutlookItSaysSoOnceAndWaitsForTheUser)
 
     notInstalled.reset();
     StartStandIn();
-    window->mnuFile_Click(frmMain::FileMenu::ShowOutlook);  // the user's own request tries again
+    Inspector::mnuFile_Click(*window, frmMain::FileMenu::ShowOutlook);  // the user's own request tries again
     EXPECT_TRUE(Inspector::OutlookLoaded(*window));
     EXPECT_EQ(TrayTip(), L"Outlook");
 }
@@ -182,7 +182,7 @@ TEST_F(Connection, LoadWhileConnectedReplacesTheReferences)
     StartStandIn();
     LoadWindow();
     standin.ClearJournal();
-    window->LoadOutlook();
+    Inspector::LoadOutlook(*window);
     auto journal = standin.Journal();
     EXPECT_EQ(CountLines(journal, "CreateObject Outlook.Application"), 1u);
     // The old object's events go with it; the new one's are connected.
@@ -197,7 +197,7 @@ TEST_F(Connection, UnloadWhileDisconnectedOnlySetsTheIcon)
     WriteSettings("[settings]\r\nDontKeepOlLoaded=-1\r\n");
     StartStandIn();
     LoadWindow();
-    window->UnloadOutlook();
+    Inspector::UnloadOutlook(*window);
     EXPECT_TRUE(standin.Journal().empty() || !HasLine(standin.Journal(), "Application"));
     EXPECT_EQ(TrayFile(), L"olicod.ico");
 }
@@ -210,7 +210,7 @@ TEST_F(Connection, WordSwitchedOffIsQuitBeforeOutlookIsReached)
     ASSERT_TRUE(Inspector::WordLoaded(*window));
     g_blnKeepWordLoaded = false;
     standin.ClearJournal();
-    window->LoadOutlook();
+    Inspector::LoadOutlook(*window);
     EXPECT_TRUE(InOrder(standin.Journal(), {"Word.Quit() -> Empty", "CreateObject Outlook.Application"}));
     EXPECT_FALSE(Inspector::WordLoaded(*window));
 }
@@ -234,7 +234,7 @@ TEST_F(Connection, AWordThatIsGoneDoesNotStopTheConnection)
     LoadWindow();
     ASSERT_TRUE(standin::ReplyOk(standin.Command("fail Word.Quit 0x80010108")));
     g_blnKeepWordLoaded = false;
-    EXPECT_NO_THROW(window->LoadOutlook());
+    EXPECT_NO_THROW(Inspector::LoadOutlook(*window));
     EXPECT_FALSE(Inspector::WordLoaded(*window));
     EXPECT_TRUE(Inspector::OutlookLoaded(*window));
 }

@@ -43,7 +43,7 @@ struct Options : test::MainWindowFixture {
             shown = ::IsWindowVisible(window->Hwnd());
             action();
         });
-        window->mnuFile_Click(frmMain::FileMenu::Options);
+        Inspector::mnuFile_Click(*window, frmMain::FileMenu::Options);
     }
     void Key(WORD key)
     {
@@ -65,7 +65,7 @@ TEST_F(Options, OpensFilledFromTheSettings)
                   "DisplayOutlookAtStart=1\r\nLoadDelay=30000\r\n");
     StartStandIn();
     LoadWindow();
-    window->UpdateSettingsView();
+    Inspector::UpdateSettingsView(*window);
     EXPECT_EQ(SelectedFolder(), L"Tasks");
     EXPECT_TRUE(Checked(IDC_CHKKEEPLOADED));
     EXPECT_TRUE(Checked(IDC_CHKKEEPWORDLOADED));
@@ -81,7 +81,7 @@ TEST_F(Options, ChoosingSentAndOkSetsTheStartFolderAndWritesTheFileKeys)
     WriteSettings("[settings]\r\nStartOutlookIn=13\r\nLoadDelay=500\r\n");
     StartStandIn();
     LoadWindow();
-    window->UpdateSettingsView();
+    Inspector::UpdateSettingsView(*window);
     EXPECT_EQ(Text(IDC_TXTLOADDELAY), L"0.5");
     ::SendMessageW(Control(IDC_CMBSTARTIN), CB_SETCURSEL, 8, 0);
     Click(IDC_CHKDISPLAYOUTLOOK);
@@ -102,7 +102,7 @@ TEST_F(Options, DelayBoxTakesSecondsWithAFullStop)
     } cases[] = {{L"0.5", L"500"}, {L"", L"0"}, {L"30", L"30000"}, {L"5 words", L"5000"}, {L"abc", L"0"},
                  {L"600", L"600000"}};
     for (const auto& c : cases) {
-        window->UpdateSettingsView();
+        Inspector::UpdateSettingsView(*window);
         SetDelay(c.typed);
         Click(IDOK);
         EXPECT_EQ(ReadIniSetting(L"LoadDelay"), c.stored) << test::Narrow(c.typed);
@@ -132,7 +132,7 @@ TEST_F(Options, UntickingKeepLoadedWarnsAndCancelChangesNothing)
     StartStandIn();
     LoadWindow();
     test::MessageBoxWatcher boxes;
-    window->UpdateSettingsView();
+    Inspector::UpdateSettingsView(*window);
     Click(IDC_CHKKEEPLOADED);
     ASSERT_EQ(boxes.Texts().size(), 1u);
     EXPECT_EQ(boxes.Texts()[0], kWarning);
@@ -149,10 +149,10 @@ TEST_F(Options, FillingTheDialogNeverWarns)
 {
     StartStandIn();
     LoadWindow();
-    window->UpdateSettingsView();  // the box is ticked
-    window->mnuFile_Click(frmMain::FileMenu::KeepOutlookLoaded);      // keep-loaded off from the menu
+    Inspector::UpdateSettingsView(*window);  // the box is ticked
+    Inspector::mnuFile_Click(*window, frmMain::FileMenu::KeepOutlookLoaded);      // keep-loaded off from the menu
     test::MessageBoxWatcher boxes;
-    window->UpdateSettingsView();
+    Inspector::UpdateSettingsView(*window);
     EXPECT_FALSE(Checked(IDC_CHKKEEPLOADED));
     test::Pump(300ms);
     EXPECT_TRUE(boxes.Texts().empty());
@@ -163,7 +163,7 @@ TEST_F(Options, OkAppliesTheConnectionSettings)
     StartStandIn();
     LoadWindow();
     test::MessageBoxWatcher boxes;
-    window->UpdateSettingsView();
+    Inspector::UpdateSettingsView(*window);
     Click(IDC_CHKKEEPLOADED);
     Click(IDC_CHKKEEPWORDLOADED);
     Click(IDOK);
@@ -172,7 +172,7 @@ TEST_F(Options, OkAppliesTheConnectionSettings)
     EXPECT_FALSE(Inspector::OutlookLoaded(*window));
     EXPECT_EQ(TrayFile(), L"olicod.ico");
 
-    window->UpdateSettingsView();
+    Inspector::UpdateSettingsView(*window);
     Click(IDC_CHKKEEPLOADED);
     standin.ClearJournal();
     Click(IDOK);
@@ -187,7 +187,7 @@ TEST_F(Options, OkWithRemindersUntickedClosesTheRemindersWindow)
     LoadWindow();
     ASSERT_TRUE(standin::ReplyOk(standin.Command("fire-reminder M1")));
     ASSERT_TRUE(test::PumpUntil([&] { return Inspector::RemindersWindow(*window) != nullptr; }));
-    window->UpdateSettingsView();
+    Inspector::UpdateSettingsView(*window);
     Click(IDC_CHKREMINDERS);
     Click(IDOK);
     EXPECT_EQ(Inspector::RemindersWindow(*window), nullptr);
@@ -200,7 +200,7 @@ TEST_F(Options, OkWithOverdueTasksTickedRescans)
     StartStandIn("item folder=Tasks subject=\"Late\" entryid=T1 due=today-2d complete=0\n");
     LoadWindow();
     EXPECT_EQ(Inspector::OverdueTasksWindow(*window), nullptr);
-    window->UpdateSettingsView();
+    Inspector::UpdateSettingsView(*window);
     Click(IDC_CHKOVERDUETASKS);
     Click(IDOK);
     EXPECT_NE(Inspector::OverdueTasksWindow(*window), nullptr);
@@ -212,7 +212,7 @@ TEST_F(Options, OkWhenOutlookCannotStartSaysSoAndTakesTheSettings)
     LoadWindow();
     RefuseOutlook refuse;
     test::MessageBoxWatcher boxes;
-    window->UpdateSettingsView();
+    Inspector::UpdateSettingsView(*window);
     Click(IDC_CHKKEEPLOADED);
     SetDelay(L"2");
     Click(IDOK);
@@ -227,7 +227,7 @@ TEST_F(Options, AStartFolderTheListDoesNotKnowIsKeptByOk)
     WriteSettings("[settings]\r\nStartOutlookIn=1\r\n");
     StartStandIn();
     LoadWindow();
-    window->UpdateSettingsView();
+    Inspector::UpdateSettingsView(*window);
     Click(IDOK);
     EXPECT_EQ(g_intStartOutlookIn, 1);
 }
@@ -269,14 +269,14 @@ TEST_F(Options, StartAtLogonIsTheRunValueOfThisCopy)
     StartStandIn();
     LoadWindow();
     run.Delete();
-    window->UpdateSettingsView();
+    Inspector::UpdateSettingsView(*window);
     EXPECT_FALSE(Checked(IDC_CHKSTARTATLOGON));
     EXPECT_EQ(Text(IDC_CHKSTARTATLOGON), L"Start Wendlock when I log on");
     Click(IDC_CHKSTARTATLOGON);
     Click(IDOK);
     EXPECT_EQ(runValue(), self);
 
-    window->UpdateSettingsView();
+    Inspector::UpdateSettingsView(*window);
     EXPECT_TRUE(Checked(IDC_CHKSTARTATLOGON));
     Click(IDC_CHKSTARTATLOGON);
     Click(IDOK);
@@ -284,7 +284,7 @@ TEST_F(Options, StartAtLogonIsTheRunValueOfThisCopy)
 
     // Another copy of the program: not this one's start, replaced when ticked.
     run.SetText(L"\"C:\\Old Copy\\wendlock.exe\"");
-    window->UpdateSettingsView();
+    Inspector::UpdateSettingsView(*window);
     EXPECT_FALSE(Checked(IDC_CHKSTARTATLOGON));
     Click(IDC_CHKSTARTATLOGON);
     Click(IDOK);
@@ -312,7 +312,7 @@ TEST_F(Options, APolicySettingShowsGreyedWithItsValueAndTheMenuItemToo)
         Click(IDOK);
     });
     EXPECT_FALSE(Inspector::OutlookLoaded(*window));
-    window->tmnuFile_Click();
+    Inspector::tmnuFile_Click(*window);
     EXPECT_TRUE(::GetMenuState(Inspector::TrayMenu(*window), IDM_FILE_KEEPLOADED, MF_BYCOMMAND) & MF_GRAYED);
 }
 
@@ -328,7 +328,7 @@ TEST_F(Options, APolicyThatChangesWhileTheProgramRunsIsFollowed)
         ::SendMessageW(window->Hwnd(), WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>(L"Policy"));
     };
     auto menuState = [&] {
-        window->tmnuFile_Click();
+        Inspector::tmnuFile_Click(*window);
         return ::GetMenuState(Inspector::TrayMenu(*window), IDM_FILE_KEEPLOADED, MF_BYCOMMAND);
     };
     const std::string file = "[settings]\r\nDontKeepOlLoaded=0\r\nStartOutlookIn=9\r\n";
@@ -360,7 +360,7 @@ TEST_F(Options, APolicyThatChangesWhileTheProgramRunsIsFollowed)
     EXPECT_TRUE(test::PumpUntil([&] { return Inspector::OutlookLoaded(*window); }));
     EXPECT_FALSE(menuState() & MF_GRAYED);
     EXPECT_TRUE(menuState() & MF_CHECKED);
-    window->UpdateSettingsView();
+    Inspector::UpdateSettingsView(*window);
     EXPECT_EQ(SelectedFolder(), L"Inbox");
     EXPECT_TRUE(::IsWindowEnabled(Control(IDC_CHKKEEPLOADED)));
     EXPECT_FALSE(::IsWindowVisible(Control(IDC_LBLMANAGED)));
@@ -394,26 +394,26 @@ TEST_F(Options, StartAtLogonShowsWhatWindowsDoes)
     // Turned off in Task Manager: unticked; ticking turns it on there again.
     userRun.SetText(self);
     userSwitch.Set(REG_BINARY, off, sizeof off);
-    window->UpdateSettingsView();
+    Inspector::UpdateSettingsView(*window);
     EXPECT_FALSE(Checked(IDC_CHKSTARTATLOGON));
     Click(IDC_CHKSTARTATLOGON);
     Click(IDOK);
     EXPECT_EQ(userSwitch.Bytes(), (std::vector<BYTE>{2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
-    window->UpdateSettingsView();
+    Inspector::UpdateSettingsView(*window);
     EXPECT_TRUE(Checked(IDC_CHKSTARTATLOGON));
     EXPECT_TRUE(::IsWindowEnabled(box));
 
     // Installed for every user with start at logon: ticked, and not the user's to change.
     userRun.Delete();
     machineRun.SetText(self);
-    window->UpdateSettingsView();
+    Inspector::UpdateSettingsView(*window);
     EXPECT_TRUE(Checked(IDC_CHKSTARTATLOGON));
     EXPECT_FALSE(::IsWindowEnabled(box));
     Click(IDOK);
     EXPECT_TRUE(userRun.Bytes().empty()) << "a second entry of the user's own";
     // Turned off there for the machine: the user's own box again.
     machineSwitch.Set(REG_BINARY, off, sizeof off);
-    window->UpdateSettingsView();
+    Inspector::UpdateSettingsView(*window);
     EXPECT_FALSE(Checked(IDC_CHKSTARTATLOGON));
     EXPECT_TRUE(::IsWindowEnabled(box));
 }
@@ -424,7 +424,7 @@ TEST_F(Options, StartAtLogonReadsAnEntryOfAnyLength)
     userRun.SetText(L"\"" + wl::ExecutablePath() + L"\" /profile " + std::wstring(300, L'x'));
     StartStandIn();
     LoadWindow();
-    window->UpdateSettingsView();
+    Inspector::UpdateSettingsView(*window);
     EXPECT_TRUE(Checked(IDC_CHKSTARTATLOGON));
     Click(IDC_CHKSTARTATLOGON);
     Click(IDOK);

@@ -84,9 +84,9 @@ TEST_F(Resilience, WithKeepLoadedOffAQuitIsNotFollowedByAReconnect)
     WriteSettings("[settings]\r\nDontKeepOlLoaded=-1\r\n");
     StartStandIn();
     LoadWatchedWindow();
-    window->mnuFile_Click(frmMain::FileMenu::KeepOutlookLoaded);  // on
-    window->mnuFile_Click(frmMain::FileMenu::KeepOutlookLoaded);  // off again; nothing to reconnect
-    window->LoadOutlook();     // as DisplayOutlook connects for a moment
+    Inspector::mnuFile_Click(*window, frmMain::FileMenu::KeepOutlookLoaded);  // on
+    Inspector::mnuFile_Click(*window, frmMain::FileMenu::KeepOutlookLoaded);  // off again; nothing to reconnect
+    Inspector::LoadOutlook(*window);     // as DisplayOutlook connects for a moment
     ASSERT_TRUE(standin::ReplyOk(standin.Command("fire-quit")));
     test::Pump(1500ms);
     EXPECT_FALSE(Inspector::OutlookLoaded(*window));
@@ -131,7 +131,7 @@ TEST_F(Resilience, AFailingCallAboutAKilledOutlookDropsTheConnection)
     StartStandIn();
     LoadWatchedWindow();
     ASSERT_TRUE(standin::ReplyOk(standin.Command("kill")));
-    EXPECT_FALSE(window->ScanForOverdueTasks());
+    EXPECT_FALSE(Inspector::ScanForOverdueTasks(*window));
     ASSERT_TRUE(test::PumpUntil([&] { return !Inspector::OutlookLoaded(*window); }, 5s));
     ASSERT_TRUE(test::PumpUntil([&] { return Inspector::OutlookLoaded(*window); }, 15s));
 }
@@ -143,7 +143,7 @@ TEST_F(Resilience, ShowOutlookOnADeadConnectionReconnectsOnceInsteadOfFailing)
     ASSERT_TRUE(standin::ReplyOk(standin.Command("kill")));
     ASSERT_TRUE(standin.WaitForExit(5000));
     test::MessageBoxWatcher boxes;
-    window->mnuFile_Click(frmMain::FileMenu::ShowOutlook);
+    Inspector::mnuFile_Click(*window, frmMain::FileMenu::ShowOutlook);
     EXPECT_TRUE(boxes.Texts().empty()) << test::Narrow(boxes.Texts().empty() ? L"" : boxes.Texts()[0]);
     EXPECT_TRUE(Inspector::OutlookLoaded(*window));
     EXPECT_TRUE(HasLine(standin.Journal(), "Explorer:1.Display()"));
@@ -172,7 +172,7 @@ TEST_F(Resilience, CleanUpsOwnQuitDoesNotTriggerAReconnect)
     StartStandIn();
     LoadWatchedWindow();
     standin.ClearJournal();
-    window->mnuFile_Click(frmMain::FileMenu::CleanUp);
+    Inspector::mnuFile_Click(*window, frmMain::FileMenu::CleanUp);
     test::Pump(1500ms);
     EXPECT_EQ(CountLines(standin.Journal(), "CreateObject Outlook.Application"), 1u);
     EXPECT_TRUE(Inspector::OutlookLoaded(*window));
@@ -203,7 +203,7 @@ TEST_F(Resilience, SessionEndWhileTheOptionsDialogIsOpenStillSaves)
     TrayIcon box = Inspector::TrayBox(*window);
     bool agreed = false;
     test::RunLater(300ms, [&] { agreed = test::EndSession(::GetCurrentProcessId()); });
-    window->mnuFile_Click(frmMain::FileMenu::Options);
+    Inspector::mnuFile_Click(*window, frmMain::FileMenu::Options);
     EXPECT_TRUE(agreed);
     EXPECT_FALSE(window->Loaded());
     EXPECT_FALSE(test::ShellHasIcon(box));
@@ -246,7 +246,7 @@ TEST_F(Resilience, SessionEndWhileTheAboutBoxOrThePopupIsOpenStillSaves)
         endSession();
         if (about) ::PostMessageW(about, WM_COMMAND, IDOK, 0);
     });
-    window->mnuFile_Click(frmMain::FileMenu::About);
+    Inspector::mnuFile_Click(*window, frmMain::FileMenu::About);
     EXPECT_TRUE(boxOpen);
     EXPECT_TRUE(agreed);
     EXPECT_FALSE(window->Loaded());
@@ -258,7 +258,7 @@ TEST_F(Resilience, SessionEndDuringACallIntoOutlookWaitsForTheCall)
     WriteSettings("[settings]\r\nDontTrackOverdueTasks=-1\r\n");
     StartStandIn(kOverdueTask);
     LoadWatchedWindow();
-    ASSERT_TRUE(window->ScanForOverdueTasks());  // listed; the next scan compares with it
+    ASSERT_TRUE(Inspector::ScanForOverdueTasks(*window));  // listed; the next scan compares with it
     TrayIcon box = Inspector::TrayBox(*window), taskBox = Inspector::TrayBox(*Inspector::OverdueTasksWindow(*window));
 
     // Outlook is busy: the next scan's first call is rejected and waits to be
@@ -279,7 +279,7 @@ TEST_F(Resilience, SessionEndDuringACallIntoOutlookWaitsForTheCall)
         stillBusy = state && standin::ReplyValue(*state, "busy") != "0";
         (void)standin::SendCommand("busy 0");
     });
-    window->ScanForOverdueTasks();
+    Inspector::ScanForOverdueTasks(*window);
     logoff.join();
     ASSERT_TRUE(agreed);
     EXPECT_TRUE(stillBusy) << "the session ended after the call, not during it";
@@ -307,7 +307,7 @@ TEST_F(Resilience, AnErrorBoxHoldsNothingBackWhileItWaitsForTheUser)
         windowWhileUp = test::PumpUntil([&] { return Inspector::RemindersWindow(*window) != nullptr; }, 5s);
         if (box) ::PostMessageW(box, WM_COMMAND, IDOK, 0);
     });
-    window->DisplayOutlook(StartFolder::Configured);
+    Inspector::DisplayOutlook(*window, StartFolder::Configured);
     ASSERT_TRUE(boxUp);
     ASSERT_TRUE(delivered);
     EXPECT_TRUE(windowWhileUp);
@@ -341,15 +341,15 @@ TEST_F(BusyOutlook, ShowOutlookAndTheScanGoOnOnceOutlookIsFree)
 {
     StartStandIn(kOverdueTask);
     LoadWatchedWindow();
-    window->UnloadOverdueTasksWindow();
+    Inspector::UnloadOverdueTasksWindow(*window);
     test::MessageBoxWatcher boxes;
 
     ASSERT_TRUE(standin::ReplyOk(standin.Command("busy 2000")));
-    window->mnuFile_Click(frmMain::FileMenu::ShowOutlook);
+    Inspector::mnuFile_Click(*window, frmMain::FileMenu::ShowOutlook);
     EXPECT_TRUE(HasLine(standin.Journal(), "Explorer:1.Display()"));
 
     ASSERT_TRUE(standin::ReplyOk(standin.Command("busy 2000")));
-    EXPECT_TRUE(window->ScanForOverdueTasks());
+    EXPECT_TRUE(Inspector::ScanForOverdueTasks(*window));
     ASSERT_NE(Inspector::OverdueTasksWindow(*window), nullptr);
     EXPECT_EQ(Inspector::Lines(*Inspector::OverdueTasksWindow(*window)).size(), 1u);
     EXPECT_TRUE(boxes.Texts().empty());

@@ -143,7 +143,7 @@ TEST_F(TrayMenu, KeepLoadedTogglesTheConnectionIconAndCheckMark)
     RightClick([&] { checkedAtFirst = Checked(kKeepLoaded); });
     EXPECT_FALSE(checkedAtFirst);
 
-    window->mnuFile_Click(frmMain::FileMenu::KeepOutlookLoaded);
+    Inspector::mnuFile_Click(*window, frmMain::FileMenu::KeepOutlookLoaded);
     EXPECT_TRUE(g_blnKeepOutlookLoaded);
     EXPECT_TRUE(Inspector::OutlookLoaded(*window));
     EXPECT_EQ(TrayFile(), L"olico.ico");
@@ -152,7 +152,7 @@ TEST_F(TrayMenu, KeepLoadedTogglesTheConnectionIconAndCheckMark)
     RightClick([&] { checkedAfter = Checked(kKeepLoaded); });
     EXPECT_TRUE(checkedAfter);
 
-    window->mnuFile_Click(frmMain::FileMenu::KeepOutlookLoaded);
+    Inspector::mnuFile_Click(*window, frmMain::FileMenu::KeepOutlookLoaded);
     EXPECT_FALSE(g_blnKeepOutlookLoaded);
     EXPECT_FALSE(Inspector::OutlookLoaded(*window));
     EXPECT_EQ(TrayFile(), L"olicod.ico");
@@ -164,7 +164,7 @@ TEST_F(TrayMenu, KeepLoadedOnWhileOutlookCannotStartStaysOnWithoutAConnection)
     LoadWindow();
     RefuseOutlook refuse;
     test::MessageBoxWatcher boxes;
-    window->mnuFile_Click(frmMain::FileMenu::KeepOutlookLoaded);
+    Inspector::mnuFile_Click(*window, frmMain::FileMenu::KeepOutlookLoaded);
     EXPECT_TRUE(g_blnKeepOutlookLoaded);
     EXPECT_FALSE(Inspector::OutlookLoaded(*window));
     EXPECT_TRUE(boxes.Texts().empty());  // the menu reports nothing
@@ -176,7 +176,7 @@ TEST_F(TrayMenu, CleanUpQuitsWaitsForOutlookToEndAndReconnects)
     LoadWindow();
     standin.ClearJournal();
     auto started = std::chrono::steady_clock::now();
-    window->mnuFile_Click(frmMain::FileMenu::CleanUp);
+    Inspector::mnuFile_Click(*window, frmMain::FileMenu::CleanUp);
     EXPECT_LT(std::chrono::steady_clock::now() - started, 2s);  // the wait runs on a timer
     EXPECT_TRUE(Inspector::CleaningUp(*window));
     EXPECT_EQ(TrayFile(), L"olicod.ico");
@@ -196,7 +196,7 @@ TEST_F(TrayMenu, CleanUpConnectsOnlyOnceTheQuitOutlookHasEnded)
     LoadWindow();
     standin.ClearJournal();
     auto started = std::chrono::steady_clock::now();
-    window->mnuFile_Click(frmMain::FileMenu::CleanUp);
+    Inspector::mnuFile_Click(*window, frmMain::FileMenu::CleanUp);
     ASSERT_TRUE(test::PumpUntil([&] { return Inspector::OutlookLoaded(*window); }, 30s));
     EXPECT_GE(std::chrono::steady_clock::now() - started, 9s);
     auto journal = standin.Journal();
@@ -214,7 +214,7 @@ TEST_F(TrayMenu, CleanUpWithKeepLoadedOffStaysDisconnected)
     LoadWindow();
     standin.ClearJournal();
     auto started = std::chrono::steady_clock::now();
-    window->mnuFile_Click(frmMain::FileMenu::CleanUp);
+    Inspector::mnuFile_Click(*window, frmMain::FileMenu::CleanUp);
     EXPECT_LT(std::chrono::steady_clock::now() - started, 3s);  // not connected: no wait
     EXPECT_FALSE(HasLine(standin.Journal(), "CreateObject"));
     EXPECT_FALSE(Inspector::OutlookLoaded(*window));
@@ -224,9 +224,9 @@ TEST_F(TrayMenu, AboutShowsVersionExplorerCountAndTheSettingsFile)
 {
     StartStandIn();
     LoadWindow();
-    window->mnuFile_Click(frmMain::FileMenu::ShowOutlook);  // one explorer open
+    Inspector::mnuFile_Click(*window, frmMain::FileMenu::ShowOutlook);  // one explorer open
     test::MessageBoxWatcher boxes;
-    window->mnuFile_Click(frmMain::FileMenu::About);
+    Inspector::mnuFile_Click(*window, frmMain::FileMenu::About);
     ASSERT_EQ(boxes.Texts().size(), 1u);
     std::wstring text = boxes.Texts()[0];
     std::vector<std::wstring> lines;
@@ -314,7 +314,7 @@ TEST_F(TrayMenu, ExitSavesAndUnloads)
     StartStandIn();
     LoadWindow();
     TrayIcon box = Inspector::TrayBox(*window);
-    window->mnuFile_Click(frmMain::FileMenu::Exit);
+    Inspector::mnuFile_Click(*window, frmMain::FileMenu::Exit);
     EXPECT_FALSE(window->Loaded());
     EXPECT_FALSE(test::ShellHasIcon(box));
     EXPECT_NE(test::ReadTextFile(folder.SettingsFile()).find("DontKeepOlLoaded=0"), std::string::npos);
@@ -324,8 +324,8 @@ TEST_F(TrayMenu, StartFolderItemsShowTheirFolder)
 {
     StartStandIn();
     LoadWindow();
-    window->mnuView_Click(9);  // Tasks
-    window->mnuView_Click(1);  // Calendar, in the same window
+    Inspector::mnuView_Click(*window, 9);  // Tasks
+    Inspector::mnuView_Click(*window, 1);  // Calendar, in the same window
     EXPECT_TRUE(InOrder(standin.Journal(), {"Explorers.Add(Folder:Tasks, 0)",
                                             "Explorer:1.CurrentFolder = Folder:Calendar"}));
 }
