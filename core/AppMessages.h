@@ -32,6 +32,7 @@ inline constexpr UINT_PTR kRemindersQuietTimer = 6;  // Outlook's reminder event
 inline constexpr UINT_PTR kStartUpTimer = 3;    // the start-up delay
 inline constexpr UINT_PTR kReadAgainTimer = 7;  // woken, unlocked or the clock changed: read Outlook again
 inline constexpr UINT_PTR kMidnightTimer = 8;   // the day changes: tasks due yesterday are overdue
+inline constexpr UINT_PTR kSessionSignalsTimer = 9;  // ask again to hear of the session's unlocks
 
 // Tray icons: one id per icon, whichever window owns it.
 inline constexpr UINT kMainIconId = 1;

@@ -64,7 +64,14 @@ bool SaysReadAgain(UINT message, WPARAM wParam) noexcept
     }
 }
 
-void SessionNotifications::Start(HWND window) noexcept
+unsigned LocalDayNumber() noexcept
+{
+    SYSTEMTIME local{};
+    ::GetLocalTime(&local);
+    return local.wYear * 10'000u + local.wMonth * 100u + local.wDay;
+}
+
+bool SessionNotifications::Start(HWND window) noexcept
 {
     Stop();
     // Not a KnownDLL: loaded from the system folder only, when the program asks for it.
@@ -73,6 +80,7 @@ void SessionNotifications::Start(HWND window) noexcept
                                  reinterpret_cast<void*>(::GetProcAddress(m_library, "WTSRegisterSessionNotification")))
                            : nullptr;
     if (start && start(window, NOTIFY_FOR_THIS_SESSION)) m_window = window;
+    return m_window != nullptr;
 }
 
 void SessionNotifications::Stop() noexcept

@@ -12,9 +12,11 @@ int LocalOffsetMinutesAt(double localDate) noexcept;
 // Milliseconds until the next local midnight (at least one), daylight saving
 // time included.
 UINT MsToNextLocalMidnight() noexcept;
+// The local date as a number (year, month, day), to tell that the day changed.
+unsigned LocalDayNumber() noexcept;
 
 // Whether the message says the machine woke, the session was unlocked or
-// reconnected, or the clock changed.
+// reconnected, or the clock was set.
 bool SaysReadAgain(UINT message, WPARAM wParam) noexcept;
 
 // The window hears of its session being locked, unlocked or reconnected
@@ -26,8 +28,11 @@ public:
     SessionNotifications& operator=(const SessionNotifications&) = delete;
     ~SessionNotifications() { Stop(); }
 
-    void Start(HWND window) noexcept;
+    // False when Windows could not yet: at logon, before its terminal
+    // services run, the call fails and is to be made again later.
+    bool Start(HWND window) noexcept;
     void Stop() noexcept;
+    bool Started() const noexcept { return m_window != nullptr; }
 
 private:
     HWND m_window = nullptr;

@@ -63,7 +63,8 @@ void frmMain::OnInitDialog()
         ::SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
     }
     ::SendMessageW(Control(IDC_TXTLOADDELAY), EM_SETLIMITTEXT, 32, 0);
-    m_sessionSignals.Start(Hwnd());
+    // At logon Windows may not take this yet: asked again until it does.
+    if (!m_sessionSignals.Start(Hwnd())) ::SetTimer(Hwnd(), wl::kSessionSignalsTimer, 10'000, nullptr);
 
     LoadTrayMenu(IDM_MAIN_TRAY);
 }
@@ -127,14 +128,19 @@ void frmMain::OnReadAgainTimer()
 
 void frmMain::OnMidnightTimer()
 {
-    if (g_blnTrackOverdueTasks && !m_startUpPending) (void)ScanForOverdueTasks();
+    if (LocalDayNumber() != m_midnightArmedOn && g_blnTrackOverdueTasks && !m_startUpPending)
+        (void)ScanForOverdueTasks();
     ArmMidnightTimer();
 }
 
 void frmMain::ArmMidnightTimer()
 {
-    // A second past midnight, so the scan's day is the new one.
-    ::SetTimer(Hwnd(), wl::kMidnightTimer, MsToNextLocalMidnight() + 1000, nullptr);
+    // A second past midnight, so the scan's day is the new one; an hour at
+    // most, as a sleep or a change of zone that nothing announced moves midnight.
+    constexpr UINT kHourMs = 3'600'000;
+    const UINT untilMidnight = MsToNextLocalMidnight() + 1000;
+    m_midnightArmedOn = LocalDayNumber();
+    ::SetTimer(Hwnd(), wl::kMidnightTimer, untilMidnight < kHourMs ? untilMidnight : kHourMs, nullptr);
 }
 
 bool frmMain::Unload(UnloadMode unloadMode)
@@ -261,6 +267,8 @@ bool frmMain::OnWindowMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PT
         if (wParam == wl::kStartUpTimer) OnStartUpTimer();
         else if (wParam == wl::kReadAgainTimer) OnReadAgainTimer();
         else if (wParam == wl::kMidnightTimer) OnMidnightTimer();
+        else if (wParam == wl::kSessionSignalsTimer && m_sessionSignals.Start(Hwnd()))
+            ::KillTimer(Hwnd(), wl::kSessionSignalsTimer);
         return true;
     case WM_POWERBROADCAST:
     case WM_WTSSESSION_CHANGE:

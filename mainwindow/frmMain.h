@@ -120,6 +120,7 @@ private:
     std::shared_ptr<frmReminders> m_frmOverdueTasks;
 
     SessionNotifications m_sessionSignals;
+    unsigned m_midnightArmedOn = 0;  // the local day the midnight timer was set on
     LinkList m_links;       // the links file, as last read
     int m_linkCount = 0;  // items of mnuNewLink
 

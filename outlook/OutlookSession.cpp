@@ -192,7 +192,7 @@ void OutlookSession::OpenReminders()
 {
     m_events.clear();
     m_shown.clear();
-    m_ownRemovals = 0;
+    m_countAfterOwnRemovals.reset();
     try {
         m_reminders.Set(m_objOutlook->Get(L"Reminders").Object(), {wl::DIID_ReminderCollectionEvents},
                         [this](DISPID id, const DISPPARAMS& params) { OnRemindersEvent(id, params); });
@@ -298,7 +298,6 @@ void OutlookSession::HandleReminderEvents()
     }
     m_eventsPosted = false;  // events coming in while these are handled post again
     std::deque<ReminderEvent> events = std::exchange(m_events, {});
-    const std::size_t ownRemovals = std::exchange(m_ownRemovals, 0);
     if (!m_blnOutlookLoaded || events.empty()) return;
 
     std::vector<wl::Reminder> fired;
@@ -383,11 +382,14 @@ void OutlookSession::HandleReminderEvents()
     // Outlook cannot answer: what came due is listed all the same, unread.
     fired.resize(fired.size() + std::max(unread[0], unread[1]));
     try {
-        // A removal names no reminder: unless the program let these go
-        // itself, one pass finds which are left.
-        if (!unavailable && removals > ownRemovals) {
-            (void)ReadShownReminders();
-            changed = true;
+        // A removal names no reminder: unless the collection is as the
+        // program's own removals left it, one pass finds which are left.
+        if (!unavailable && removals > 0) {
+            const auto ownCount = std::exchange(m_countAfterOwnRemovals, std::nullopt);
+            if (!ownCount || m_reminders->Get(L"Count").Long() != *ownCount) {
+                (void)ReadShownReminders();
+                changed = true;
+            }
         }
     } catch (const wl::ComError&) {
         // Outlook busy or gone: the rest waits for Outlook's next event, or the reconnect.
@@ -775,10 +777,22 @@ OutlookSession::Refusals OutlookSession::SnoozeReminders(const std::set<std::wst
 
 OutlookSession::Refusals OutlookSession::DismissReminders(const std::set<std::wstring>& entryIds)
 {
-    return ActOnReminders(entryIds, [&](const wl::Dispatch& reminder) {
+    bool dismissed = false;
+    Refusals refusals = ActOnReminders(entryIds, [&](const wl::Dispatch& reminder) {
         (void)reminder.Call(L"Dismiss");
-        ++m_ownRemovals;  // Outlook tells of it as of any removal
+        dismissed = true;
     });
+    // Outlook tells of these removals as of any, naming none: the size they
+    // left the collection at tells them from the user's own in Outlook.
+    if (dismissed) {
+        try {
+            wl::RemoteWork work;
+            m_countAfterOwnRemovals = m_reminders->Get(L"Count").Long();
+        } catch (const wl::ComError&) {
+            m_countAfterOwnRemovals.reset();  // the next removal is looked at in full
+        }
+    }
+    return refusals;
 }
 
 OutlookSession::Refusals OutlookSession::MarkTasksComplete(const std::set<std::wstring>& entryIds) const

@@ -193,7 +193,8 @@ private:
     std::vector<wl::Reminder> m_shown;
     std::deque<ReminderEvent> m_events;
     bool m_eventsPosted = false;
-    std::size_t m_ownRemovals = 0;  // reminders the program itself just let go
+    // The size of Outlook's reminders collection after the program's own dismissals.
+    std::optional<long> m_countAfterOwnRemovals;
 
     // Outlook's process and the thread pool's wait for its end.
     struct ProcessWait;
