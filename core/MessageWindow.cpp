@@ -12,15 +12,7 @@ bool MessageWindow::Create(Receiver& receiver)
 {
     Destroy();
     HINSTANCE instance = ::GetModuleHandleW(nullptr);
-    static const ATOM registered = [instance] {
-        WNDCLASSEXW windowClass{};
-        windowClass.cbSize = sizeof windowClass;
-        windowClass.lpfnWndProc = &Thunk;
-        windowClass.hInstance = instance;
-        windowClass.lpszClassName = kClassName;
-        return ::RegisterClassExW(&windowClass);
-    }();
-    (void)registered;
+    RegisterPlainWindowClass(kClassName, &Thunk);
     m_window.reset(::CreateWindowExW(0, kClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, nullptr));
     if (!m_window) return false;
     ::SetWindowLongPtrW(m_window.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&receiver));

@@ -10,15 +10,7 @@ void TrayWindow::LoadTrayBox()
 {
     if (m_picTrayBox) return;
     HINSTANCE instance = ::GetModuleHandleW(nullptr);
-    static const ATOM registered = [instance] {
-        WNDCLASSEXW windowClass{};
-        windowClass.cbSize = sizeof windowClass;
-        windowClass.lpfnWndProc = &TrayBoxThunk;
-        windowClass.hInstance = instance;
-        windowClass.lpszClassName = wl::kTrayBoxClass;
-        return ::RegisterClassExW(&windowClass);
-    }();
-    (void)registered;
+    wl::RegisterPlainWindowClass(wl::kTrayBoxClass, &TrayBoxThunk);
     // Top-level, as the shell's broadcasts and Restart Manager reach only
     // such windows; a tool window, never in Alt+Tab; never shown.
     m_picTrayBox.reset(::CreateWindowExW(WS_EX_TOOLWINDOW, wl::kTrayBoxClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,

@@ -38,4 +38,14 @@ std::wstring LoadStr(UINT id)
     return n > 0 && text ? std::wstring(text, static_cast<size_t>(n)) : std::wstring();
 }
 
+void RegisterPlainWindowClass(const wchar_t* name, WNDPROC procedure) noexcept
+{
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = procedure;
+    windowClass.hInstance = ::GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = name;
+    (void)::RegisterClassExW(&windowClass);  // fails only when registered already
+}
+
 }  // namespace wl

@@ -237,6 +237,10 @@ std::wstring FromUtf8(std::string_view text);
 // A string from the resource string table.
 std::wstring LoadStr(UINT id);
 
+// Registers a plain window class of the program's own (no icon, cursor or
+// background: its windows are never seen); one already registered is fine.
+void RegisterPlainWindowClass(const wchar_t* name, WNDPROC procedure) noexcept;
+
 // The full path of the running executable, however long.
 inline std::wstring ExecutablePath()
 {
