@@ -1,5 +1,7 @@
 #include "Reminders.h"
 
+#include "alerts/MeetingLink.h"
+
 #include <optional>
 #include <utility>
 
@@ -66,6 +68,18 @@ Reminder ReadReminderItem(const Dispatch& item, std::wstring entryId)
     if (kind == kAppointmentClass) {
         reminder.start = Optional([&] { return item.Get(L"Start").Date(); });
         reminder.location = Optional([&] { return item.Get(L"Location").Text(); }).value_or(L"");
+        if (auto link = FindMeetingLink(reminder.location)) {
+            reminder.joinLink = std::move(*link);
+        } else {
+            // Most invitations carry the link only in the body. Body is one of
+            // the members Outlook's object model guard protects: where Outlook
+            // does not trust programs of their own (no up-to-date antivirus,
+            // or a policy that always warns) reading it makes Outlook ask the
+            // user first. It is read once, for appointments only and only
+            // when the location holds no link; a refusal leaves the link out.
+            auto body = Optional([&] { return item.Get(L"Body").Text(); });
+            if (body) reminder.joinLink = FindMeetingLink(*body).value_or(L"");
+        }
     } else if (kind == kTaskClass) {
         reminder.start = Optional([&] { return item.Get(L"DueDate").Date(); });
     }
