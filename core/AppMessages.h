@@ -21,6 +21,7 @@ inline constexpr UINT kOutlookRemindersEvent = WM_APP + 15;   // Outlook's remin
 inline constexpr UINT kEndSessionDeferred = WM_APP + 13;  // main window: unload for the session end
 inline constexpr UINT kPolicyChanged = WM_APP + 16;       // main window: Group Policy was refreshed
 inline constexpr UINT kAlertTimerRetry = WM_APP + 20;     // alert window: the repeat tick put off
+inline constexpr UINT kCardPlace = WM_APP + 21;           // reminder card: place it again, after a DPI change
 
 // Window timers (the alert windows' repeat runs on the timer service).
 // The Outlook session's window:
@@ -30,6 +31,10 @@ inline constexpr UINT_PTR kQuitWaitTimer = 5;   // Outlook quit: wait for its en
 inline constexpr UINT_PTR kRemindersQuietTimer = 6;  // Outlook's reminder events have all come
 // The main window:
 inline constexpr UINT_PTR kStartUpTimer = 3;  // the start-up delay
+// The reminder card:
+inline constexpr UINT_PTR kCardMinuteTimer = 7;  // its texts follow the clock
+inline constexpr UINT_PTR kCardWaitTimer = 8;    // asks again whether the user may be disturbed
+inline constexpr UINT_PTR kCardMenuTimer = 9;    // closes the snooze menu on a click elsewhere
 
 // Tray icons: one id per icon, whichever window owns it.
 inline constexpr UINT kMainIconId = 1;

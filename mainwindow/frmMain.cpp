@@ -113,6 +113,7 @@ bool frmMain::Unload(UnloadMode unloadMode)
     if (cancel) return false;
     m_unloaded = true;
     m_outlook.Stop();
+    m_card.DestroyHwnd();
     DestroyHwnd();
     if (m_quitOnUnload) ::PostQuitMessage(0);
     return true;

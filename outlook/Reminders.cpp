@@ -81,6 +81,7 @@ Reminder ReadReminderItem(const Dispatch& item, std::wstring entryId)
             if (body) reminder.joinLink = FindMeetingLink(*body).value_or(L"");
         }
     } else if (kind == kTaskClass) {
+        reminder.task = true;
         reminder.start = Optional([&] { return item.Get(L"DueDate").Date(); });
     }
     return reminder;
