@@ -2,7 +2,7 @@
 
 #include "alerts/AlertList.h"
 #include "alerts/CardRules.h"
-#include "alerts/MeetingLink.h"
+#include "core/MeetingLink.h"
 #include "core/AppMessages.h"
 #include "core/RemoteWork.h"
 #include "resources/resource.h"

@@ -2,7 +2,7 @@
 // MeetingLinkHost): whatever the text, only a whole https link of a known
 // service comes out, and it is the text's own or what a Safe Links link wraps.
 #include "FuzzText.h"
-#include "alerts/MeetingLink.h"
+#include "core/MeetingLink.h"
 
 #include <cstdint>
 #include <string>

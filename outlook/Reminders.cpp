@@ -1,6 +1,6 @@
 #include "Reminders.h"
 
-#include "alerts/MeetingLink.h"
+#include "core/MeetingLink.h"
 
 #include <optional>
 #include <utility>

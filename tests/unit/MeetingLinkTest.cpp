@@ -1,4 +1,4 @@
-#include "alerts/MeetingLink.h"
+#include "core/MeetingLink.h"
 
 #include <gtest/gtest.h>
 
