@@ -27,6 +27,7 @@ void frmMain::UpdateSettingsView()
     SetChecked(IDC_CHKDISPLAYOUTLOOK, DisplayOutlookAtStart());
     SetChecked(IDC_CHKREMINDERS, g_blnTrackReminders);
     SetChecked(IDC_CHKOVERDUETASKS, g_blnTrackOverdueTasks);
+    SetChecked(IDC_CHKREMINDERCARD, g_blnShowReminderCard);
     // An entry for every user is the installation's: the box shows it and cannot take it away.
     const LogonStart logon = LogonStartOf(wl::ExecutablePath());
     SetChecked(IDC_CHKSTARTATLOGON, g_policy.startAtLogon.value_or(logon != LogonStart::Off));
@@ -43,6 +44,7 @@ void frmMain::UpdateSettingsView()
         {IDC_CHKDISPLAYOUTLOOK, g_policy.displayOutlookAtStart.has_value()},
         {IDC_CHKREMINDERS, g_policy.trackReminders.has_value()},
         {IDC_CHKOVERDUETASKS, g_policy.trackOverdueTasks.has_value()},
+        {IDC_CHKREMINDERCARD, g_policy.showReminderCard.has_value()},
         {IDC_CHKSTARTATLOGON, g_policy.startAtLogon.has_value() || logon == LogonStart::EveryUser},
     };
     for (auto [id, fixed] : managed) ::EnableWindow(Control(id), !fixed);
@@ -97,6 +99,8 @@ void frmMain::cmdOK_Click()
     g_blnTrackReminders = Checked(IDC_CHKREMINDERS);
     m_outlook.TrackReminders(g_blnTrackReminders);
     if (!g_blnTrackReminders) UnloadRemindersWindow();
+    g_blnShowReminderCard = Checked(IDC_CHKREMINDERCARD);
+    if (!g_blnTrackReminders || !g_blnShowReminderCard) m_card.Clear();
 
     g_blnTrackOverdueTasks = Checked(IDC_CHKOVERDUETASKS);
     if (g_blnTrackOverdueTasks) (void)ScanForOverdueTasks();
@@ -127,6 +131,7 @@ void frmMain::OnPolicyChanged()
     if (m_modal) UpdateSettingsView();
 
     if (trackedReminders && !g_blnTrackReminders) UnloadRemindersWindow();
+    if (!g_blnTrackReminders || !g_blnShowReminderCard) m_card.Clear();
     if (trackedOverdue && !g_blnTrackOverdueTasks) UnloadOverdueTasksWindow();
     if (keptLoaded != g_blnKeepOutlookLoaded) {
         KeepOutlookLoaded(g_blnKeepOutlookLoaded);

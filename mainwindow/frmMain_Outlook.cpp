@@ -120,6 +120,7 @@ void frmMain::m_objReminders_Change(const std::vector<wl::Reminder>& shown)
 
 void frmMain::ShowReminderCard(const std::vector<wl::Reminder>& items)
 {
+    if (!g_blnShowReminderCard) return;
     if (!m_card.ShowAllReminders) m_card.ShowAllReminders = [this] { m_frmCard_ShowAllReminders(); };
     m_card.RemindersFired(items);
 }

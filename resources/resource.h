@@ -22,6 +22,7 @@
 #define IDC_CHKOVERDUETASKS     1009
 #define IDC_CHKSTARTATLOGON     1010
 #define IDC_LBLMANAGED          1011
+#define IDC_CHKREMINDERCARD     1012
 // cmdOK and cmdCancel are IDOK and IDCANCEL, so Enter and Esc work
 
 // Controls of the alert window

@@ -292,3 +292,18 @@ TEST_F(Card, WaitsWhileTheUserMustNotBeDisturbedAndComesBackWithTheRepeat)
     TimerProc(nullptr, WM_TIMER, static_cast<UINT_PTR>(Inspector::CurrentTimerID(list)), 0);
     EXPECT_TRUE(test::PumpUntil([&] { return CardShown(); }));
 }
+
+TEST_F(Card, TurnedOffInTheSettingsFileNoCardShowsAndTheChoiceIsKept)
+{
+    WriteSettings("[settings]\r\nDontTrackOverdueTasks=-1\r\nDontShowReminderCard=-1\r\n");
+    StartStandIn(kMeetings);
+    LoadWindow();
+    Fire("A1");
+    ASSERT_TRUE(test::PumpUntil([&] {
+        const auto& list = Inspector::RemindersWindow(*window);
+        return list && Inspector::Lines(*list).size() == 1u;
+    }));
+    EXPECT_FALSE(Inspector::Card(*window).Loaded());
+    SaveStartupSettings();
+    EXPECT_NE(test::ReadTextFile(folder.SettingsFile()).find("DontShowReminderCard=-1"), std::string::npos);
+}
