@@ -177,6 +177,14 @@ TEST_F(Card, ShowsOverAnotherProgramWithoutTakingItsKeyboardAndActsOnOutlook)
     OtherProgram::Type(L"cd");
     EXPECT_TRUE(test::PumpUntil([&] { return other.Text() == L"abcd"; })) << other.Text();
 
+    // Left off-screen (a monitor unplugged): the display change brings it back.
+    ::SetWindowPos(CardWindow(), nullptr, -5000, -5000, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ::SendMessageW(CardWindow(), WM_DISPLAYCHANGE, 32, MAKELPARAM(1024, 768));
+    ::GetWindowRect(CardWindow(), &card);
+    ASSERT_TRUE(::IntersectRect(&inside, &card, &monitor.rcWork));
+    EXPECT_TRUE(::EqualRect(&inside, &card)) << card.left << "," << card.top;
+    EXPECT_EQ(::GetForegroundWindow(), other.Window());
+
     // What the card says, and the join link found in the body as the location had none.
     EXPECT_EQ(RowText(0, IDC_CARD_SUBJECT), L"Sync");
     const std::wstring detail = RowText(0, IDC_CARD_DETAIL);
@@ -306,4 +314,23 @@ TEST_F(Card, TurnedOffInTheSettingsFileNoCardShowsAndTheChoiceIsKept)
     EXPECT_FALSE(Inspector::Card(*window).Loaded());
     SaveStartupSettings();
     EXPECT_NE(test::ReadTextFile(folder.SettingsFile()).find("DontShowReminderCard=-1"), std::string::npos);
+}
+
+TEST_F(Card, UntickedInOptionsTheCardGoesAndNoneComes)
+{
+    Start();
+    Fire("A1");
+    ASSERT_TRUE(test::PumpUntil([&] { return CardShown(); }));
+    window->UpdateSettingsView();
+    EXPECT_EQ(::SendMessageW(::GetDlgItem(window->Hwnd(), IDC_CHKREMINDERCARD), BM_GETCHECK, 0, 0), BST_CHECKED);
+    ::SendMessageW(::GetDlgItem(window->Hwnd(), IDC_CHKREMINDERCARD), BM_CLICK, 0, 0);
+    ::SendMessageW(::GetDlgItem(window->Hwnd(), IDOK), BM_CLICK, 0, 0);
+    EXPECT_FALSE(g_blnShowReminderCard);
+    EXPECT_FALSE(CardShown());
+    Fire("A2");
+    ASSERT_TRUE(test::PumpUntil([&] {
+        const auto& list = Inspector::RemindersWindow(*window);
+        return list && Inspector::Lines(*list).size() == 2u;
+    }));
+    EXPECT_FALSE(CardShown());
 }
