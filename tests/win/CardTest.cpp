@@ -334,3 +334,43 @@ TEST_F(Card, UntickedInOptionsTheCardGoesAndNoneComes)
     }));
     EXPECT_FALSE(CardShown());
 }
+
+TEST_F(Card, ManyRemindersShowTheNewestThreeAndTheRestOpenTheList)
+{
+    // Shown by Outlook before the connect: announced at once. The newest has
+    // a subject of 10,000 characters: a right-to-left letter, then emoji,
+    // each a surrogate pair, so the cut falls in the middle of one.
+    std::string scenario;
+    const int n = 100;
+    for (int i = 0; i < n - 1; ++i)
+        scenario += "item folder=Calendar subject=R" + std::to_string(i) + " entryid=R" + std::to_string(i) +
+                    " reminder=now-1h start=now+5m visible=1\n";
+    std::string subject = "\xD7\xA9";  // Hebrew shin
+    for (int i = 0; i < 4999; ++i) subject += "\xF0\x9F\x98\x80";
+    scenario += "item folder=Calendar subject=\"" + subject + "\" entryid=Long reminder=now-1h start=now-3m visible=1\n";
+    WriteSettings("[settings]\r\nDontTrackOverdueTasks=-1\r\n");
+    StartStandIn(scenario);
+    LoadWindow();
+    ASSERT_TRUE(test::PumpUntil([&] { return CardShown(); }, 60s));
+
+    const std::wstring shown = RowText(0, IDC_CARD_SUBJECT);
+    ASSERT_GE(shown.size(), 2u);
+    EXPECT_LE(shown.size(), 255u);
+    EXPECT_EQ(shown.back(), L'\u2026');
+    EXPECT_FALSE(shown[shown.size() - 2] >= 0xD800 && shown[shown.size() - 2] <= 0xDBFF);
+    EXPECT_EQ(shown.substr(0, 3), L"\u05E9\U0001F600");
+    EXPECT_EQ(RowText(0, IDC_CARD_DETAIL), L"started 3 min ago");
+    EXPECT_EQ(RowText(1, IDC_CARD_SUBJECT), L"R98");
+    EXPECT_EQ(RowText(2, IDC_CARD_SUBJECT), L"R97");
+    HWND more = ::GetDlgItem(CardWindow(), IDC_CARD_MORE);
+    EXPECT_TRUE(Shown(more));
+    EXPECT_EQ(Text(more), L"and 97 more");
+
+    // "and N more" opens the reminders window, where Dismiss All is.
+    ClickOn(more);
+    ASSERT_TRUE(test::PumpUntil([&] {
+        const auto& list = Inspector::RemindersWindow(*window);
+        return list && ::IsWindowVisible(list->Hwnd());
+    }));
+    EXPECT_EQ(Inspector::Lines(*Inspector::RemindersWindow(*window)).size(), static_cast<std::size_t>(n));
+}
