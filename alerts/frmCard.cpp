@@ -320,6 +320,9 @@ void frmCard::lblSnoozeMenu_Click(std::size_t row)
     ::GetWindowRect(Control(ControlId(row, IDC_CARD_SNOOZEMENU)), &at);
     // The card never takes the foreground, not even for its menu; the menu
     // then misses a click elsewhere, which the poll below sees.
+    // The menu opens while the button that clicked is still down: only a
+    // press after it counts as a click elsewhere.
+    m_menuButtonDown = true;
     ::SetTimer(Hwnd(), wl::kCardMenuTimer, kMenuPollMs, nullptr);
     const UINT chosen = static_cast<UINT>(::TrackPopupMenuEx(
         menu, TPM_RETURNCMD | TPM_NONOTIFY | TPM_RIGHTBUTTON | TPM_BOTTOMALIGN, at.left, at.top, Hwnd(), nullptr));
@@ -460,7 +463,9 @@ bool frmCard::OnMessage(UINT message, WPARAM wParam, LPARAM, INT_PTR& result)
             ::GetCursorPos(&cursor);
             wchar_t className[16] = {};
             ::GetClassNameW(::WindowFromPoint(cursor), className, static_cast<int>(std::size(className)));
-            if (down && std::wstring_view(className) != L"#32768") ::EndMenu();
+            const bool pressed = down && !m_menuButtonDown;
+            m_menuButtonDown = down;
+            if (pressed && std::wstring_view(className) != L"#32768") ::EndMenu();
         } else {
             return false;
         }

@@ -76,4 +76,5 @@ private:
     // Windows' answer to "may the user be disturbed?"; tests set their own.
     std::function<QUERY_USER_NOTIFICATION_STATE()> m_notificationState;
     UINT m_waitMs = 30 * 1000;  // how often a waiting card asks again
+    bool m_menuButtonDown = false;  // a mouse button was down at the last look during the snooze menu
 };

@@ -374,3 +374,28 @@ TEST_F(Card, ManyRemindersShowTheNewestThreeAndTheRestOpenTheList)
     }));
     EXPECT_EQ(Inspector::Lines(*Inspector::RemindersWindow(*window)).size(), static_cast<std::size_t>(n));
 }
+
+TEST_F(Card, TheSnoozeMenuOffersTheTimesAndTheMeetingsStart)
+{
+    Start();
+    Fire("A1");  // starts in about 10 minutes
+    ASSERT_TRUE(test::PumpUntil([&] { return CardShown(); }));
+    int items = 0;
+    test::RunLater(300ms, [&] {
+        HWND menu = test::OpenPopupMenu();
+        if (!menu) return;
+        items = ::GetMenuItemCount(reinterpret_cast<HMENU>(::SendMessageW(menu, MN_GETHMENU, 0, 0)));
+        // The last item: 5 minutes before it starts.
+        ::PostMessageW(menu, WM_KEYDOWN, VK_UP, 0);
+        ::PostMessageW(menu, WM_KEYUP, VK_UP, 0xC0000000);
+        ::PostMessageW(menu, WM_KEYDOWN, VK_RETURN, 0);
+        ::PostMessageW(menu, WM_KEYUP, VK_RETURN, 0xC0000000);
+    });
+    ClickOn(RowControl(0, IDC_CARD_SNOOZEMENU));
+    ASSERT_TRUE(test::PumpUntil([&] {
+        auto journal = standin.Journal();
+        return HasLine(journal, "Reminder:A1.Snooze(4) -> Empty") || HasLine(journal, "Reminder:A1.Snooze(5) -> Empty");
+    }));
+    EXPECT_EQ(items, 8 + 1 + 2);  // the reminders window's times, a separator, the two of the start
+    EXPECT_TRUE(test::PumpUntil([&] { return !CardShown(); }));
+}
