@@ -15,6 +15,10 @@
 
 namespace wl {
 
+// The snooze times the alert windows offer, in their order (captions
+// IDS_SNOOZE_FIRST...).
+inline constexpr long kSnoozeMinutes[] = {5, 10, 15, 30, 60, 120, 240, 1440};
+
 // Which kind of item an alert window holds.
 enum AlertMode : std::int16_t { ModeReminders = 0, ModeOverdueTasks = 1 };
 

@@ -16,8 +16,6 @@ namespace {
 
 constexpr std::int32_t kRepeatMinutes = 30;
 constexpr UINT kBalloonTimeoutMs = 10000;
-// The snooze times of cmbSnooze, in list order (captions IDS_SNOOZE_FIRST...).
-constexpr long kSnoozeMinutes[] = {5, 10, 15, 30, 60, 120, 240, 1440};
 
 // The text of a date, in the user's locale.
 std::optional<std::wstring> DateTextOf(double date)
@@ -298,8 +296,8 @@ void frmReminders::cmdSnooze_Click()
     std::optional<std::size_t> line = SelectedLine();
     if (!line) return;
     auto choice = ::SendMessageW(Control(IDC_CMBSNOOZE), CB_GETCURSEL, 0, 0);
-    if (choice < 0 || static_cast<std::size_t>(choice) >= std::size(kSnoozeMinutes)) choice = 0;
-    const long minutes = kSnoozeMinutes[choice];
+    if (choice < 0 || static_cast<std::size_t>(choice) >= std::size(wl::kSnoozeMinutes)) choice = 0;
+    const long minutes = wl::kSnoozeMinutes[choice];
     ActOnLines({*line}, [&](const std::set<std::wstring>& ids) { return m_outlook.SnoozeReminders(ids, minutes); },
                IDS_REMINDER_ACTION_FAILED);
 }
@@ -401,9 +399,9 @@ void frmReminders::TimerFired(std::int32_t)
         wl::RemoteWork::Defer(Hwnd(), wl::kAlertTimerRetry);
         return;
     }
-    // The overdue tasks are scanned afresh first (the reminders window has no
-    // such handler), then the alert is repeated, unless the rescan has just
-    // raised it for a new task or found none left.
+    // The overdue tasks are scanned afresh first (for the reminders window
+    // the owner brings its card back), then the alert is repeated, unless the
+    // rescan has just raised it for a new task or found none left.
     const unsigned alerts = m_alertsRaised;
     Raise(RefreshTimerFired);
     if (Loaded() && m_alertsRaised == alerts) UpdateTrayAlert();
@@ -428,7 +426,7 @@ bool frmReminders::OnWindowMessage(UINT message, WPARAM wParam, LPARAM lParam, I
         SetIcons(IDI_REMINDERS);
         LoadTrayMenu(IDM_REMINDERS_TRAY);
         HWND snooze = Control(IDC_CMBSNOOZE);
-        for (std::size_t i = 0; i < std::size(kSnoozeMinutes); ++i)
+        for (std::size_t i = 0; i < std::size(wl::kSnoozeMinutes); ++i)
             ::SendMessageW(snooze, CB_ADDSTRING, 0,
                            reinterpret_cast<LPARAM>(wl::LoadStr(IDS_SNOOZE_FIRST + static_cast<UINT>(i)).c_str()));
         ::SendMessageW(snooze, CB_SETCURSEL, 0, 0);

@@ -58,6 +58,8 @@ public:
     // due meanwhile by the wall clock.
     void CatchUp();
     wl::AlertMode Mode() const noexcept { return m_intMode; }
+    // Shows the window in front, as the tray menu's Show does.
+    void ShowWindowModeless();
     void Mode(wl::AlertMode iNewValue);
 
     // Events raised to the owner, synchronously.
@@ -105,7 +107,6 @@ private:
     // Fills the list box; alerts when asked, and clears the window when the
     // list is empty.
     void ShowItems(bool alert);
-    void ShowWindowModeless();
     // Acts in Outlook on the items of these lines, all in one go; the lines
     // acted on leave the list, and a refusal is told once.
     using LinesAction = std::function<OutlookSession::Refusals(const std::set<std::wstring>& entryIds)>;

@@ -21,6 +21,7 @@ inline constexpr UINT kOutlookRemindersEvent = WM_APP + 15;   // Outlook's remin
 inline constexpr UINT kEndSessionDeferred = WM_APP + 13;  // main window: unload for the session end
 inline constexpr UINT kPolicyChanged = WM_APP + 16;       // main window: Group Policy was refreshed
 inline constexpr UINT kAlertTimerRetry = WM_APP + 20;     // alert window: the repeat tick put off
+inline constexpr UINT kCardPlace = WM_APP + 21;           // reminder card: place it again, after a DPI change
 
 // Window timers (the alert windows' repeat runs on the timer service).
 // The Outlook session's window:
@@ -33,6 +34,10 @@ inline constexpr UINT_PTR kStartUpTimer = 3;    // the start-up delay
 inline constexpr UINT_PTR kReadAgainTimer = 7;  // woken, unlocked or the clock changed: read Outlook again
 inline constexpr UINT_PTR kMidnightTimer = 8;   // the day changes: tasks due yesterday are overdue
 inline constexpr UINT_PTR kSessionSignalsTimer = 9;  // ask again to hear of the session's unlocks
+// The reminder card:
+inline constexpr UINT_PTR kCardMinuteTimer = 10;  // its texts follow the clock
+inline constexpr UINT_PTR kCardWaitTimer = 11;    // asks again whether the user may be disturbed
+inline constexpr UINT_PTR kCardMenuTimer = 12;    // closes the snooze menu on a click elsewhere
 
 // Tray icons: one id per icon, whichever window owns it.
 inline constexpr UINT kMainIconId = 1;

@@ -36,7 +36,7 @@ std::optional<bool> Flag(const wchar_t* name)
 bool SettingsPolicy::Any() const noexcept
 {
     return startOutlookIn || keepOutlookLoaded || loadDelayMs || keepWordLoaded || displayOutlookAtStart ||
-           trackReminders || trackOverdueTasks || startAtLogon;
+           trackReminders || trackOverdueTasks || showReminderCard || startAtLogon;
 }
 
 SettingsPolicy ReadSettingsPolicy()
@@ -51,6 +51,7 @@ SettingsPolicy ReadSettingsPolicy()
     policy.displayOutlookAtStart = Flag(L"DisplayOutlookAtStart");
     policy.trackReminders = Flag(L"TrackReminders");
     policy.trackOverdueTasks = Flag(L"TrackOverdueTasks");
+    policy.showReminderCard = Flag(L"ShowReminderCard");
     policy.startAtLogon = Flag(L"StartAtLogon");
     return policy;
 }

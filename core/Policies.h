@@ -15,6 +15,7 @@ struct SettingsPolicy {
     std::optional<bool> displayOutlookAtStart;
     std::optional<bool> trackReminders;
     std::optional<bool> trackOverdueTasks;
+    std::optional<bool> showReminderCard;
     std::optional<bool> startAtLogon;
 
     // Whether any setting is managed.

@@ -15,6 +15,7 @@ bool g_blnKeepWordLoaded = false;
 std::int16_t g_intStartOutlookIn = 0;
 bool g_blnTrackReminders = true;
 bool g_blnTrackOverdueTasks = true;
+bool g_blnShowReminderCard = true;
 SettingsPolicy g_policy;
 
 std::wstring AppPathOf(std::wstring_view exePath)
@@ -114,6 +115,7 @@ void ReadStartupSettings()
     g_intStartOutlookIn = wl::StartFolderFromKey(ReadIniSetting(L"StartOutlookIn"));
     g_blnTrackReminders = wl::FlagFromInverseKey(ReadIniSetting(L"DontTrackReminders"));
     g_blnTrackOverdueTasks = wl::FlagFromInverseKey(ReadIniSetting(L"DontTrackOverdueTasks"));
+    g_blnShowReminderCard = wl::FlagFromInverseKey(ReadIniSetting(L"DontShowReminderCard"));
 
     g_policy = ReadSettingsPolicy();
     g_blnKeepOutlookLoaded = g_policy.keepOutlookLoaded.value_or(g_blnKeepOutlookLoaded);
@@ -121,11 +123,12 @@ void ReadStartupSettings()
     g_intStartOutlookIn = g_policy.startOutlookIn.value_or(g_intStartOutlookIn);
     g_blnTrackReminders = g_policy.trackReminders.value_or(g_blnTrackReminders);
     g_blnTrackOverdueTasks = g_policy.trackOverdueTasks.value_or(g_blnTrackOverdueTasks);
+    g_blnShowReminderCard = g_policy.showReminderCard.value_or(g_blnShowReminderCard);
 }
 
 namespace {
 
-// One of the five settings as its policy changed: the user's own value is
+// One of the six settings as its policy changed: the user's own value is
 // kept in the file before a policy takes the setting over, and read back
 // from it when the policy goes.
 template <class T, class Write, class Read>
@@ -167,6 +170,10 @@ bool RereadSettingsPolicy()
         before.trackOverdueTasks, now.trackOverdueTasks, g_blnTrackOverdueTasks,
         [](bool v) { return WriteIniSetting(L"DontTrackOverdueTasks", wl::InverseFlagText(v)); },
         [] { return wl::FlagFromInverseKey(ReadIniSetting(L"DontTrackOverdueTasks")); });
+    FollowPolicy(
+        before.showReminderCard, now.showReminderCard, g_blnShowReminderCard,
+        [](bool v) { return WriteIniSetting(L"DontShowReminderCard", wl::InverseFlagText(v)); },
+        [] { return wl::FlagFromInverseKey(ReadIniSetting(L"DontShowReminderCard")); });
     return true;
 }
 
@@ -195,6 +202,8 @@ bool WriteStartupSettings()
         written = WriteIniSetting(L"DontTrackReminders", wl::InverseFlagText(g_blnTrackReminders)) && written;
     if (!g_policy.trackOverdueTasks)
         written = WriteIniSetting(L"DontTrackOverdueTasks", wl::InverseFlagText(g_blnTrackOverdueTasks)) && written;
+    if (!g_policy.showReminderCard)
+        written = WriteIniSetting(L"DontShowReminderCard", wl::InverseFlagText(g_blnShowReminderCard)) && written;
     return written;
 }
 

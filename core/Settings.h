@@ -1,4 +1,4 @@
-// The program's folders and the five settings it keeps in memory, read from
+// The program's folders and the six settings it keeps in memory, read from
 // the settings file at start-up and written back when the program ends.
 #pragma once
 
@@ -21,6 +21,8 @@ extern bool g_blnKeepWordLoaded;
 extern std::int16_t g_intStartOutlookIn;
 extern bool g_blnTrackReminders;
 extern bool g_blnTrackOverdueTasks;
+// A card for each reminder, besides the icon, balloon and list.
+extern bool g_blnShowReminderCard;
 
 // The folder of an executable path as g_strAppPath holds it: a drive root
 // keeps its one backslash, any other folder gets one appended.
@@ -59,7 +61,7 @@ IniPlace LinksFile();
 // The settings set by Group Policy, read with the settings at start-up.
 extern SettingsPolicy g_policy;
 
-// Reads the five settings from the settings file into the globals, and the
+// Reads the six settings from the settings file into the globals, and the
 // policies over them.
 void ReadStartupSettings();
 // Reads the policies again, after Group Policy refreshed them while the
@@ -74,7 +76,7 @@ bool DisplayOutlookAtStart();
 std::int32_t LoadDelayMs();
 // Writes them back (but those a policy sets: the file keeps the user's own
 // choice), in a fixed order: DontKeepOlLoaded, KeepWordLoaded,
-// StartOutlookIn, DontTrackReminders, DontTrackOverdueTasks. When the file
+// StartOutlookIn, DontTrackReminders, DontTrackOverdueTasks, DontShowReminderCard. When the file
 // cannot be written, they go to the per-user folder (a copy of the file),
 // which becomes the settings folder.
 void SaveStartupSettings();

@@ -46,6 +46,7 @@ void frmMain::Load()
     m_outlook.KeepLoaded(g_blnKeepOutlookLoaded);
     m_outlook.KeepWord(g_blnKeepWordLoaded);
     m_outlook.TrackReminders(g_blnTrackReminders);
+    m_outlook.ReadMeetingBodies(g_blnShowReminderCard);
     Form_Load();
 }
 
@@ -156,6 +157,7 @@ bool frmMain::Unload(UnloadMode unloadMode)
     if (cancel) return false;
     m_unloaded = true;
     m_outlook.Stop();
+    m_card.DestroyHwnd();
     DestroyHwnd();
     if (m_quitOnUnload) ::PostQuitMessage(0);
     return true;

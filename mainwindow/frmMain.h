@@ -2,6 +2,7 @@
 // and the two alert windows, and shows itself only as the Options dialog.
 #pragma once
 
+#include "alerts/frmCard.h"
 #include "alerts/frmReminders.h"
 #include "core/Clock.h"
 #include "core/TrayWindow.h"
@@ -72,6 +73,8 @@ private:
     void m_objReminders_Change(const std::vector<wl::Reminder>& shown);
     void m_frmReminders_RemindersClear();
     void m_frmReminders_ShowOutlook();
+    void m_frmCard_ShowAllReminders();
+    void ShowReminderCard(const std::vector<wl::Reminder>& items);
     void m_frmOverdueTasks_RefreshTimerFired();
     void m_frmOverdueTasks_RemindersClear();
     void m_frmOverdueTasks_ShowOutlook();
@@ -118,6 +121,7 @@ private:
     // Alert windows, created on first need
     std::shared_ptr<frmReminders> m_frmReminders;
     std::shared_ptr<frmReminders> m_frmOverdueTasks;
+    frmCard m_card{m_outlook};  // the reminder card, created on first need
 
     SessionNotifications m_sessionSignals;
     unsigned m_midnightArmedOn = 0;  // the local day the midnight timer was set on

@@ -27,6 +27,7 @@ void frmMain::UpdateSettingsView()
     SetChecked(IDC_CHKDISPLAYOUTLOOK, DisplayOutlookAtStart());
     SetChecked(IDC_CHKREMINDERS, g_blnTrackReminders);
     SetChecked(IDC_CHKOVERDUETASKS, g_blnTrackOverdueTasks);
+    SetChecked(IDC_CHKREMINDERCARD, g_blnShowReminderCard);
     // An entry for every user is the installation's: the box shows it and cannot take it away.
     const LogonStart logon = LogonStartOf(wl::ExecutablePath());
     SetChecked(IDC_CHKSTARTATLOGON, g_policy.startAtLogon.value_or(logon != LogonStart::Off));
@@ -43,6 +44,7 @@ void frmMain::UpdateSettingsView()
         {IDC_CHKDISPLAYOUTLOOK, g_policy.displayOutlookAtStart.has_value()},
         {IDC_CHKREMINDERS, g_policy.trackReminders.has_value()},
         {IDC_CHKOVERDUETASKS, g_policy.trackOverdueTasks.has_value()},
+        {IDC_CHKREMINDERCARD, g_policy.showReminderCard.has_value()},
         {IDC_CHKSTARTATLOGON, g_policy.startAtLogon.has_value() || logon == LogonStart::EveryUser},
     };
     for (auto [id, fixed] : managed) ::EnableWindow(Control(id), !fixed);
@@ -97,6 +99,9 @@ void frmMain::cmdOK_Click()
     g_blnTrackReminders = Checked(IDC_CHKREMINDERS);
     m_outlook.TrackReminders(g_blnTrackReminders);
     if (!g_blnTrackReminders) UnloadRemindersWindow();
+    g_blnShowReminderCard = Checked(IDC_CHKREMINDERCARD);
+    m_outlook.ReadMeetingBodies(g_blnShowReminderCard);
+    if (!g_blnTrackReminders || !g_blnShowReminderCard) m_card.Clear();
 
     g_blnTrackOverdueTasks = Checked(IDC_CHKOVERDUETASKS);
     if (g_blnTrackOverdueTasks) (void)ScanForOverdueTasks();
@@ -122,11 +127,14 @@ void frmMain::OnPolicyChanged()
     const bool keptLoaded = g_blnKeepOutlookLoaded, trackedReminders = g_blnTrackReminders,
                trackedOverdue = g_blnTrackOverdueTasks;
     if (!RereadSettingsPolicy()) return;  // a refresh that changed nothing of the program's
+    m_outlook.TrackReminders(g_blnTrackReminders);
+    m_outlook.ReadMeetingBodies(g_blnShowReminderCard);
     HoldStartAtLogonPolicy(g_policy.startAtLogon, wl::ExecutablePath());
     // The open dialog shows the new state at once; the tray menu reads it when it opens.
     if (m_modal) UpdateSettingsView();
 
     if (trackedReminders && !g_blnTrackReminders) UnloadRemindersWindow();
+    if (!g_blnTrackReminders || !g_blnShowReminderCard) m_card.Clear();
     if (trackedOverdue && !g_blnTrackOverdueTasks) UnloadOverdueTasksWindow();
     if (keptLoaded != g_blnKeepOutlookLoaded) {
         KeepOutlookLoaded(g_blnKeepOutlookLoaded);

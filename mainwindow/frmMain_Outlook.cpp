@@ -36,6 +36,7 @@ void frmMain::OutlookDisconnected()
 {
     UnloadRemindersWindow();
     UnloadOverdueTasksWindow();
+    m_card.Clear();
     ShowTrayConnected(false);
 }
 
@@ -78,6 +79,8 @@ std::shared_ptr<frmReminders> frmMain::NewAlertWindow(wl::AlertMode mode)
     if (mode == wl::ModeReminders) {
         window->RemindersClear = [this] { m_frmReminders_RemindersClear(); };
         window->ShowOutlook = [this] { m_frmReminders_ShowOutlook(); };
+        // The 30-minute repeat brings back a card its close box hid.
+        window->RefreshTimerFired = [this] { m_card.Repeat(); };
     } else {
         window->RemindersClear = [this] { m_frmOverdueTasks_RemindersClear(); };
         window->ShowOutlook = [this] { m_frmOverdueTasks_ShowOutlook(); };
@@ -103,6 +106,7 @@ void frmMain::m_objOutlook_Reminder(const std::vector<wl::Reminder>& items)
         std::shared_ptr<frmReminders> window = m_frmReminders;
         for (const wl::Reminder& item : items) window->AddReminder(item);
         window->RefreshList();
+        ShowReminderCard(items);
     }
     if (g_blnTrackOverdueTasks) (void)ScanForOverdueTasks();
 }
@@ -111,6 +115,19 @@ void frmMain::m_objReminders_Change(const std::vector<wl::Reminder>& shown)
 {
     // Dismissed, snoozed or changed in Outlook: the lines follow, without a new alert.
     if (std::shared_ptr<frmReminders> window = m_frmReminders) window->KeepShown(shown);  // may unload it
+    m_card.KeepShown(shown);
+}
+
+void frmMain::ShowReminderCard(const std::vector<wl::Reminder>& items)
+{
+    if (!g_blnShowReminderCard) return;
+    if (!m_card.ShowAllReminders) m_card.ShowAllReminders = [this] { m_frmCard_ShowAllReminders(); };
+    m_card.RemindersFired(items);
+}
+
+void frmMain::m_frmCard_ShowAllReminders()
+{
+    if (std::shared_ptr<frmReminders> window = m_frmReminders) window->ShowWindowModeless();
 }
 
 void frmMain::m_frmReminders_RemindersClear() { UnloadRemindersWindow(); }

@@ -349,7 +349,7 @@ void OutlookSession::HandleReminderEvents()
                     announce(std::move(untracked));
                     break;
                 }
-                update(wl::ReadReminderItem(item, std::move(entryId)), true);
+                update(wl::ReadReminderItem(item, std::move(entryId), m_readBodies), true);
                 break;
             }
             case ReminderEvent::Kind::Changed: {
@@ -358,7 +358,7 @@ void OutlookSession::HandleReminderEvents()
                 std::wstring entryId = item.Get(L"EntryID").Text();
                 if (visible) {
                     if (std::any_of(m_shown.begin(), m_shown.end(), ById(entryId)))
-                        update(wl::ReadReminderItem(item, std::move(entryId)), false);
+                        update(wl::ReadReminderItem(item, std::move(entryId), m_readBodies), false);
                     break;
                 }
                 auto known = std::find_if(m_shown.begin(), m_shown.end(), ById(entryId));
@@ -411,7 +411,7 @@ std::vector<wl::Reminder> OutlookSession::ReadShownReminders()
                 shown.push_back(*known);
                 return true;
             }
-            shown.push_back(wl::ReadReminderItem(object, std::move(entryId)));
+            shown.push_back(wl::ReadReminderItem(object, std::move(entryId), m_readBodies));
             found.push_back(shown.back());
         } catch (const wl::ComError& error) {
             if (wl::OutlookUnavailable(error)) throw;

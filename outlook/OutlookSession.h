@@ -83,6 +83,9 @@ public:
     // Whether the items of reminders that come due are read; untracked, the
     // owner is told only that some came due.
     void TrackReminders(bool track) noexcept { m_trackReminders = track; }
+    // Whether a meeting's body is read for its join link when its location
+    // has none: Outlook may ask the user first (its object model guard).
+    void ReadMeetingBodies(bool read) noexcept { m_readBodies = read; }
 
     // Classic Outlook is not installed (only the new Outlook, which no other
     // program can drive, or none): found by the last Open. Nothing retries
@@ -182,6 +185,7 @@ private:
     bool m_keepLoaded = false;
     bool m_keepWord = false;
     bool m_trackReminders = true;
+    bool m_readBodies = false;
 
     wl::EventSource m_objOutlook;
     wl::Dispatch m_objInbox;

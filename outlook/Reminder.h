@@ -16,6 +16,12 @@ struct Reminder {
     std::optional<double> reminderTime;  // automation dates, local time
     std::optional<double> start;         // an appointment's start, or a task's due date
     std::wstring location;               // an appointment's
+    bool task = false;                   // a task's reminder: start is its due date
+    // An appointment's online-meeting link (the finder's, https of a known
+    // service), from its location or else its body; empty when none.
+    std::wstring joinLink;
+
+    bool operator==(const Reminder&) const = default;
 };
 
 }  // namespace wl

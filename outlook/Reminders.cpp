@@ -1,5 +1,7 @@
 #include "Reminders.h"
 
+#include "core/MeetingLink.h"
+
 #include <optional>
 #include <utility>
 
@@ -52,7 +54,7 @@ void WalkReminders(const Dispatch& reminders, const ReminderVisit& visit)
     });
 }
 
-Reminder ReadReminderItem(const Dispatch& item, std::wstring entryId)
+Reminder ReadReminderItem(const Dispatch& item, std::wstring entryId, bool readBody)
 {
     Reminder reminder;
     reminder.entryId = std::move(entryId);
@@ -66,7 +68,21 @@ Reminder ReadReminderItem(const Dispatch& item, std::wstring entryId)
     if (kind == kAppointmentClass) {
         reminder.start = Optional([&] { return item.Get(L"Start").Date(); });
         reminder.location = Optional([&] { return item.Get(L"Location").Text(); }).value_or(L"");
+        if (auto link = FindMeetingLink(reminder.location)) {
+            reminder.joinLink = std::move(*link);
+        } else if (readBody) {
+            // Most invitations carry the link only in the body. Body is one of
+            // the members Outlook's object model guard protects: where Outlook
+            // does not trust programs of their own (no up-to-date antivirus,
+            // or a policy that always warns) reading it makes Outlook ask the
+            // user first. It is read once, for appointments only, only when
+            // the location holds no link and only while the card that offers
+            // Join is wanted; a refusal leaves the link out.
+            auto body = Optional([&] { return item.Get(L"Body").Text(); });
+            if (body) reminder.joinLink = FindMeetingLink(*body).value_or(L"");
+        }
     } else if (kind == kTaskClass) {
+        reminder.task = true;
         reminder.start = Optional([&] { return item.Get(L"DueDate").Date(); });
     }
     return reminder;

@@ -44,6 +44,6 @@ bool OutlookUnavailable(const ComError& error) noexcept;
 // Reads what an alert shows of a reminder's item, whose entry id the caller
 // read already. A member the item does not have, or cannot give, is left
 // out; an Outlook that cannot answer throws ComError.
-Reminder ReadReminderItem(const Dispatch& item, std::wstring entryId);
+Reminder ReadReminderItem(const Dispatch& item, std::wstring entryId, bool readBody);
 
 }  // namespace wl

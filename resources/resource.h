@@ -8,6 +8,7 @@
 // Dialogs: the main window (shown as the Options dialog) and the alert window
 #define IDD_MAIN                100
 #define IDD_REMINDERS           101
+#define IDD_CARD                102
 
 // Controls of the main window
 #define IDC_LBLSTARTIN          1001
@@ -21,6 +22,7 @@
 #define IDC_CHKOVERDUETASKS     1009
 #define IDC_CHKSTARTATLOGON     1010
 #define IDC_LBLMANAGED          1011
+#define IDC_CHKREMINDERCARD     1012
 // cmdOK and cmdCancel are IDOK and IDCANCEL, so Enter and Esc work
 
 // Controls of the alert window
@@ -36,6 +38,21 @@
 #define IDC_CMDDISMISS          1109
 #define IDC_CMDDISMISSALL       1110
 #define IDC_CMDMARKCOMPLETE     1111
+
+// Controls of the reminder card: a row per reminder, each the row's first id
+// plus the control's place in it. Its buttons are notifying statics: a
+// static never takes the focus when clicked.
+#define IDC_CARD_FIRST          1200
+#define IDC_CARD_ROW_STEP       10
+#define IDC_CARD_SUBJECT        0
+#define IDC_CARD_DETAIL         1
+#define IDC_CARD_JOIN           2
+#define IDC_CARD_SNOOZE         3
+#define IDC_CARD_SNOOZEMENU     4
+#define IDC_CARD_DISMISS        5
+#define IDC_CARD_OPEN           6
+#define IDC_CARD_MORE           1290
+#define IDC_CARD_CLOSE          1291
 
 // Menus: the tray popups. Menu-array items carry a base plus their index.
 #define IDM_MAIN_TRAY           200
@@ -85,5 +102,17 @@
 #define IDS_TIP_NO_OUTLOOK      29
 #define IDS_REMINDER_ACTION_FAILED 30
 #define IDS_TASK_ACTION_FAILED  31
+#define IDS_CARD_IN_MINUTES     40
+#define IDS_CARD_IN_HOURS       41
+#define IDS_CARD_NOW            42
+#define IDS_CARD_STARTED_MINUTES 43
+#define IDS_CARD_STARTED_HOURS  44
+#define IDS_CARD_DUE_TODAY      45
+#define IDS_CARD_DETAIL         46
+#define IDS_CARD_MORE           47
+#define IDS_CARD_JOIN_TIP       48
+#define IDS_CARD_UNTIL_START    49
+#define IDS_CARD_BEFORE_START   50
+#define IDS_CARD_NO_SUBJECT     51
 #define IDS_START_FOLDER_FIRST  100   // the ten captions of cmbStartIn, in list order
 #define IDS_SNOOZE_FIRST        120   // the captions of cmbSnooze, in list order

@@ -201,6 +201,8 @@ bool Model::SetFields(ItemData& item, const std::vector<std::wstring>& fields, s
             item.entryId = f.value;
         } else if (f.name == L"location") {
             item.location = f.value;
+        } else if (f.name == L"body") {
+            item.body = f.value;
         } else if (f.name == L"start") {
             auto date = ParseDate(f.value);
             if (!date) {

@@ -24,6 +24,7 @@ struct ItemData {
     double reminder;  // kNoDate when none
     double start = 0;       // appointments: 0 for the reminder time plus 15 minutes
     std::wstring location;  // appointments
+    std::wstring body;      // appointments
     bool complete = false;
     double created = 0;   // CreationTime: when it was added
     double modified = 0;  // LastModificationTime: when it was added or last changed

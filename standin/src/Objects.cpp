@@ -776,6 +776,7 @@ protected:
         if (m_item->folder->kind == ItemKind::Appointment) {
             m.push_back({L"Start", 0x8602, MemberType::Get, {}});
             m.push_back({L"Location", 0x8208, MemberType::Get, {}});
+            m.push_back({L"Body", 0x9100, MemberType::Get, {}});
         }
         if (m_item->folder->kind == ItemKind::Task) {
             m.push_back({L"Complete", 0x811C, MemberType::Get, {}});
@@ -803,6 +804,7 @@ protected:
             SetDate(result, m_item->start != 0 ? m_item->start : m_item->reminder + 15.0 / (24 * 60));
             break;
         case 0x8208: SetText(result, m_item->location); break;
+        case 0x9100: SetText(result, m_item->body); break;
         case 0xF02A: {
             // A completed task keeps no reminder.
             bool hadReminder = Model::HasReminder(*m_item);

@@ -8,6 +8,11 @@
 #include "core/TrayIcons.h"
 #include "mainwindow/frmMain.h"
 
+#include <commctrl.h>
+
+#include <functional>
+#include <iterator>
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -49,6 +54,28 @@ struct Inspector {
     static void UnloadOverdueTasksWindow(frmMain& w) { w.UnloadOverdueTasksWindow(); }
     static void DisplayOutlook(frmMain& w, StartFolder folder) { w.DisplayOutlook(folder); }
     static bool ScanForOverdueTasks(frmMain& w) { return w.ScanForOverdueTasks(); }
+
+    // The reminder card: Windows' "may the user be disturbed?" answered by
+    // the test, and how often a waiting card asks again.
+    static frmCard& Card(frmMain& w) { return w.m_card; }
+    static void SetCardNotificationState(frmMain& w, std::function<QUERY_USER_NOTIFICATION_STATE()> state, UINT waitMs)
+    {
+        w.m_card.m_notificationState = std::move(state);
+        w.m_card.m_waitMs = waitMs;
+    }
+    static bool CardWaiting(const frmCard& c) { return c.m_waiting; }
+    // The tooltip of a row's Join button.
+    static std::wstring CardJoinTip(const frmCard& c, int row)
+    {
+        wchar_t text[256] = {};
+        TTTOOLINFOW tool{};
+        tool.cbSize = sizeof tool;
+        tool.hwnd = c.Hwnd();
+        tool.uId = reinterpret_cast<UINT_PTR>(c.Control(IDC_CARD_FIRST + row * IDC_CARD_ROW_STEP + IDC_CARD_JOIN));
+        tool.lpszText = text;
+        ::SendMessageW(c.m_tooltip, TTM_GETTEXTW, std::size(text), reinterpret_cast<LPARAM>(&tool));
+        return text;
+    }
 
     // Either kind of tray window
     static HMENU TrayMenu(const TrayWindow& w) { return w.m_tmnuFile; }
