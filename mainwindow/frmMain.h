@@ -102,6 +102,7 @@ private:
     // What the user is told when Outlook cannot be connected.
     static std::wstring ConnectFailedText(const wl::ComError& error);
     std::wstring AboutText() const;
+    std::wstring StoresNotReadText() const;
     // The caption of a start folder, by its place in kStartFolders.
     static UINT StartFolderCaption(std::size_t listIndex) noexcept
     {

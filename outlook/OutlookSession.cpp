@@ -678,16 +678,15 @@ std::optional<wl::ComError> OutlookSession::ShowFolder(StartFolder folder, Start
     return failure;
 }
 
-std::optional<std::vector<wl::TaskRow>> OutlookSession::ScanOverdueTasks() const noexcept
+std::optional<std::vector<wl::TaskRow>> OutlookSession::ScanOverdueTasks() noexcept
 {
     wl::RemoteWork work;
     try {
         const wl::Dispatch& outlook = m_objOutlook.Get();
         if (!outlook) return std::nullopt;
-        wl::Dispatch folder = outlook.Call(L"GetNamespace", L"MAPI")
-                                  .Call(L"GetDefaultFolder", static_cast<int>(StartFolder::Tasks))
-                                  .Object();
-        return wl::ReadOverdueTasks(folder, Now());
+        wl::StoresScan scan = wl::ReadOverdueTasksOfStores(outlook.Call(L"GetNamespace", L"MAPI").Object(), Now());
+        m_storesNotRead = std::move(scan.storesNotRead);
+        return std::move(scan.tasks);
     } catch (...) {
         // Outlook busy, gone or failing midway (or out of memory): no findings.
         return std::nullopt;
@@ -781,13 +780,13 @@ OutlookSession::Refusals OutlookSession::DismissReminders(const std::set<std::ws
     });
 }
 
-OutlookSession::Refusals OutlookSession::MarkTasksComplete(const std::set<std::wstring>& entryIds) const
+OutlookSession::Refusals OutlookSession::MarkTasksComplete(const std::map<std::wstring, std::wstring>& tasks) const
 {
     wl::RemoteWork work;
     Refusals refusals;
-    for (const std::wstring& entryId : entryIds) {
+    for (const auto& [entryId, storeId] : tasks) {
         try {
-            wl::Dispatch item = ItemOf(entryId, {});
+            wl::Dispatch item = ItemOf(entryId, storeId);
             (void)item.Call(L"MarkComplete");
             // MarkComplete changes the item only; the store keeps it once saved.
             (void)item.Call(L"Save");

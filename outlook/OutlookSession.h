@@ -18,6 +18,7 @@
 #include "outlook/TaskRow.h"
 
 #include <deque>
+#include <map>
 #include <memory>
 #include <optional>
 #include <set>
@@ -107,9 +108,12 @@ public:
     // of an open window, and without one is the configured folder. Without
     // keepLoaded the connection goes afterwards. Returned: why showing failed.
     std::optional<wl::ComError> ShowFolder(StartFolder folder, StartFolder configured, bool keepLoaded);
-    // The overdue tasks of the default Tasks folder (see ReadOverdueTasks);
-    // std::nullopt when not connected or when Outlook fails to answer.
-    std::optional<std::vector<wl::TaskRow>> ScanOverdueTasks() const noexcept;
+    // The overdue tasks of the Tasks folder of every store (see
+    // ReadOverdueTasksOfStores); std::nullopt when not connected or when
+    // Outlook fails to answer. The stores that raised are passed over.
+    std::optional<std::vector<wl::TaskRow>> ScanOverdueTasks() noexcept;
+    // The display names of the stores the last scan could not read.
+    const std::vector<std::wstring>& StoresNotRead() const noexcept { return m_storesNotRead; }
     // Opens an item by its entry id (and its store's, when known); false
     // when Outlook has no such item (any more). Throws wl::ComError.
     bool DisplayItem(const std::wstring& entryId, const std::wstring& storeId) const;
@@ -125,7 +129,9 @@ public:
     // The reminders of these items, in one pass over Outlook's reminders.
     Refusals SnoozeReminders(const std::set<std::wstring>& entryIds, long minutes);
     Refusals DismissReminders(const std::set<std::wstring>& entryIds);
-    Refusals MarkTasksComplete(const std::set<std::wstring>& entryIds) const;
+    // The tasks by entry id, each found in its own store (entry id -> store id,
+    // empty when not known).
+    Refusals MarkTasksComplete(const std::map<std::wstring, std::wstring>& tasks) const;
 
     // The number of Outlook's open explorers; 0 when not connected.
     long ExplorerCount() const noexcept;
@@ -194,6 +200,8 @@ private:
     std::deque<ReminderEvent> m_events;
     bool m_eventsPosted = false;
     std::size_t m_ownRemovals = 0;  // reminders the program itself just let go
+
+    std::vector<std::wstring> m_storesNotRead;  // by the last scan of the overdue tasks
 
     // Outlook's process and the thread pool's wait for its end.
     struct ProcessWait;

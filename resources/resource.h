@@ -85,5 +85,7 @@
 #define IDS_TIP_NO_OUTLOOK      29
 #define IDS_REMINDER_ACTION_FAILED 30
 #define IDS_TASK_ACTION_FAILED  31
+#define IDS_LINE_STORE          60    // the end of a line naming its store; %1: the store's name
+#define IDS_STORES_NOT_READ     61
 #define IDS_START_FOLDER_FIRST  100   // the ten captions of cmbStartIn, in list order
 #define IDS_SNOOZE_FIRST        120   // the captions of cmbSnooze, in list order
