@@ -36,7 +36,7 @@ std::optional<bool> Flag(const wchar_t* name)
 bool SettingsPolicy::Any() const noexcept
 {
     return startOutlookIn || keepOutlookLoaded || loadDelayMs || keepWordLoaded || displayOutlookAtStart ||
-           trackReminders || trackOverdueTasks || startAtLogon;
+           trackReminders || trackOverdueTasks || startAtLogon || overdueTasksDefaultStoreOnly;
 }
 
 SettingsPolicy ReadSettingsPolicy()
@@ -52,5 +52,6 @@ SettingsPolicy ReadSettingsPolicy()
     policy.trackReminders = Flag(L"TrackReminders");
     policy.trackOverdueTasks = Flag(L"TrackOverdueTasks");
     policy.startAtLogon = Flag(L"StartAtLogon");
+    policy.overdueTasksDefaultStoreOnly = Flag(L"OverdueTasksDefaultStoreOnly");
     return policy;
 }

@@ -86,6 +86,7 @@ private:
     void OutlookDisconnected() override;
     void OutlookRemindersFired(const std::vector<wl::Reminder>& fired) override;
     void OutlookRemindersShown(const std::vector<wl::Reminder>& shown) override;
+    void OutlookStoresChanged() override;
 
     void OnInitDialog();
     void OnStartUpTimer();

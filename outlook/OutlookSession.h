@@ -42,6 +42,9 @@ public:
         // The reminders Outlook shows now, after some were dismissed, snoozed
         // or changed there.
         virtual void OutlookRemindersShown(const std::vector<wl::Reminder>& shown) = 0;
+        // A store was added to the profile or is leaving it: the next scan
+        // of the overdue tasks reads the stores as they are now.
+        virtual void OutlookStoresChanged() = 0;
 
     protected:
         ~Owner() = default;
@@ -156,6 +159,10 @@ private:
     void OnRemindersEvent(DISPID id, const DISPPARAMS& params);
     void QueueReminderEvent(ReminderEvent event);
     void HandleReminderEvents();
+    // The stores' events: connected at each connection, handled from the message loop.
+    void OpenStores();
+    void OnStoresEvent(DISPID id, const DISPPARAMS& params);
+    void HandleStoresEvents();
     // Connects the reminders' events and reads the reminders Outlook shows.
     void OpenReminders();
     // Which reminders Outlook shows, from one pass; the values known are
@@ -202,6 +209,13 @@ private:
     std::size_t m_ownRemovals = 0;  // reminders the program itself just let go
 
     std::vector<std::wstring> m_storesNotRead;  // by the last scan of the overdue tasks
+    wl::EventSource m_stores;  // NameSpace.Stores, with its events
+    // The stores' events, waiting for the message loop: the store, and
+    // whether it is leaving (else it was added).
+    std::vector<std::pair<wl::Dispatch, bool>> m_storeEvents;
+    // The ids of the stores leaving the profile: scans pass them over while
+    // Outlook still lists them.
+    std::vector<std::wstring> m_storesLeaving;
 
     // Outlook's process and the thread pool's wait for its end.
     struct ProcessWait;

@@ -145,16 +145,27 @@ std::vector<TaskRow> ReadOverdueTasks(const Dispatch& tasksFolder, double now)
     return fromTable ? std::move(*fromTable) : OverdueTasksFromItems(tasksFolder, folderName, now);
 }
 
-StoresScan ReadOverdueTasksOfStores(const Dispatch& nameSpace, double now, const std::vector<std::wstring>& skipped)
+StoresScan ReadOverdueTasksOfStores(const Dispatch& nameSpace, double now, const std::vector<std::wstring>& skipped,
+                                    bool defaultStoreOnly)
 {
     StoresScan scan;
     Dispatch stores;
     try {
-        stores = nameSpace.Get(L"Stores").Object();
+        if (!defaultStoreOnly) stores = nameSpace.Get(L"Stores").Object();
     } catch (const ComError& error) {
         if (OutlookUnavailable(error)) throw;
         // An Outlook older than Stores has one Tasks folder to read.
-        scan.tasks = ReadOverdueTasks(nameSpace.Call(L"GetDefaultFolder", kTasksFolder).Object(), now);
+    }
+    if (!stores) {
+        const Dispatch folder = nameSpace.Call(L"GetDefaultFolder", kTasksFolder).Object();
+        std::wstring storeId;
+        try {
+            storeId = folder.Get(L"StoreID").Text();
+        } catch (const ComError& error) {
+            if (OutlookUnavailable(error)) throw;  // else found by entry id alone, as in the default store
+        }
+        scan.tasks = ReadOverdueTasks(folder, now);
+        for (TaskRow& task : scan.tasks) task.storeId = storeId;
         return scan;
     }
 

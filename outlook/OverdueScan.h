@@ -16,6 +16,13 @@ namespace wl {
 // Outlook is gone, busy beyond the wait, or fails midway.
 std::vector<TaskRow> ReadOverdueTasks(const Dispatch& tasksFolder, double now);
 
+// The stores collection's events: a store added to the profile, and one
+// about to leave it (the store, and Cancel by reference).
+inline constexpr IID DIID_StoresEvents_12 = {
+    0x000630F8, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+inline constexpr DISPID kDispidStoreAdd = 61441;
+inline constexpr DISPID kDispidBeforeStoreRemove = 64433;
+
 // What one scan of every store found.
 struct StoresScan {
     std::vector<TaskRow> tasks;  // each with its store's id and display name
@@ -29,7 +36,8 @@ struct StoresScan {
 // Outlook; the others are read all the same. An Outlook without Stores gives
 // its default Tasks folder. Throws ComError when Outlook is gone or busy
 // beyond the wait, or fails while the rows of a folder it gave are read.
+// With defaultStoreOnly, only the default store's Tasks folder is read.
 StoresScan ReadOverdueTasksOfStores(const Dispatch& nameSpace, double now,
-                                    const std::vector<std::wstring>& skipped = {});
+                                    const std::vector<std::wstring>& skipped = {}, bool defaultStoreOnly = false);
 
 }  // namespace wl

@@ -85,3 +85,28 @@ TEST_F(Stores, EveryStoresOverdueTasksAreListedWithItsNameAndActedOnThroughItsOw
     EXPECT_TRUE(window->ScanForOverdueTasks());
     EXPECT_EQ(Inspector::AboutText(*window).find(L"Stores not read"), std::wstring::npos);
 }
+
+// A store added while the program runs has its tasks listed, and one taken
+// out of the profile has its lines dropped, each without waiting for the
+// next refresh.
+TEST_F(Stores, StoresAddedOrRemovedWhileRunningAreFollowed)
+{
+    StartStandIn("store \"Mailbox - Ana\"\n"
+                 "other-store \"Team Box\" storeid=TEAM1\n"
+                 "item folder=Tasks subject=Mine entryid=T1 due=yesterday complete=0\n"
+                 "item folder=Tasks store=TEAM1 subject=Shared entryid=S1 due=yesterday complete=0\n");
+    LoadWindow();
+    ASSERT_EQ(Subjects(), (std::vector<std::wstring>{L"Mine", L"Shared"}));
+
+    ASSERT_TRUE(standin::ReplyOk(standin.Command("store-remove TEAM1")));
+    EXPECT_TRUE(test::PumpUntil([&] { return Subjects() == std::vector<std::wstring>{L"Mine"}; }));
+
+    ASSERT_EQ(standin::ReplyStatus(standin.Command("store-add \"Projects\" storeid=PROJ1")), "ok PROJ1");
+    EXPECT_TRUE(test::PumpUntil(
+        [&] { return HasLine(standin.Journal(), "Store:Projects.GetDefaultFolder(13) -> Folder:Projects/Tasks"); }));
+    ASSERT_TRUE(standin::ReplyOk(
+        standin.Command("add folder=Tasks store=PROJ1 subject=Planned entryid=P1 due=yesterday complete=0")));
+    EXPECT_TRUE(window->ScanForOverdueTasks());
+    EXPECT_EQ(Subjects(), (std::vector<std::wstring>{L"Mine", L"Planned"}));
+    EXPECT_TRUE(HasLine(standin.Journal(), "Fire StoreAdd(Store:Projects) -> 1 sinks"));
+}
