@@ -6,6 +6,7 @@
 #include "core/RestartRegistration.h"
 #include "core/Settings.h"
 #include "core/basINI.h"
+#include "outlook/StoreChoice.h"
 
 #include <commctrl.h>
 
@@ -46,6 +47,7 @@ void frmMain::Load()
     m_outlook.KeepLoaded(g_blnKeepOutlookLoaded);
     m_outlook.KeepWord(g_blnKeepWordLoaded);
     m_outlook.TrackReminders(g_blnTrackReminders);
+    m_outlook.LeaveOutStores(wl::StoreIdsFromText(ReadIniSetting(L"StoresLeftOut")));
     Form_Load();
 }
 
@@ -63,6 +65,15 @@ void frmMain::OnInitDialog()
         ::SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
     }
     ::SendMessageW(Control(IDC_TXTLOADDELAY), EM_SETLIMITTEXT, 32, 0);
+    // The stores: one column, a check box each.
+    HWND stores = Control(IDC_LSTSTORES);
+    ListView_SetExtendedListViewStyle(stores, LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
+    LVCOLUMNW column{};
+    column.mask = LVCF_WIDTH;
+    RECT area{};
+    ::GetClientRect(stores, &area);
+    column.cx = area.right - area.left - ::GetSystemMetrics(SM_CXVSCROLL);
+    ListView_InsertColumn(stores, 0, &column);
     m_sessionSignals.Start(Hwnd());
 
     LoadTrayMenu(IDM_MAIN_TRAY);

@@ -104,6 +104,9 @@ private:
     static std::wstring ConnectFailedText(const wl::ComError& error);
     std::wstring AboutText() const;
     std::wstring StoresNotReadText() const;
+    // Options' list of stores: filled from Outlook, and the user's choice taken at OK.
+    void ShowStores();
+    void TakeStoreChoice();
     // The caption of a start folder, by its place in kStartFolders.
     static UINT StartFolderCaption(std::size_t listIndex) noexcept
     {
@@ -123,6 +126,7 @@ private:
     SessionNotifications m_sessionSignals;
     LinkList m_links;       // the links file, as last read
     int m_linkCount = 0;  // items of mnuNewLink
+    std::vector<std::wstring> m_listedStores;  // the store ids of Options' list, in its order
 
     // Options dialog
     bool m_modal = false;

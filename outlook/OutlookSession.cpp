@@ -742,15 +742,36 @@ std::optional<std::vector<wl::TaskRow>> OutlookSession::ScanOverdueTasks() noexc
     try {
         const wl::Dispatch& outlook = m_objOutlook.Get();
         if (!outlook) return std::nullopt;
+        std::vector<std::wstring> skipped = m_storesLeaving;
+        skipped.insert(skipped.end(), m_storesLeftOut.begin(), m_storesLeftOut.end());
         // An administrator may limit the scan to the default store.
         wl::StoresScan scan =
-            wl::ReadOverdueTasksOfStores(outlook.Call(L"GetNamespace", L"MAPI").Object(), Now(), m_storesLeaving,
+            wl::ReadOverdueTasksOfStores(outlook.Call(L"GetNamespace", L"MAPI").Object(), Now(), skipped,
                                          g_policy.overdueTasksDefaultStoreOnly.value_or(false));
         m_storesNotRead = std::move(scan.storesNotRead);
         return std::move(scan.tasks);
     } catch (...) {
         // Outlook busy, gone or failing midway (or out of memory): no findings.
         return std::nullopt;
+    }
+}
+
+std::optional<std::vector<OutlookSession::StoreEntry>> OutlookSession::ListStores() const noexcept
+{
+    wl::RemoteWork work;
+    try {
+        if (!m_objOutlook) return std::nullopt;
+        std::vector<StoreEntry> stores;
+        m_objOutlook->Call(L"GetNamespace", L"MAPI").Object().Get(L"Stores").Object().ForEach([&](const wl::Value& value) {
+            const wl::Dispatch store = value.Object();
+            StoreEntry entry{store.Get(L"DisplayName").Text(), store.Get(L"StoreID").Text()};
+            if (std::find(m_storesLeaving.begin(), m_storesLeaving.end(), entry.storeId) == m_storesLeaving.end())
+                stores.push_back(std::move(entry));
+            return true;
+        });
+        return stores;
+    } catch (...) {
+        return std::nullopt;  // not known now: Options lists none
     }
 }
 

@@ -115,6 +115,15 @@ public:
     // ReadOverdueTasksOfStores); std::nullopt when not connected or when
     // Outlook fails to answer. The stores that raised are passed over.
     std::optional<std::vector<wl::TaskRow>> ScanOverdueTasks() noexcept;
+    // The stores of the profile (those not leaving it), by display name and
+    // store id; std::nullopt when not connected or Outlook fails to answer.
+    struct StoreEntry {
+        std::wstring name, storeId;
+    };
+    std::optional<std::vector<StoreEntry>> ListStores() const noexcept;
+    // The stores whose overdue tasks are not read, by store id (the user's choice).
+    void LeaveOutStores(std::vector<std::wstring> storeIds) noexcept { m_storesLeftOut = std::move(storeIds); }
+    const std::vector<std::wstring>& StoresLeftOut() const noexcept { return m_storesLeftOut; }
     // The display names of the stores the last scan could not read.
     const std::vector<std::wstring>& StoresNotRead() const noexcept { return m_storesNotRead; }
     // Opens an item by its entry id (and its store's, when known); false
@@ -216,6 +225,7 @@ private:
     // The ids of the stores leaving the profile: scans pass them over while
     // Outlook still lists them.
     std::vector<std::wstring> m_storesLeaving;
+    std::vector<std::wstring> m_storesLeftOut;
 
     // Outlook's process and the thread pool's wait for its end.
     struct ProcessWait;

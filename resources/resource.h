@@ -21,6 +21,8 @@
 #define IDC_CHKOVERDUETASKS     1009
 #define IDC_CHKSTARTATLOGON     1010
 #define IDC_LBLMANAGED          1011
+#define IDC_LSTSTORES           1060  // the stores whose overdue tasks are read, a check box each
+#define IDC_LBLSTORES           1061
 // cmdOK and cmdCancel are IDOK and IDCANCEL, so Enter and Esc work
 
 // Controls of the alert window

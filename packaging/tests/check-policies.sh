@@ -68,7 +68,8 @@ duplicates=$(printf '%s\n' "${value_names[@]}" | sort | uniq -d)
 [ -z "$duplicates" ] || fail "value names used twice: $duplicates"
 
 # One policy per setting of the Options dialog (its list, box and check boxes),
-# and one that limits the overdue scan to the default store.
+# and one that limits the overdue scan to the default store (which greys the
+# dialog's list of stores).
 options=$(sed -n '/^IDD_MAIN DIALOGEX/,/^END/p' "$source/resources/wendlock.rc" |
     grep -cE '^\s*(AUTOCHECKBOX|COMBOBOX|EDITTEXT)\b')
 [ "$((options + 1))" = "$count" ] || fail "$count policies for $options settings in the Options dialog and the stores"

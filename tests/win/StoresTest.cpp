@@ -6,6 +6,8 @@
 
 #include "resources/resource.h"
 
+#include <commctrl.h>
+
 #include <gtest/gtest.h>
 
 using standin::CountLines;
@@ -109,4 +111,39 @@ TEST_F(Stores, StoresAddedOrRemovedWhileRunningAreFollowed)
     EXPECT_TRUE(window->ScanForOverdueTasks());
     EXPECT_EQ(Subjects(), (std::vector<std::wstring>{L"Mine", L"Planned"}));
     EXPECT_TRUE(HasLine(standin.Journal(), "Fire StoreAdd(Store:Projects) -> 1 sinks"));
+}
+
+// Options lists every store with a check box; one left out loses its lines at
+// once and stays out, by its store id, for the next start.
+TEST_F(Stores, AStoreLeftOutInOptionsDropsItsLinesAndStaysOutByItsId)
+{
+    StartStandIn(kStores);
+    LoadWindow();
+    ASSERT_EQ(Subjects(), (std::vector<std::wstring>{L"Mine", L"Filed"}));
+    auto storesList = [&] {
+        window->UpdateSettingsView();
+        HWND list = ::GetDlgItem(window->Hwnd(), IDC_LSTSTORES);
+        std::vector<std::pair<std::wstring, bool>> rows;
+        for (int i = 0; i < ListView_GetItemCount(list); ++i) {
+            wchar_t text[128] = {};
+            ListView_GetItemText(list, i, 0, text, 128);
+            rows.emplace_back(text, ListView_GetCheckState(list, i) != 0);
+        }
+        return rows;
+    };
+    using Rows = std::vector<std::pair<std::wstring, bool>>;
+    EXPECT_EQ(storesList(), (Rows{{L"Mailbox - Ana", true}, {L"Archive", true}, {L"Broken Data File", true}}));
+
+    ListView_SetCheckState(::GetDlgItem(window->Hwnd(), IDC_LSTSTORES), 1, FALSE);
+    ::SendMessageW(::GetDlgItem(window->Hwnd(), IDOK), BM_CLICK, 0, 0);
+    EXPECT_EQ(Subjects(), (std::vector<std::wstring>{L"Mine"}));
+    EXPECT_NE(test::ReadTextFile(folder.SettingsFile()).find("StoresLeftOut=ARCH1"), std::string::npos)
+        << test::ReadTextFile(folder.SettingsFile());
+
+    // The next start reads it.
+    window->Unload(UnloadMode::FormCode);
+    window.reset();
+    LoadWindow();
+    EXPECT_EQ(Subjects(), (std::vector<std::wstring>{L"Mine"}));
+    EXPECT_EQ(storesList(), (Rows{{L"Mailbox - Ana", true}, {L"Archive", false}, {L"Broken Data File", true}}));
 }
