@@ -301,9 +301,9 @@ void OutlookSession::OnRemindersEvent(DISPID id, const DISPPARAMS& params)
 void OutlookSession::OnStoresEvent(DISPID id, const DISPPARAMS& params)
 {
     if (id != wl::kDispidStoreAdd && id != wl::kDispidBeforeStoreRemove) return;
-    // The store comes last of the arguments, after BeforeStoreRemove's Cancel,
-    // which is left as it is: the program never holds a store back.
-    wl::Dispatch store = wl::EventObjectArg(params, id == wl::kDispidBeforeStoreRemove ? 1 : 0);
+    // The store is the first argument; BeforeStoreRemove's Cancel is left as
+    // it is: the program never holds a store back.
+    wl::Dispatch store = wl::EventObjectArg(params, 0);
     m_storeEvents.emplace_back(std::move(store), id == wl::kDispidBeforeStoreRemove);
     if (m_window) ::PostMessageW(m_window.Hwnd(), wl::kOutlookStoresEvent, 0, 0);
 }

@@ -122,16 +122,24 @@ std::wstring Handle(const std::wstring& commandLine, ControlRequest::After& afte
         return L"ok " + store->id;
     }
     if (verb == L"store-remove") {
-        if (args.size() != 1) return Error(L"store-remove <name or store id>");
+        if (args.empty() || args.size() > 2) return Error(L"store-remove <name or store id> [ms]");
         StoreData* store = s.model.FindStore(args[0]);
         if (!store) return Error(L"no such store: " + args[0]);
         if (store->isDefault) return Error(L"the default store stays");
+        DWORD afterMs = 0;
+        if (args.size() == 2) {
+            auto ms = ParseMilliseconds(args[1]);
+            if (!ms) return Error(L"not a number of milliseconds: " + args[1]);
+            afterMs = *ms;
+        }
         bool cancel = false;
         (void)s.FireStoresEvent(kIdBeforeStoreRemove, L"BeforeStoreRemove", NewStore(store).Get(),
                                 L"Store:" + store->root->name, &cancel);
         if (cancel) return L"ok cancelled";
-        store->removed = true;
-        s.RefreshWindows();
+        s.pendingRemovals.push_back(store);
+        // Outlook finishes taking the store out after the event: meanwhile it still lists it.
+        if (afterMs > 0 && s.controlWindow) ::SetTimer(s.controlWindow, kTimerStoreRemoval, afterMs, nullptr);
+        else s.RemovePendingStores();
         return L"ok";
     }
     if (verb == L"fire-quit") return L"ok " + std::to_wstring(s.Fire(0xF007, L"Quit", nullptr, L""));

@@ -219,6 +219,12 @@ int Server::FireStoresEvent(DISPID id, const wchar_t* name, IDispatch* store, co
     return reached;
 }
 
+void Server::RemovePendingStores()
+{
+    for (StoreData* store : std::exchange(pendingRemovals, {})) store->removed = true;
+    RefreshWindows();
+}
+
 void Server::Revoke()
 {
     if (registrationOutlook) ::CoRevokeClassObject(std::exchange(registrationOutlook, 0));

@@ -57,6 +57,7 @@ constexpr UINT kMsgQuit = WM_APP + 2;      // wParam: exit code; disconnect and 
 constexpr UINT_PTR kTimerIdle = 1;
 constexpr UINT_PTR kTimerRefused = 2;
 constexpr UINT_PTR kTimerQuitDelay = 4;
+constexpr UINT_PTR kTimerStoreRemoval = 5;
 
 class Server {
 public:
@@ -122,6 +123,11 @@ public:
     // which a sink may set. Returns how many sinks were reached.
     int FireStoresEvent(DISPID id, const wchar_t* name, IDispatch* store, const std::wstring& storeRef,
                         bool* cancel = nullptr);
+
+    // Stores leaving the profile a while after BeforeStoreRemove
+    // (store-remove with a delay): Outlook lists them until then.
+    std::vector<StoreData*> pendingRemovals;
+    void RemovePendingStores();
 
     // Reminders, as Outlook changes them: each fires Reminders' events.
     // A reminder comes due: shown, and ReminderFire (then the application's Reminder).

@@ -1149,6 +1149,10 @@ TEST_F(StandInTest, StoresAddedAndRemovedFireTheStoresEvents)
     EXPECT_EQ(ErrorOf([&] { team.Get(L"DisplayName"); }).Code(), kItemGone);
     EXPECT_EQ(ErrorOf([&] { teamTasks.Get(L"Items"); }).Code(), kItemGone);
     EXPECT_FALSE(ReplyOk(Command("store-remove \"Mailbox - Test User\"")));
+    // Taken out a while after the event: listed until then.
+    EXPECT_EQ(ReplyStatus(Command("store-remove \"Old Data\" 300")), "ok");
+    EXPECT_EQ(stores.Call(L"Count").Long(), 3);
+    EXPECT_TRUE(WaitFor([&] { return stores.Call(L"Count").Long() == 2; }));
     EXPECT_FALSE(ReplyOk(Command("store-remove Nowhere")));
 
     EXPECT_EQ(c.point->Unadvise(c.cookie), S_OK);
