@@ -84,13 +84,37 @@ std::optional<std::wstring> AlertList::Line(const AlertItem& item, AlertMode mod
 }
 
 std::vector<std::wstring> AlertList::Lines(AlertMode mode, std::wstring_view unreadable,
-                                           const DateFormatter& dateText) const
+                                           const DateFormatter& dateText, std::wstring_view storeLabel) const
 {
     std::vector<std::wstring> lines;
     if (mode != ModeReminders && mode != ModeOverdueTasks) return lines;
+    // A line names its store only where the list holds more than one.
+    const std::wstring* firstStore = nullptr;
+    bool severalStores = false;
+    for (const AlertItem& item : m_items) {
+        if (item.storeId.empty()) continue;
+        if (!firstStore) firstStore = &item.storeId;
+        else if (item.storeId != *firstStore) severalStores = true;
+    }
+    const std::size_t mark = storeLabel.find(L"%1");
     lines.reserve(m_items.size());
-    for (const AlertItem& item : m_items) lines.push_back(*Line(item, mode, unreadable, dateText));
+    for (const AlertItem& item : m_items) {
+        std::wstring line = *Line(item, mode, unreadable, dateText);
+        if (severalStores && mark != std::wstring_view::npos && !item.storeName.empty())
+            line += std::wstring(storeLabel.substr(0, mark)) + ShortStoreName(item.storeName) +
+                    std::wstring(storeLabel.substr(mark + 2));
+        lines.push_back(std::move(line));
+    }
     return lines;
+}
+
+std::wstring ShortStoreName(std::wstring_view name)
+{
+    if (name.size() <= kStoreNameChars) return std::wstring(name);
+    std::size_t cut = kStoreNameChars - 1;
+    // Not between the two halves of a surrogate pair.
+    if (name[cut - 1] >= 0xD800 && name[cut - 1] <= 0xDBFF) --cut;
+    return std::wstring(name.substr(0, cut)) + L"\u2026";
 }
 
 std::wstring BalloonText(const std::vector<std::wstring>& lines, std::wstring_view more, std::wstring_view details)

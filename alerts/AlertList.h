@@ -31,6 +31,7 @@ struct AlertItem {
     // The reminder time (reminders) or due date (overdue tasks): an
     // automation date, local time.
     std::optional<double> date;
+    std::wstring storeName;  // the display name of its store; empty when not known
 
     bool operator==(const AlertItem&) const = default;
 };
@@ -67,8 +68,11 @@ public:
     // modes: none.
     static std::optional<std::wstring> Line(const AlertItem& item, AlertMode mode, std::wstring_view unreadable,
                                             const DateFormatter& dateText);
-    // One line per item in order, so line i always belongs to item i.
-    std::vector<std::wstring> Lines(AlertMode mode, std::wstring_view unreadable, const DateFormatter& dateText) const;
+    // One line per item in order, so line i always belongs to item i. When
+    // the items come from more than one store, each line ends in storeLabel
+    // with "%1" replaced by its store's name, shortened (ShortStoreName).
+    std::vector<std::wstring> Lines(AlertMode mode, std::wstring_view unreadable, const DateFormatter& dateText,
+                                    std::wstring_view storeLabel = {}) const;
 
 private:
     using Identity = std::pair<std::wstring, std::wstring>;
@@ -77,6 +81,11 @@ private:
     std::vector<AlertItem> m_items;
     std::set<Identity> m_known;  // the identities of the held items
 };
+
+// A store's display name as a line shows it: at most kStoreNameChars
+// characters, a longer one cut and ended with an ellipsis.
+inline constexpr std::size_t kStoreNameChars = 24;
+std::wstring ShortStoreName(std::wstring_view name);
 
 // The balloon of an alert: "-" and each of the first three lines, then
 // "(more)" when there are more, then "Click here for details".

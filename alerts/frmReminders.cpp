@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <map>
 #include <utility>
 
 namespace {
@@ -29,12 +30,13 @@ std::optional<std::wstring> DateTextOf(double date)
 
 wl::AlertItem ItemOf(const wl::Reminder& reminder)
 {
-    return {reminder.folderName, reminder.entryId, reminder.storeId, reminder.subject, reminder.reminderTime};
+    return {reminder.folderName, reminder.entryId, reminder.storeId, reminder.subject, reminder.reminderTime, {}};
 }
 
 wl::AlertItem ItemOf(wl::TaskRow task)
 {
-    return {std::move(task.folderName), std::move(task.entryId), {}, std::move(task.subject), task.dueDate};
+    return {std::move(task.folderName), std::move(task.entryId), std::move(task.storeId), std::move(task.subject),
+            task.dueDate, std::move(task.storeName)};
 }
 
 }  // namespace
@@ -125,7 +127,7 @@ void frmReminders::ShowItems(bool alert)
     if (selected >= 0 && static_cast<std::size_t>(selected) < m_lineIds.size()) selectedId = m_lineIds[selected];
     std::vector<std::wstring>& lines = m_lines;
     try {
-        lines = m_colItems.Lines(m_intMode, wl::LoadStr(IDS_ITEM_UNREADABLE), &DateTextOf);
+        lines = m_colItems.Lines(m_intMode, wl::LoadStr(IDS_ITEM_UNREADABLE), &DateTextOf, wl::LoadStr(IDS_LINE_STORE));
         m_lineIds.clear();
         for (std::size_t i = 0; i < lines.size(); ++i) m_lineIds.push_back(m_colItems.At(i).entryId);
     } catch (...) {
@@ -323,8 +325,16 @@ void frmReminders::cmdMarkComplete_Click()
 {
     std::optional<std::size_t> line = SelectedLine();
     if (!line) return;
-    ActOnLines({*line}, [&](const std::set<std::wstring>& ids) { return m_outlook.MarkTasksComplete(ids); },
-               IDS_TASK_ACTION_FAILED);
+    ActOnLines(
+        {*line},
+        [&](const std::set<std::wstring>& ids) {
+            // Each task through its own store.
+            std::map<std::wstring, std::wstring> tasks;
+            for (std::size_t i = 0; i < m_colItems.Count(); ++i)
+                if (ids.count(m_colItems.At(i).entryId)) tasks.emplace(m_colItems.At(i).entryId, m_colItems.At(i).storeId);
+            return m_outlook.MarkTasksComplete(tasks);
+        },
+        IDS_TASK_ACTION_FAILED);
 }
 
 void frmReminders::cmdClear_Click()

@@ -5,6 +5,8 @@
 // what the scan found, the Outlook objects the program holds (the stand-in's
 // live objects), and the program's handles and working set. Run under Wine:
 //   build/win/wine-run.sh build/win/bin/wendlock_bench.exe [largest]
+// or, for the scan of several stores of 2,000 tasks each:
+//   build/win/wine-run.sh build/win/bin/wendlock_bench.exe stores
 #include "bench/SoakFigures.h"
 #include "tests/win/Inspector.h"
 #include "core/Settings.h"
@@ -99,6 +101,51 @@ void Measure(int n, const Path& path)
     standin.Stop();
 }
 
+// The scenario of `stores` stores of n tasks each (the default store and
+// others), with one more store whose Tasks folder raises when failing is set.
+std::wstring StoresScenario(int stores, int n, bool failing)
+{
+    std::string text = "option linger\n";
+    for (int s = 1; s < stores; ++s) text += "other-store \"Store " + std::to_string(s) + "\"\n";
+    if (failing) text += "other-store \"Broken\" tasks=missing\n";
+    for (int s = 0; s < stores; ++s)
+        for (int i = 0; i < n; ++i) {
+            const char* due = i % 10 == 0 ? "today-2d" : i % 5 == 1 ? "today-9d" : i % 2 ? "none" : "today+5d";
+            const char* complete = i % 5 == 1 ? "1" : "0";
+            text += "item folder=Tasks" + (s ? " store=\"Store " + std::to_string(s) + "\"" : std::string()) +
+                    " subject=\"Task " + std::to_string(i) + "\" due=" + due + " complete=" + complete + "\n";
+        }
+    return wl::FromUtf8(text);
+}
+
+// One scan of every store through the tables, twice.
+void MeasureStores(int stores, int n, bool failing)
+{
+    auto standin = standin::StandIn::Start(StoresScenario(stores, n, failing));
+    auto window = std::make_shared<frmMain>();
+    window->Load();
+    while (Inspector::StartUpPending(*window)) {
+        MSG msg;
+        if (::GetMessageW(&msg, nullptr, 0, 0) <= 0) break;
+        ::DispatchMessageW(&msg);
+    }
+    g_blnTrackOverdueTasks = true;
+    for (int pass = 1; pass <= 2; ++pass) {
+        standin.Command("stats-reset");
+        auto start = std::chrono::steady_clock::now();
+        (void)Inspector::ScanForOverdueTasks(*window);
+        double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        Counts c = Stats(standin);
+        size_t listed = Inspector::OverdueTasksWindow(*window) ? Inspector::ItemCount(*Inspector::OverdueTasksWindow(*window)) : 0;
+        std::printf("| %d%s | %6d | %d | %5zu | %7lld | %7lld | %5lld | %7lld | %6.1f | %5.2f |\n", stores,
+                    failing ? " + 1 failing" : "", n, pass, listed, c.lookups, c.invokes, c.nexts, c.Calls(),
+                    static_cast<double>(c.Calls()) / stores, seconds);
+        std::fflush(stdout);
+    }
+    window->Unload(UnloadMode::FormCode);
+    standin.Stop();
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv)
@@ -115,6 +162,16 @@ int wmain(int argc, wchar_t** argv)
     std::ofstream((folder / "wendlock_bench.ini").string()) << "[settings]\r\nDontTrackOverdueTasks=-1\r\n";
     ReadStartupSettings();
 
+    if (argc > 1 && std::wstring(argv[1]) == L"stores") {
+        // Several stores of 2,000 tasks each, and what a store that fails adds.
+        std::printf("| stores | tasks each | scan | listed | lookups | invokes | Next | calls | calls/store | seconds |\n");
+        std::printf("| --- | ---: | ---: | ---: | ---: | ---: | ---: | ---: | ---: | ---: |\n");
+        MeasureStores(1, 2000, false);
+        MeasureStores(5, 2000, false);
+        MeasureStores(5, 2000, true);
+        standin::StandIn::EndRunning();
+        return 0;
+    }
     std::printf("| tasks | path | scan | listed | lookups | invokes | Next | calls | calls/task | seconds | objects | "
                 "handles | working set KB |\n");
     std::printf("| ---: | --- | ---: | ---: | ---: | ---: | ---: | ---: | ---: | ---: | ---: | ---: | ---: |\n");

@@ -17,6 +17,7 @@ inline constexpr UINT kOutlookQuit = WM_APP + 11;             // Outlook raised 
 inline constexpr UINT kOutlookCallFoundItGone = WM_APP + 12;  // a call found Outlook's process gone
 inline constexpr UINT kOutlookProcessEnded = WM_APP + 14;     // wParam: the connection it belonged to
 inline constexpr UINT kOutlookRemindersEvent = WM_APP + 15;   // Outlook's reminder events wait
+inline constexpr UINT kOutlookStoresEvent = WM_APP + 25;      // a store was added to the profile or is leaving it
 // The windows:
 inline constexpr UINT kEndSessionDeferred = WM_APP + 13;  // main window: unload for the session end
 inline constexpr UINT kPolicyChanged = WM_APP + 16;       // main window: Group Policy was refreshed

@@ -36,7 +36,7 @@ std::optional<bool> Flag(const wchar_t* name)
 bool SettingsPolicy::Any() const noexcept
 {
     return startOutlookIn || keepOutlookLoaded || loadDelayMs || keepWordLoaded || displayOutlookAtStart ||
-           trackReminders || trackOverdueTasks || showReminderCard || startAtLogon;
+           trackReminders || trackOverdueTasks || showReminderCard || startAtLogon || overdueTasksDefaultStoreOnly;
 }
 
 SettingsPolicy ReadSettingsPolicy()
@@ -53,5 +53,6 @@ SettingsPolicy ReadSettingsPolicy()
     policy.trackOverdueTasks = Flag(L"TrackOverdueTasks");
     policy.showReminderCard = Flag(L"ShowReminderCard");
     policy.startAtLogon = Flag(L"StartAtLogon");
+    policy.overdueTasksDefaultStoreOnly = Flag(L"OverdueTasksDefaultStoreOnly");
     return policy;
 }

@@ -17,6 +17,8 @@ struct SettingsPolicy {
     std::optional<bool> trackOverdueTasks;
     std::optional<bool> showReminderCard;
     std::optional<bool> startAtLogon;
+    // On: the overdue tasks are read from the default store's Tasks folder only.
+    std::optional<bool> overdueTasksDefaultStoreOnly;
 
     // Whether any setting is managed.
     bool Any() const noexcept;

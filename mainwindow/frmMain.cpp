@@ -6,6 +6,7 @@
 #include "core/RestartRegistration.h"
 #include "core/Settings.h"
 #include "core/basINI.h"
+#include "outlook/StoreChoice.h"
 
 #include <commctrl.h>
 
@@ -47,6 +48,7 @@ void frmMain::Load()
     m_outlook.KeepWord(g_blnKeepWordLoaded);
     m_outlook.TrackReminders(g_blnTrackReminders);
     m_outlook.ReadMeetingBodies(g_blnShowReminderCard);
+    m_outlook.LeaveOutStores(wl::StoreIdsFromText(ReadIniSetting(L"StoresLeftOut")));
     Form_Load();
 }
 
@@ -64,6 +66,15 @@ void frmMain::OnInitDialog()
         ::SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
     }
     ::SendMessageW(Control(IDC_TXTLOADDELAY), EM_SETLIMITTEXT, 32, 0);
+    // The stores: one column, a check box each.
+    HWND stores = Control(IDC_LSTSTORES);
+    ListView_SetExtendedListViewStyle(stores, LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
+    LVCOLUMNW column{};
+    column.mask = LVCF_WIDTH;
+    RECT area{};
+    ::GetClientRect(stores, &area);
+    column.cx = area.right - area.left - ::GetSystemMetrics(SM_CXVSCROLL);
+    ListView_InsertColumn(stores, 0, &column);
     // At logon Windows may not take this yet: asked again until it does.
     if (!m_sessionSignals.Start(Hwnd())) ::SetTimer(Hwnd(), wl::kSessionSignalsTimer, 10'000, nullptr);
 

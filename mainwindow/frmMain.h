@@ -90,6 +90,7 @@ private:
     void OutlookDisconnected() override;
     void OutlookRemindersFired(const std::vector<wl::Reminder>& fired) override;
     void OutlookRemindersShown(const std::vector<wl::Reminder>& shown) override;
+    void OutlookStoresChanged() override;
 
     void OnInitDialog();
     void OnStartUpTimer();
@@ -106,6 +107,10 @@ private:
     // What the user is told when Outlook cannot be connected.
     static std::wstring ConnectFailedText(const wl::ComError& error);
     std::wstring AboutText() const;
+    std::wstring StoresNotReadText() const;
+    // Options' list of stores: filled from Outlook, and the user's choice taken at OK.
+    void ShowStores();
+    void TakeStoreChoice();
     // The caption of a start folder, by its place in kStartFolders.
     static UINT StartFolderCaption(std::size_t listIndex) noexcept
     {
@@ -127,6 +132,7 @@ private:
     unsigned m_midnightArmedOn = 0;  // the local day the midnight timer was set on
     LinkList m_links;       // the links file, as last read
     int m_linkCount = 0;  // items of mnuNewLink
+    std::vector<std::wstring> m_listedStores;  // the store ids of Options' list, in its order
 
     // Options dialog
     bool m_modal = false;

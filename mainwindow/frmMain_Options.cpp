@@ -8,6 +8,11 @@
 #include "core/Settings.h"
 #include "core/SettingsRules.h"
 #include "core/basINI.h"
+#include "outlook/StoreChoice.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
 
 #include <utility>
 
@@ -48,7 +53,43 @@ void frmMain::UpdateSettingsView()
         {IDC_CHKSTARTATLOGON, g_policy.startAtLogon.has_value() || logon == LogonStart::EveryUser},
     };
     for (auto [id, fixed] : managed) ::EnableWindow(Control(id), !fixed);
+    ShowStores();
     ::ShowWindow(Control(IDC_LBLMANAGED), g_policy.Any() ? SW_SHOW : SW_HIDE);
+}
+
+void frmMain::ShowStores()
+{
+    // Every store Outlook has now, checked unless the user left it out.
+    HWND list = Control(IDC_LSTSTORES);
+    ListView_DeleteAllItems(list);
+    m_listedStores.clear();
+    const auto stores = m_outlook.ListStores();
+    const std::vector<std::wstring>& leftOut = m_outlook.StoresLeftOut();
+    for (const OutlookSession::StoreEntry& store : stores.value_or(std::vector<OutlookSession::StoreEntry>{})) {
+        LVITEMW item{};
+        item.mask = LVIF_TEXT;
+        item.iItem = static_cast<int>(m_listedStores.size());
+        item.pszText = const_cast<wchar_t*>(store.name.c_str());
+        const int index = ListView_InsertItem(list, &item);
+        if (index < 0) continue;
+        ListView_SetCheckState(list, index,
+                               std::find(leftOut.begin(), leftOut.end(), store.storeId) == leftOut.end());
+        m_listedStores.push_back(store.storeId);
+    }
+    ::EnableWindow(list, !g_policy.overdueTasksDefaultStoreOnly.value_or(false));
+}
+
+void frmMain::TakeStoreChoice()
+{
+    if (g_policy.overdueTasksDefaultStoreOnly.value_or(false)) return;  // the list is greyed
+    HWND list = Control(IDC_LSTSTORES);
+    std::vector<std::wstring> unchecked;
+    for (std::size_t i = 0; i < m_listedStores.size(); ++i)
+        if (!ListView_GetCheckState(list, static_cast<int>(i))) unchecked.push_back(m_listedStores[i]);
+    std::vector<std::wstring> leftOut = wl::StoresLeftOut(m_outlook.StoresLeftOut(), m_listedStores, unchecked);
+    if (leftOut == m_outlook.StoresLeftOut()) return;
+    WriteIniSetting(L"StoresLeftOut", wl::StoreIdsText(leftOut));
+    m_outlook.LeaveOutStores(std::move(leftOut));
 }
 
 void frmMain::chkKeepLoaded_Click()
@@ -103,6 +144,7 @@ void frmMain::cmdOK_Click()
     m_outlook.ReadMeetingBodies(g_blnShowReminderCard);
     if (!g_blnTrackReminders || !g_blnShowReminderCard) m_card.Clear();
 
+    TakeStoreChoice();
     g_blnTrackOverdueTasks = Checked(IDC_CHKOVERDUETASKS);
     if (g_blnTrackOverdueTasks) (void)ScanForOverdueTasks();
     else UnloadOverdueTasksWindow();

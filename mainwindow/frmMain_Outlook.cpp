@@ -151,6 +151,12 @@ bool frmMain::ScanForOverdueTasks()
     return found;
 }
 
+void frmMain::OutlookStoresChanged()
+{
+    // A store's tasks come with it and go with it.
+    if (g_blnTrackOverdueTasks) (void)ScanForOverdueTasks();
+}
+
 void frmMain::m_frmOverdueTasks_RefreshTimerFired() { (void)ScanForOverdueTasks(); }
 
 void frmMain::m_frmOverdueTasks_RemindersClear() { UnloadOverdueTasksWindow(); }

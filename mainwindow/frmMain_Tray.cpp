@@ -97,7 +97,16 @@ std::wstring frmMain::AboutText() const
     const long explorers = m_outlook.ExplorerCount();
     return wl::LoadStr(IDS_APP_TITLE) + L"\r\n" + wl::LoadStr(IDS_AUTHOR) + L"\r\n" + wl::LoadStr(IDS_VERSION_PREFIX) +
            VersionText() + L"\r\n" + wl::LoadStr(IDS_COPYRIGHT) + L"\r\n\r\n" + wl::LoadStr(IDS_LOADED_EXPLORERS) +
-           wl::IntegerText(explorers) + L"\r\n" + wl::LoadStr(IDS_SETTINGS_FILE) + SettingsFolder() + SettingsFileName();
+           wl::IntegerText(explorers) + L"\r\n" + wl::LoadStr(IDS_SETTINGS_FILE) + SettingsFolder() + SettingsFileName() +
+           StoresNotReadText();
+}
+
+std::wstring frmMain::StoresNotReadText() const
+{
+    // The stores the last scan of the overdue tasks had to pass over, if any.
+    std::wstring names;
+    for (const std::wstring& name : m_outlook.StoresNotRead()) names += (names.empty() ? L"" : L", ") + name;
+    return names.empty() ? std::wstring() : L"\r\n" + wl::LoadStr(IDS_STORES_NOT_READ) + names;
 }
 
 void frmMain::mnuView_Click(std::int16_t index)

@@ -3,6 +3,7 @@
 #include "core/AppMessages.h"
 #include "core/Processes.h"
 #include "core/RemoteWork.h"
+#include "core/Settings.h"
 #include "outlook/OverdueScan.h"
 #include "outlook/Reminders.h"
 
@@ -126,6 +127,7 @@ bool OutlookSession::OnWindowMessage(UINT message, WPARAM wParam, LPARAM)
     switch (message) {
     case wl::kOutlookQuit: OnQuit(); return true;
     case wl::kOutlookRemindersEvent: HandleReminderEvents(); return true;
+    case wl::kOutlookStoresEvent: HandleStoresEvents(); return true;
     case wl::kOutlookCallFoundItGone: CheckConnection(); return true;
     case wl::kOutlookProcessEnded:
         if (m_process && wParam == m_generation) m_serverEnded = true;
@@ -185,6 +187,7 @@ void OutlookSession::Open(bool keepWord, bool reconnected)
     m_blnOutlookLoaded = true;
     WatchServerProcess();
     OpenReminders();
+    OpenStores();
     m_owner.OutlookConnected(reconnected);
 }
 
@@ -209,6 +212,18 @@ void OutlookSession::OpenReminders()
         ::PostMessageW(m_window.Hwnd(), wl::kOutlookRemindersEvent, 0, 0);
 }
 
+void OutlookSession::OpenStores()
+{
+    m_storeEvents.clear();
+    m_storesLeaving.clear();
+    try {
+        m_stores.Set(m_objOutlook->Call(L"GetNamespace", L"MAPI").Call(L"Stores").Object(), {wl::DIID_StoresEvents_12},
+                     [this](DISPID id, const DISPPARAMS& params) { OnStoresEvent(id, params); });
+    } catch (const wl::ComError&) {
+        // An Outlook without Stores has one store: nothing comes or goes.
+    }
+}
+
 void OutlookSession::Close() noexcept
 {
     if (m_objWord) QuitWord(std::move(m_objWord));
@@ -224,6 +239,9 @@ void OutlookSession::Reset() noexcept
     m_events.clear();
     m_shown.clear();
     m_reminders.Reset();
+    m_stores.Reset();
+    m_storeEvents.clear();
+    m_storesLeaving.clear();
     m_objOutlook.Reset();  // disconnects the events, then releases Outlook without telling it to quit
     m_blnOutlookLoaded = false;
     UpdateProbe();
@@ -278,6 +296,46 @@ void OutlookSession::OnRemindersEvent(DISPID id, const DISPPARAMS& params)
     case wl::kDispidReminderRemove: QueueReminderEvent({ReminderEvent::Kind::Removed, {}}); break;
     default: break;
     }
+}
+
+void OutlookSession::OnStoresEvent(DISPID id, const DISPPARAMS& params)
+{
+    if (id != wl::kDispidStoreAdd && id != wl::kDispidBeforeStoreRemove) return;
+    // The store is the first argument; BeforeStoreRemove's Cancel is left as
+    // it is: the program never holds a store back.
+    wl::Dispatch store = wl::EventObjectArg(params, 0);
+    m_storeEvents.emplace_back(std::move(store), id == wl::kDispidBeforeStoreRemove);
+    if (m_window) ::PostMessageW(m_window.Hwnd(), wl::kOutlookStoresEvent, 0, 0);
+}
+
+void OutlookSession::HandleStoresEvents()
+{
+    if (wl::RemoteWork::InProgress()) {
+        wl::RemoteWork::Defer(m_window.Hwnd(), wl::kOutlookStoresEvent);
+        return;
+    }
+    auto events = std::exchange(m_storeEvents, {});
+    if (!m_blnOutlookLoaded || events.empty()) return;
+    try {
+        wl::RemoteWork work;
+        for (const auto& [store, leaving] : events) {
+            // A store still there gives its id; one gone already is no longer
+            // listed anyway.
+            std::wstring storeId;
+            try {
+                if (!store) continue;
+                storeId = store.Get(L"StoreID").Text();
+            } catch (const wl::ComError&) {
+                continue;
+            }
+            auto known = std::find(m_storesLeaving.begin(), m_storesLeaving.end(), storeId);
+            if (leaving && known == m_storesLeaving.end()) m_storesLeaving.push_back(storeId);
+            if (!leaving && known != m_storesLeaving.end()) m_storesLeaving.erase(known);
+        }
+    } catch (...) {
+        // Out of memory: the scan reads the stores as Outlook lists them.
+    }
+    m_owner.OutlookStoresChanged();
 }
 
 void OutlookSession::QueueReminderEvent(ReminderEvent event)
@@ -680,19 +738,42 @@ std::optional<wl::ComError> OutlookSession::ShowFolder(StartFolder folder, Start
     return failure;
 }
 
-std::optional<std::vector<wl::TaskRow>> OutlookSession::ScanOverdueTasks() const noexcept
+std::optional<std::vector<wl::TaskRow>> OutlookSession::ScanOverdueTasks() noexcept
 {
     wl::RemoteWork work;
     try {
         const wl::Dispatch& outlook = m_objOutlook.Get();
         if (!outlook) return std::nullopt;
-        wl::Dispatch folder = outlook.Call(L"GetNamespace", L"MAPI")
-                                  .Call(L"GetDefaultFolder", static_cast<int>(StartFolder::Tasks))
-                                  .Object();
-        return wl::ReadOverdueTasks(folder, Now());
+        std::vector<std::wstring> skipped = m_storesLeaving;
+        skipped.insert(skipped.end(), m_storesLeftOut.begin(), m_storesLeftOut.end());
+        // An administrator may limit the scan to the default store.
+        wl::StoresScan scan =
+            wl::ReadOverdueTasksOfStores(outlook.Call(L"GetNamespace", L"MAPI").Object(), Now(), skipped,
+                                         g_policy.overdueTasksDefaultStoreOnly.value_or(false));
+        m_storesNotRead = std::move(scan.storesNotRead);
+        return std::move(scan.tasks);
     } catch (...) {
         // Outlook busy, gone or failing midway (or out of memory): no findings.
         return std::nullopt;
+    }
+}
+
+std::optional<std::vector<OutlookSession::StoreEntry>> OutlookSession::ListStores() const noexcept
+{
+    wl::RemoteWork work;
+    try {
+        if (!m_objOutlook) return std::nullopt;
+        std::vector<StoreEntry> stores;
+        m_objOutlook->Call(L"GetNamespace", L"MAPI").Object().Get(L"Stores").Object().ForEach([&](const wl::Value& value) {
+            const wl::Dispatch store = value.Object();
+            StoreEntry entry{store.Get(L"DisplayName").Text(), store.Get(L"StoreID").Text()};
+            if (std::find(m_storesLeaving.begin(), m_storesLeaving.end(), entry.storeId) == m_storesLeaving.end())
+                stores.push_back(std::move(entry));
+            return true;
+        });
+        return stores;
+    } catch (...) {
+        return std::nullopt;  // not known now: Options lists none
     }
 }
 
@@ -795,13 +876,13 @@ OutlookSession::Refusals OutlookSession::DismissReminders(const std::set<std::ws
     return refusals;
 }
 
-OutlookSession::Refusals OutlookSession::MarkTasksComplete(const std::set<std::wstring>& entryIds) const
+OutlookSession::Refusals OutlookSession::MarkTasksComplete(const std::map<std::wstring, std::wstring>& tasks) const
 {
     wl::RemoteWork work;
     Refusals refusals;
-    for (const std::wstring& entryId : entryIds) {
+    for (const auto& [entryId, storeId] : tasks) {
         try {
-            wl::Dispatch item = ItemOf(entryId, {});
+            wl::Dispatch item = ItemOf(entryId, storeId);
             (void)item.Call(L"MarkComplete");
             // MarkComplete changes the item only; the store keeps it once saved.
             (void)item.Call(L"Save");

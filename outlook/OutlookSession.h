@@ -18,6 +18,7 @@
 #include "outlook/TaskRow.h"
 
 #include <deque>
+#include <map>
 #include <memory>
 #include <optional>
 #include <set>
@@ -41,6 +42,9 @@ public:
         // The reminders Outlook shows now, after some were dismissed, snoozed
         // or changed there.
         virtual void OutlookRemindersShown(const std::vector<wl::Reminder>& shown) = 0;
+        // A store was added to the profile or is leaving it: the next scan
+        // of the overdue tasks reads the stores as they are now.
+        virtual void OutlookStoresChanged() = 0;
 
     protected:
         ~Owner() = default;
@@ -110,9 +114,21 @@ public:
     // of an open window, and without one is the configured folder. Without
     // keepLoaded the connection goes afterwards. Returned: why showing failed.
     std::optional<wl::ComError> ShowFolder(StartFolder folder, StartFolder configured, bool keepLoaded);
-    // The overdue tasks of the default Tasks folder (see ReadOverdueTasks);
-    // std::nullopt when not connected or when Outlook fails to answer.
-    std::optional<std::vector<wl::TaskRow>> ScanOverdueTasks() const noexcept;
+    // The overdue tasks of the Tasks folder of every store (see
+    // ReadOverdueTasksOfStores); std::nullopt when not connected or when
+    // Outlook fails to answer. The stores that raised are passed over.
+    std::optional<std::vector<wl::TaskRow>> ScanOverdueTasks() noexcept;
+    // The stores of the profile (those not leaving it), by display name and
+    // store id; std::nullopt when not connected or Outlook fails to answer.
+    struct StoreEntry {
+        std::wstring name, storeId;
+    };
+    std::optional<std::vector<StoreEntry>> ListStores() const noexcept;
+    // The stores whose overdue tasks are not read, by store id (the user's choice).
+    void LeaveOutStores(std::vector<std::wstring> storeIds) noexcept { m_storesLeftOut = std::move(storeIds); }
+    const std::vector<std::wstring>& StoresLeftOut() const noexcept { return m_storesLeftOut; }
+    // The display names of the stores the last scan could not read.
+    const std::vector<std::wstring>& StoresNotRead() const noexcept { return m_storesNotRead; }
     // Opens an item by its entry id (and its store's, when known); false
     // when Outlook has no such item (any more). Throws wl::ComError.
     bool DisplayItem(const std::wstring& entryId, const std::wstring& storeId) const;
@@ -128,7 +144,9 @@ public:
     // The reminders of these items, in one pass over Outlook's reminders.
     Refusals SnoozeReminders(const std::set<std::wstring>& entryIds, long minutes);
     Refusals DismissReminders(const std::set<std::wstring>& entryIds);
-    Refusals MarkTasksComplete(const std::set<std::wstring>& entryIds) const;
+    // The tasks by entry id, each found in its own store (entry id -> store id,
+    // empty when not known).
+    Refusals MarkTasksComplete(const std::map<std::wstring, std::wstring>& tasks) const;
 
     // The number of Outlook's open explorers; 0 when not connected.
     long ExplorerCount() const noexcept;
@@ -153,6 +171,10 @@ private:
     void OnRemindersEvent(DISPID id, const DISPPARAMS& params);
     void QueueReminderEvent(ReminderEvent event);
     void HandleReminderEvents();
+    // The stores' events: connected at each connection, handled from the message loop.
+    void OpenStores();
+    void OnStoresEvent(DISPID id, const DISPPARAMS& params);
+    void HandleStoresEvents();
     // Connects the reminders' events and reads the reminders Outlook shows.
     void OpenReminders();
     // Which reminders Outlook shows, from one pass; the values known are
@@ -199,6 +221,16 @@ private:
     bool m_eventsPosted = false;
     // The size of Outlook's reminders collection after the program's own dismissals.
     std::optional<long> m_countAfterOwnRemovals;
+
+    std::vector<std::wstring> m_storesNotRead;  // by the last scan of the overdue tasks
+    wl::EventSource m_stores;  // NameSpace.Stores, with its events
+    // The stores' events, waiting for the message loop: the store, and
+    // whether it is leaving (else it was added).
+    std::vector<std::pair<wl::Dispatch, bool>> m_storeEvents;
+    // The ids of the stores leaving the profile: scans pass them over while
+    // Outlook still lists them.
+    std::vector<std::wstring> m_storesLeaving;
+    std::vector<std::wstring> m_storesLeftOut;
 
     // Outlook's process and the thread pool's wait for its end.
     struct ProcessWait;

@@ -46,7 +46,7 @@ std::optional<TaskRow> OverdueRow(const ValueGrid& rows, std::size_t row, const 
         const double shown = due.Date();
         const double dueDate = DueDay(shown, LocalOffsetMinutesAt(shown));
         if (!IsOverdue(dueDate, now)) return std::nullopt;
-        TaskRow task{folderName, entryId.Text(), std::nullopt, dueDate};
+        TaskRow task{folderName, entryId.Text(), std::nullopt, dueDate, {}, {}};
         if (const Value& subject = rows.At(row, kSubjectColumn); !subject.IsEmpty()) task.subject = subject.Text();
         return task;
     } catch (const ComError&) {
@@ -117,7 +117,7 @@ std::vector<TaskRow> OverdueTasksFromItems(const Dispatch& folder, const std::ws
             const double dueDate = due.Date();
             if (!IsOverdue(dueDate, now)) return true;
             if (!restricted && task.Get(L"Complete").Bool()) return true;
-            TaskRow row{folderName, task.Get(L"EntryID").Text(), std::nullopt, dueDate};
+            TaskRow row{folderName, task.Get(L"EntryID").Text(), std::nullopt, dueDate, {}, {}};
             try {
                 row.subject = task.Get(L"Subject").Text();
             } catch (const ComError& error) {
@@ -133,6 +133,9 @@ std::vector<TaskRow> OverdueTasksFromItems(const Dispatch& folder, const std::ws
     return overdue;
 }
 
+// olFolderTasks, as Store.GetDefaultFolder takes it.
+constexpr int kTasksFolder = 13;
+
 }  // namespace
 
 std::vector<TaskRow> ReadOverdueTasks(const Dispatch& tasksFolder, double now)
@@ -140,6 +143,62 @@ std::vector<TaskRow> ReadOverdueTasks(const Dispatch& tasksFolder, double now)
     const std::wstring folderName = tasksFolder.Get(L"Name").Text();  // of every task found, for the duplicate rule
     auto fromTable = OverdueTasksFromTable(tasksFolder, folderName, now);
     return fromTable ? std::move(*fromTable) : OverdueTasksFromItems(tasksFolder, folderName, now);
+}
+
+StoresScan ReadOverdueTasksOfStores(const Dispatch& nameSpace, double now, const std::vector<std::wstring>& skipped,
+                                    bool defaultStoreOnly)
+{
+    StoresScan scan;
+    Dispatch stores;
+    try {
+        if (!defaultStoreOnly) stores = nameSpace.Get(L"Stores").Object();
+    } catch (const ComError& error) {
+        if (OutlookUnavailable(error)) throw;
+        // An Outlook older than Stores has one Tasks folder to read.
+    }
+    if (!stores) {
+        const Dispatch folder = nameSpace.Call(L"GetDefaultFolder", kTasksFolder).Object();
+        std::wstring storeId;
+        try {
+            storeId = folder.Get(L"StoreID").Text();
+        } catch (const ComError& error) {
+            if (OutlookUnavailable(error)) throw;  // else found by entry id alone, as in the default store
+        }
+        scan.tasks = ReadOverdueTasks(folder, now);
+        for (TaskRow& task : scan.tasks) task.storeId = storeId;
+        return scan;
+    }
+
+    // The stores are gathered first: a walk through the collection is not
+    // held open while each store's folder is read.
+    std::vector<Dispatch> all;
+    stores.ForEach([&](const Value& store) {
+        all.push_back(store.Object());
+        return true;
+    });
+    for (const Dispatch& store : all) {
+        std::wstring name, storeId;
+        Dispatch folder;
+        try {
+            // A store that cannot give its Tasks folder costs these two calls.
+            name = store.Get(L"DisplayName").Text();
+            folder = store.Call(L"GetDefaultFolder", kTasksFolder).Object();
+            storeId = store.Get(L"StoreID").Text();
+        } catch (const ComError& error) {
+            if (OutlookUnavailable(error)) throw;
+            scan.storesNotRead.push_back(std::move(name));
+            continue;
+        }
+        if (std::find(skipped.begin(), skipped.end(), storeId) != skipped.end()) continue;
+        // A folder reached that fails while its rows are read fails the scan,
+        // as with one store: the lists shown stay as they are.
+        for (TaskRow& task : ReadOverdueTasks(folder, now)) {
+            task.storeId = storeId;
+            task.storeName = name;
+            scan.tasks.push_back(std::move(task));
+        }
+    }
+    return scan;
 }
 
 }  // namespace wl

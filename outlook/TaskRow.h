@@ -13,6 +13,8 @@ struct TaskRow {
     std::wstring entryId;
     std::optional<std::wstring> subject;  // none when Outlook could not give it
     double dueDate = 0;                   // an automation date, local time
+    std::wstring storeId;    // of the store holding it; empty when not known
+    std::wstring storeName;  // that store's display name
 };
 
 }  // namespace wl

@@ -23,6 +23,8 @@
 #define IDC_CHKSTARTATLOGON     1010
 #define IDC_LBLMANAGED          1011
 #define IDC_CHKREMINDERCARD     1012
+#define IDC_LSTSTORES           1060  // the stores whose overdue tasks are read, a check box each
+#define IDC_LBLSTORES           1061
 // cmdOK and cmdCancel are IDOK and IDCANCEL, so Enter and Esc work
 
 // Controls of the alert window
@@ -114,5 +116,7 @@
 #define IDS_CARD_UNTIL_START    49
 #define IDS_CARD_BEFORE_START   50
 #define IDS_CARD_NO_SUBJECT     51
+#define IDS_LINE_STORE          60    // the end of a line naming its store; %1: the store's name
+#define IDS_STORES_NOT_READ     61
 #define IDS_START_FOLDER_FIRST  100   // the ten captions of cmbStartIn, in list order
 #define IDS_SNOOZE_FIRST        120   // the captions of cmbSnooze, in list order

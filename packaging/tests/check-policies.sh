@@ -2,7 +2,7 @@
 # The Group Policy templates (policies/) are well-formed, their texts all
 # exist, every policy writes one REG_DWORD under Software\Policies\Wendlock in
 # one of the two regular shapes the program reads, there is one policy per
-# setting of the Options dialog, and the start folders are the program's own,
+# setting of the Options dialog and one for the stores scanned, and the start folders are the program's own,
 # captions and numbers. With a zip, checks that it carries both files, dated
 # with the commit.
 # Usage: check-policies.sh SOURCE-DIR [POLICIES-ZIP]
@@ -67,10 +67,14 @@ done
 duplicates=$(printf '%s\n' "${value_names[@]}" | sort | uniq -d)
 [ -z "$duplicates" ] || fail "value names used twice: $duplicates"
 
-# One policy per setting of the Options dialog (its list, box and check boxes).
+# One policy per setting of the Options dialog (its list, box and check boxes),
+# and one that limits the overdue scan to the default store (which greys the
+# dialog's list of stores).
 options=$(sed -n '/^IDD_MAIN DIALOGEX/,/^END/p' "$source/resources/wendlock.rc" |
     grep -cE '^\s*(AUTOCHECKBOX|COMBOBOX|EDITTEXT)\b')
-[ "$options" = "$count" ] || fail "$count policies for $options settings in the Options dialog"
+[ "$((options + 1))" = "$count" ] || fail "$count policies for $options settings in the Options dialog and the stores"
+[ "$(admx "count(//policy[@name='OverdueTasksDefaultStoreOnly'])")" = 1 ] ||
+    fail "no policy OverdueTasksDefaultStoreOnly"
 
 # The delay: whole seconds within what Options accepts.
 [ "$(admx "string(//policy[@name='LoadDelaySeconds']/elements/decimal/@minValue)")" = 0 ] &&

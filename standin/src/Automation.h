@@ -68,6 +68,8 @@ wl::ComPtr<IDispatch> NewNameSpace();
 wl::ComPtr<IDispatch> NewFolder(FolderData* folder);
 wl::ComPtr<IDispatch> NewItems(FolderData* folder, std::optional<bool> complete);
 wl::ComPtr<IDispatch> NewExplorers();
+// NameSpace.Stores, with the events of StoresEvents_12.
+wl::ComPtr<IDispatch> NewStores();
 wl::ComPtr<IDispatch> NewExplorer(const std::shared_ptr<ExplorerData>& explorer);
 // A Table over a folder's items (Folder.GetTable); hiddenItems: olHiddenItems.
 wl::ComPtr<IDispatch> NewTable(FolderData* folder, std::optional<bool> complete, bool hiddenItems);

@@ -18,7 +18,7 @@ constexpr size_t kMaxCommand = 1024 * 1024;
 bool KnownKind(const std::wstring& kind)
 {
     for (const wchar_t* k : {L"application", L"namespace", L"folder", L"items", L"item", L"explorers", L"explorer",
-                             L"word", L"table", L"columns", L"column", L"row", L"reminders", L"reminder"})
+                             L"word", L"table", L"columns", L"column", L"row", L"reminders", L"reminder", L"stores", L"store"})
         if (kind == k) return true;
     return false;
 }
@@ -112,6 +112,35 @@ std::wstring Handle(const std::wstring& commandLine, ControlRequest::After& afte
         }
         bool done = verb == L"dismiss" ? s.DismissReminder(item) : s.SnoozeReminder(item, minutes);
         return done ? L"ok" : Error(L"the reminder is not shown: " + args[0]);
+    }
+    // A mailbox or data file added to the profile, or taken out of it, while Outlook runs.
+    if (verb == L"store-add") {
+        std::wstring problem;
+        StoreData* store = s.model.AddStore(args, problem);
+        if (!store) return Error(problem);
+        (void)s.FireStoresEvent(kIdStoreAdd, L"StoreAdd", NewStore(store).Get(), L"Store:" + store->root->name);
+        return L"ok " + store->id;
+    }
+    if (verb == L"store-remove") {
+        if (args.empty() || args.size() > 2) return Error(L"store-remove <name or store id> [ms]");
+        StoreData* store = s.model.FindStore(args[0]);
+        if (!store) return Error(L"no such store: " + args[0]);
+        if (store->isDefault) return Error(L"the default store stays");
+        DWORD afterMs = 0;
+        if (args.size() == 2) {
+            auto ms = ParseMilliseconds(args[1]);
+            if (!ms) return Error(L"not a number of milliseconds: " + args[1]);
+            afterMs = *ms;
+        }
+        bool cancel = false;
+        (void)s.FireStoresEvent(kIdBeforeStoreRemove, L"BeforeStoreRemove", NewStore(store).Get(),
+                                L"Store:" + store->root->name, &cancel);
+        if (cancel) return L"ok cancelled";
+        s.pendingRemovals.push_back(store);
+        // Outlook finishes taking the store out after the event: meanwhile it still lists it.
+        if (afterMs > 0 && s.controlWindow) ::SetTimer(s.controlWindow, kTimerStoreRemoval, afterMs, nullptr);
+        else s.RemovePendingStores();
+        return L"ok";
     }
     if (verb == L"fire-quit") return L"ok " + std::to_wstring(s.Fire(0xF007, L"Quit", nullptr, L""));
 

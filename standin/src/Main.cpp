@@ -44,6 +44,7 @@ LRESULT CALLBACK ControlProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
             if (wParam == kTimerIdle && s.objectsAlive == 0 && s.serverLocks <= 0) s.Shutdown(L"last reference released");
             if (wParam == kTimerRefused) s.Shutdown(L"refused");
             if (wParam == kTimerQuitDelay) s.Shutdown(L"quit");
+            if (wParam == kTimerStoreRemoval) s.RemovePendingStores();
             if (wParam == kTimerUnused && !s.everUsed && !s.linger) s.Shutdown(L"never used");
             return 0;
         }

@@ -132,45 +132,124 @@ long KindItemType(ItemKind kind)
     return 0;
 }
 
+// The default store's id; the others differ in the last digits.
+constexpr wchar_t kDefaultStoreId[] = L"0000000038A1BB1005E5101AA1BB08002B2A56C20000";
+
 Model::Model(std::wstring storeName) : m_seed(::GetTickCount() ^ ::GetCurrentProcessId())
 {
     m_root.name = std::move(storeName);
     m_root.number = 0;
     m_root.entryId = L"0000000038A1BB1005E5101AA1BB08002B2A56C20000454D534D44422E444C4C00000000";
+    auto store = std::make_unique<StoreData>();
+    store->id = kDefaultStoreId;
+    store->root = &m_root;
+    store->isDefault = true;
+    m_root.store = store.get();
+    m_stores.push_back(std::move(store));
+    AddDefaultFolders(*m_stores.back());
+}
+
+void Model::AddDefaultFolders(StoreData& store)
+{
+    const unsigned long long index = m_stores.size() - 1;
     for (const DefaultFolder& f : kDefaultFolders) {
         auto folder = std::make_unique<FolderData>();
         folder->name = f.name;
         folder->number = f.number;
         folder->kind = f.kind;
+        folder->store = &store;
         folder->entryId = L"000000001A447390AA6611CD9BC800AA002FC45A0100" + Hex(m_seed, 8) + Hex(f.number, 8) +
-                          L"00000000000000000000";
+                          Hex(index, 20);
         m_folders.push_back(std::move(folder));
     }
 }
 
-FolderData* Model::FolderByNumber(int number)
+FolderData* Model::FolderByNumber(int number, const StoreData* store)
 {
+    if (!store) store = m_stores.front().get();
     for (auto& f : m_folders)
-        if (f->number == number) return f.get();
+        if (f->number == number && f->store == store) return f.get();
     return nullptr;
 }
 
-FolderData* Model::FolderByText(const std::wstring& text)
+FolderData* Model::FolderByText(const std::wstring& text, const StoreData* store)
 {
+    if (!store) store = m_stores.front().get();
     std::wstring key = NoBlanks(text);
     if (!key.empty() && std::all_of(key.begin(), key.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; }))
-        return key.size() < 4 ? FolderByNumber(std::stoi(key)) : nullptr;
+        return key.size() < 4 ? FolderByNumber(std::stoi(key), store) : nullptr;
     for (auto& f : m_folders)
-        if (NoBlanks(f->name) == key) return f.get();
-    if (key == L"sent") return FolderByNumber(5);
+        if (f->store == store && NoBlanks(f->name) == key) return f.get();
+    if (key == L"sent") return FolderByNumber(5, store);
     return nullptr;
+}
+
+std::vector<StoreData*> Model::OpenStores() const
+{
+    std::vector<StoreData*> open;
+    for (auto& store : m_stores)
+        if (!store->removed) open.push_back(store.get());
+    return open;
+}
+
+StoreData* Model::FindStore(const std::wstring& text) const
+{
+    for (auto& store : m_stores)
+        if (!store->removed && (EqualsNoCase(store->id, text) || EqualsNoCase(store->root->name, text)))
+            return store.get();
+    return nullptr;
+}
+
+StoreData* Model::AddStore(const std::vector<std::wstring>& words, std::wstring& error)
+{
+    std::wstring name, id;
+    bool tasksMissing = false;
+    for (const std::wstring& w : words) {
+        Field f = SplitField(w);
+        if (!f.hasValue) name += (name.empty() ? L"" : L" ") + w;
+        else if (f.name == L"storeid" && !f.value.empty()) id = f.value;
+        else if (f.name == L"tasks" && f.value == L"missing") tasksMissing = true;
+        else {
+            error = L"unknown store field: " + w;
+            return nullptr;
+        }
+    }
+    if (name.empty()) {
+        error = L"a store needs a name";
+        return nullptr;
+    }
+    if (id.empty()) id = std::wstring(kDefaultStoreId).substr(0, 40) + Hex(m_stores.size(), 4);
+    if (FindStore(name) || FindStore(id)) {
+        error = L"store name or id in use: " + name;
+        return nullptr;
+    }
+    auto root = std::make_unique<FolderData>();
+    root->name = name;
+    root->entryId = L"0000000038A1BB1005E5101AA1BB08002B2A56C2" + Hex(m_stores.size(), 4) +
+                    L"454D534D44422E444C4C00000000";
+    auto store = std::make_unique<StoreData>();
+    store->id = id;
+    store->root = root.get();
+    store->tasksMissing = tasksMissing;
+    root->store = store.get();
+    m_roots.push_back(std::move(root));
+    m_stores.push_back(std::move(store));
+    AddDefaultFolders(*m_stores.back());
+    return m_stores.back().get();
+}
+
+std::wstring Model::RefName(const FolderData& folder)
+{
+    if (!folder.store || folder.store->isDefault || folder.IsRoot()) return folder.name;
+    return folder.store->root->name + L"/" + folder.name;
 }
 
 std::shared_ptr<ItemData> Model::FindItem(const std::wstring& entryId) const
 {
     for (auto& f : m_folders)
-        for (auto& item : f->items)
-            if (EqualsNoCase(item->entryId, entryId)) return item;
+        if (!f->store->removed)
+            for (auto& item : f->items)
+                if (EqualsNoCase(item->entryId, entryId)) return item;
     return nullptr;
 }
 
@@ -233,7 +312,7 @@ bool Model::SetFields(ItemData& item, const std::vector<std::wstring>& fields, s
                 return false;
             }
         } else if (f.name == L"folder") {
-            FolderData* target = FolderByText(f.value);
+            FolderData* target = FolderByText(f.value, item.folder ? item.folder->store : nullptr);
             if (!target) {
                 error = L"no such folder: " + f.value;
                 return false;
@@ -261,13 +340,25 @@ bool Model::SetFields(ItemData& item, const std::vector<std::wstring>& fields, s
 
 std::shared_ptr<ItemData> Model::AddItem(const std::vector<std::wstring>& fields, std::wstring& error)
 {
-    // The folder first: it decides the entry id's shape.
+    // The store, then the folder: it decides the entry id's shape.
+    const StoreData* store = nullptr;
+    for (const std::wstring& word : fields) {
+        Field f = SplitField(word);
+        if (f.name == L"store" && f.hasValue) {
+            store = FindStore(f.value);
+            if (!store) {
+                error = L"no such store: " + f.value;
+                return nullptr;
+            }
+        }
+    }
     FolderData* folder = nullptr;
     std::vector<std::wstring> rest;
     for (const std::wstring& word : fields) {
         Field f = SplitField(word);
+        if (f.name == L"store" && f.hasValue) continue;
         if (f.name == L"folder" && f.hasValue) {
-            folder = FolderByText(f.value);
+            folder = FolderByText(f.value, store);
             if (!folder) {
                 error = L"no such folder: " + f.value;
                 return nullptr;
@@ -310,8 +401,9 @@ std::vector<std::shared_ptr<ItemData>> Model::Reminders() const
 {
     std::vector<std::shared_ptr<ItemData>> list;
     for (const auto& folder : m_folders)
-        for (const auto& item : folder->items)
-            if (HasReminder(*item)) list.push_back(item);
+        if (!folder->store->removed)
+            for (const auto& item : folder->items)
+                if (HasReminder(*item)) list.push_back(item);
     return list;
 }
 
@@ -387,6 +479,8 @@ bool Model::LoadScenario(const std::wstring& text, ScenarioOptions& options, std
             for (const std::wstring& w : args) name += (name.empty() ? L"" : L" ") + w;
             if (name.empty()) problem = L"store needs a name";
             else m_root.name = name;
+        } else if (directive == L"other-store") {
+            (void)AddStore(args, problem);
         } else if (directive == L"item") {
             if (!AddItem(args, problem)) {
                 if (problem.empty()) problem = L"bad item";

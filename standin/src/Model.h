@@ -1,5 +1,6 @@
-// The mailbox the stand-in serves: one store with Outlook's default folders,
-// their items, and the explorers opened on them. Plain data; the COM objects
+// The profile the stand-in serves: the default store with Outlook's default
+// folders (and any other stores the scenario or the control pipe adds, each
+// with the same folders), their items, and the explorers opened on them. Plain data; the COM objects
 // in Objects.h are thin views onto it, so an item deleted here stays alive for
 // references already handed out.
 #pragma once
@@ -16,6 +17,7 @@ namespace standin {
 enum class ItemKind { Mail, Appointment, Contact, Task, Note, Journal };
 
 struct FolderData;
+struct StoreData;
 
 struct ItemData {
     std::wstring subject;
@@ -44,7 +46,17 @@ struct FolderData {
     ItemKind kind = ItemKind::Mail;
     std::wstring entryId;
     std::vector<std::shared_ptr<ItemData>> items;
+    StoreData* store = nullptr;  // stores live as long as the model
     bool IsRoot() const noexcept { return number == 0; }
+};
+
+// A store of the profile (NameSpace.Stores): a mailbox or a data file.
+struct StoreData {
+    std::wstring id;  // StoreID
+    FolderData* root = nullptr;  // its name is the store's DisplayName
+    bool isDefault = false;
+    bool removed = false;  // taken out of the profile; its objects fail from then on
+    bool tasksMissing = false;  // GetDefaultFolder(olFolderTasks) raises, as for a store without one
 };
 
 struct ExplorerData {
@@ -74,14 +86,29 @@ public:
 
     FolderData& Root() noexcept { return m_root; }
     void RenameStore(const std::wstring& name) { m_root.name = name; }
-    FolderData* FolderByNumber(int number);
+    // A default folder of a store (the default store when none is given).
+    FolderData* FolderByNumber(int number, const StoreData* store = nullptr);
     // A folder number, or a default folder's name (any case, blanks ignored).
-    FolderData* FolderByText(const std::wstring& text);
+    FolderData* FolderByText(const std::wstring& text, const StoreData* store = nullptr);
+    // The folders of every store, the default store's first.
     const std::vector<std::unique_ptr<FolderData>>& Folders() const noexcept { return m_folders; }
 
+    // The stores, the default one first; removed ones stay listed, marked removed.
+    const std::vector<std::unique_ptr<StoreData>>& Stores() const noexcept { return m_stores; }
+    std::vector<StoreData*> OpenStores() const;
+    StoreData& DefaultStore() noexcept { return *m_stores.front(); }
+    // A store in the profile by its id or its display name (any case).
+    StoreData* FindStore(const std::wstring& text) const;
+    // Adds a store from its display name and fields (storeid=, tasks=missing).
+    // Returns nullptr and sets error on a bad field or a name or id in use.
+    StoreData* AddStore(const std::vector<std::wstring>& words, std::wstring& error);
+    // The name of a folder in the journal: its own in the default store,
+    // "<store>/<folder>" in another.
+    static std::wstring RefName(const FolderData& folder);
+
     std::shared_ptr<ItemData> FindItem(const std::wstring& entryId) const;
-    // Adds an item from scenario fields (folder=, subject=, entryid=, due=,
-    // complete=, reminder=). Returns nullptr and sets error on a bad field.
+    // Adds an item from scenario fields (folder=, store=, subject=, entryid=,
+    // due=, complete=, reminder=). Returns nullptr and sets error on a bad field.
     std::shared_ptr<ItemData> AddItem(const std::vector<std::wstring>& fields, std::wstring& error);
     // Changes fields of an existing item (the same names; folder= moves it).
     bool SetFields(ItemData& item, const std::vector<std::wstring>& fields, std::wstring& error);
@@ -108,8 +135,12 @@ public:
     void LoadDemo();
 
 private:
+    void AddDefaultFolders(StoreData& store);
+
     FolderData m_root;
+    std::vector<std::unique_ptr<FolderData>> m_roots;  // of the stores other than the default one
     std::vector<std::unique_ptr<FolderData>> m_folders;
+    std::vector<std::unique_ptr<StoreData>> m_stores;
     std::vector<std::shared_ptr<ExplorerData>> m_explorers;
     std::vector<std::weak_ptr<ExplorerData>> m_zOrder;  // front last
     unsigned m_nextEntry = 1;

@@ -122,8 +122,13 @@ bool ParseCompleteFilter(const FolderData& folder, const std::wstring& filter)
 
 namespace {
 
-// The store's id: the stand-in has one store.
-constexpr wchar_t kStoreId[] = L"0000000038A1BB1005E5101AA1BB08002B2A56C20000";
+// What Outlook says of an object of a store taken out of the profile.
+const wchar_t kStoreGoneText[] = L"The operation failed because the store is not available.";
+
+void CheckStore(const StoreData* store)
+{
+    if (store && store->removed) throw DispError{kItemGone, kStoreGoneText};
+}
 
 bool IsMissing(const VARIANT& v) { return v.vt == VT_ERROR && v.scode == DISP_E_PARAMNOTFOUND; }
 
@@ -592,6 +597,8 @@ protected:
             {L"GetItemFromID", 0x2109, MemberType::Method, {L"EntryIDItem", L"EntryIDStore"}, 1},
             {L"Parent", kIdParent, MemberType::Get, {}},
             {L"Type", 0x2101, MemberType::Get, {}},
+            {L"Stores", 0xFAB8, MemberType::Get, {}},
+            {L"DefaultStore", 0xFAB9, MemberType::Get, {}},
         };
         AddCommon(m);
         return m;
@@ -606,12 +613,18 @@ protected:
             break;
         }
         case 0x2109: {
-            // One store only: any store id finds the item, as the default store's would.
+            // Given a store id, Outlook looks in that store only: an item of
+            // another store is not found there.
             auto item = TheServer().model.FindItem(ArgText(args.At(0)));
+            if (item && args.At(1) && !IsMissing(*args.At(1)) &&
+                !EqualsNoCase(item->folder->store->id, ArgText(args.At(1))))
+                item = nullptr;
             if (!item) throw DispError{kItemGone, kNotFoundText};
             SetObject(result, NewItem(item));
             break;
         }
+        case 0xFAB8: SetObject(result, NewStores()); break;
+        case 0xFAB9: SetObject(result, NewStore(&TheServer().model.DefaultStore())); break;
         case kIdParent: SetObject(result, NewApplication()); break;
         case 0x2101: SetText(result, L"MAPI"); break;
         case kIdClass: SetLong(result, 1); break;  // olNamespace
@@ -626,7 +639,7 @@ class Folder final : public Automation<> {
 public:
     explicit Folder(FolderData* folder) : m_folder(folder) {}
     std::wstring Kind() const override { return L"Folder"; }
-    std::wstring Ref() const override { return L"Folder:" + m_folder->name; }
+    std::wstring Ref() const override { return L"Folder:" + Model::RefName(*m_folder); }
     FolderData* Data() const noexcept { return m_folder; }
 
 protected:
@@ -646,14 +659,15 @@ protected:
     }
     void Call(const Member& member, const CallArgs& args, VARIANT* result) override
     {
+        CheckStore(m_folder->store);
         switch (member.id) {
         case 0x3001: SetText(result, m_folder->name); break;
         case kIdParent:
-            SetObject(result, m_folder->IsRoot() ? NewNameSpace() : NewFolder(&TheServer().model.Root()));
+            SetObject(result, m_folder->IsRoot() ? NewNameSpace() : NewFolder(m_folder->store->root));
             break;
         case 0x3100: SetObject(result, NewItems(m_folder, std::nullopt)); break;
         case 0x3010: SetText(result, m_folder->entryId); break;
-        case 0x3012: SetText(result, kStoreId); break;
+        case 0x3012: SetText(result, m_folder->store->id); break;
         case 0x3106: SetLong(result, KindItemType(m_folder->kind)); break;
         case 0xFB1D: {
             std::optional<bool> complete;
@@ -679,7 +693,7 @@ class Items final : public Automation<> {
 public:
     Items(FolderData* folder, std::optional<bool> complete) : m_folder(folder), m_complete(complete) {}
     std::wstring Kind() const override { return L"Items"; }
-    std::wstring Ref() const override { return L"Items:" + m_folder->name; }
+    std::wstring Ref() const override { return L"Items:" + Model::RefName(*m_folder); }
 
 protected:
     std::vector<std::shared_ptr<ItemData>> List() const
@@ -729,7 +743,7 @@ protected:
         }
         case DISPID_NEWENUM: {
             auto list = List();
-            SetEnumerator(result, L"Enum:" + m_folder->name, list.size(),
+            SetEnumerator(result, L"Enum:" + Model::RefName(*m_folder), list.size(),
                           [list](size_t i) { return NewItem(list[i]); });
             break;
         }
@@ -974,7 +988,138 @@ private:
     bool m_quit = false;
 };
 
+// Stores and Store ----------------------------------------------------------------------
+
+// NameSpace.Stores: the stores of the profile, with StoresEvents_12.
+class Stores final : public Automation<IConnectionPointContainer> {
+public:
+    std::wstring Kind() const override { return L"Stores"; }
+    std::wstring Ref() const override { return L"Stores"; }
+
+    STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints** out) override
+    {
+        if (!out) return E_POINTER;
+        *out = nullptr;
+        try {
+            std::vector<wl::ComPtr<IConnectionPoint>> points;
+            points.push_back(wl::ComPtr<IConnectionPoint>::Attach(
+                new ConnectionPoint(static_cast<ObjectBase*>(this), kIidStoresEvents12)));
+            *out = new ConnectionPointList(std::move(points));
+        } catch (...) {
+            return E_OUTOFMEMORY;
+        }
+        return S_OK;
+    }
+    STDMETHODIMP FindConnectionPoint(REFIID iid, IConnectionPoint** out) override
+    {
+        if (!out) return E_POINTER;
+        *out = nullptr;
+        if (iid != kIidStoresEvents12) return CONNECT_E_NOCONNECTION;
+        try {
+            *out = new ConnectionPoint(static_cast<ObjectBase*>(this), iid);
+        } catch (...) {
+            return E_OUTOFMEMORY;
+        }
+        return S_OK;
+    }
+
+protected:
+    std::vector<Member> Members() const override
+    {
+        std::vector<Member> m = {
+            {L"Count", 0x50, MemberType::Get, {}},
+            {L"Item", DISPID_VALUE, MemberType::Method, {L"Index"}, 1},
+            {L"_NewEnum", DISPID_NEWENUM, MemberType::Method, {}},
+            {L"Parent", kIdParent, MemberType::Get, {}},
+        };
+        AddCommon(m);
+        return m;
+    }
+
+    void Call(const Member& member, const CallArgs& args, VARIANT* result) override
+    {
+        auto list = TheServer().model.OpenStores();
+        switch (member.id) {
+        case 0x50: SetLong(result, static_cast<long>(list.size())); break;
+        case DISPID_VALUE: {
+            // By 1-based index or by display name, as Outlook's.
+            StoreData* store = nullptr;
+            if (ArgType(args.At(0)) == VT_BSTR) {
+                std::wstring name = ArgText(args.At(0));
+                for (StoreData* s : list)
+                    if (EqualsNoCase(s->root->name, name)) store = s;
+                if (!store) throw DispError{kItemGone, kNotFoundText};
+            } else {
+                long i = ArgLong(args.At(0));
+                if (i < 1 || static_cast<size_t>(i) > list.size())
+                    throw DispError{DISP_E_BADINDEX, L"Array index out of bounds."};
+                store = list[static_cast<size_t>(i - 1)];
+            }
+            SetObject(result, NewStore(store));
+            break;
+        }
+        case DISPID_NEWENUM:
+            SetEnumerator(result, L"Enum:Stores", list.size(),
+                          [list](size_t i) { return NewStore(list.at(i)); });
+            break;
+        case kIdParent: SetObject(result, NewNameSpace()); break;
+        case kIdClass: SetLong(result, 161); break;  // olStores
+        default: CommonCall(member.id, result); break;
+        }
+    }
+};
+
+class Store final : public Automation<> {
+public:
+    explicit Store(StoreData* store) : m_store(store) {}
+    std::wstring Kind() const override { return L"Store"; }
+    std::wstring Ref() const override { return L"Store:" + m_store->root->name; }
+
+protected:
+    std::vector<Member> Members() const override
+    {
+        std::vector<Member> m = {
+            {L"DisplayName", 0x3001, MemberType::Get, {}},
+            {L"StoreID", 0x3012, MemberType::Get, {}},
+            {L"GetDefaultFolder", 0xFAC5, MemberType::Method, {L"FolderType"}, 1},
+            {L"GetRootFolder", 0xFAC1, MemberType::Method, {}},
+            {L"Parent", kIdParent, MemberType::Get, {}},
+        };
+        AddCommon(m);
+        return m;
+    }
+
+    void Call(const Member& member, const CallArgs& args, VARIANT* result) override
+    {
+        CheckStore(m_store);
+        switch (member.id) {
+        case 0x3001: SetText(result, m_store->root->name); break;
+        case 0x3012: SetText(result, m_store->id); break;
+        case 0xFAC5: {
+            const long number = ArgLong(args.At(0));
+            FolderData* folder = TheServer().model.FolderByNumber(number, m_store);
+            if (!folder) throw DispError{E_INVALIDARG, kBadParameterText};
+            // A store without that folder (a data file of mail only, a
+            // public-folder store): Outlook cannot find it.
+            if (number == 13 && m_store->tasksMissing) throw DispError{kItemGone, kNotFoundText};
+            SetObject(result, NewFolder(folder));
+            break;
+        }
+        case 0xFAC1: SetObject(result, NewFolder(m_store->root)); break;
+        case kIdParent: SetObject(result, NewNameSpace()); break;
+        case kIdClass: SetLong(result, 160); break;  // olStore
+        default: CommonCall(member.id, result); break;
+        }
+    }
+
+private:
+    StoreData* m_store;
+};
+
 }  // namespace
+
+wl::ComPtr<IDispatch> NewStores() { return Make<Stores>(); }
+wl::ComPtr<IDispatch> NewStore(StoreData* store) { return Make<Store>(store); }
 
 wl::ComPtr<IDispatch> NewNameSpace() { return Make<NameSpace>(); }
 wl::ComPtr<IDispatch> NewFolder(FolderData* folder) { return Make<Folder>(folder); }
@@ -1274,8 +1419,10 @@ bool KnownMember(const std::wstring& kind, const std::wstring& member)
 {
     static const std::vector<std::pair<const wchar_t*, std::vector<const wchar_t*>>> kTable = {
         {L"application", {L"GetNamespace", L"ActiveExplorer", L"Explorers", L"Quit", L"Name", L"Version", L"Reminders"}},
-        {L"namespace", {L"GetDefaultFolder", L"GetItemFromID", L"Parent", L"Type"}},
-        {L"folder", {L"Name", L"Parent", L"Items", L"EntryID", L"DefaultItemType", L"GetTable"}},
+        {L"namespace", {L"GetDefaultFolder", L"GetItemFromID", L"Parent", L"Type", L"Stores", L"DefaultStore"}},
+        {L"folder", {L"Name", L"Parent", L"Items", L"EntryID", L"StoreID", L"DefaultItemType", L"GetTable"}},
+        {L"stores", {L"Count", L"Item", L"_NewEnum", L"Parent"}},
+        {L"store", {L"DisplayName", L"StoreID", L"GetDefaultFolder", L"GetRootFolder", L"Parent"}},
         {L"items", {L"Count", L"Item", L"_NewEnum", L"Restrict", L"Parent"}},
         {L"item", {L"Subject", L"EntryID", L"Parent", L"ReminderTime", L"MessageClass", L"Display", L"Complete",
                    L"DueDate", L"MarkComplete", L"Save"}},

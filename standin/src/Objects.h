@@ -72,6 +72,8 @@ struct ComInterface<ObjectBase> {
 wl::ComPtr<IDispatch> NewApplication();
 wl::ComPtr<IDispatch> NewItem(const std::shared_ptr<ItemData>& item);
 wl::ComPtr<IDispatch> NewWord();
+// A Store of NameSpace.Stores.
+wl::ComPtr<IDispatch> NewStore(StoreData* store);
 // A Reminder of Application.Reminders, for the item's reminder.
 wl::ComPtr<IDispatch> NewReminder(const std::shared_ptr<ItemData>& item);
 

@@ -14,6 +14,7 @@ const CLSID kClsidWord = {0x000209FF, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0
 const IID kIidApplicationEvents11 = {0x0006302C, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 const IID kIidApplicationEvents = {0x0006304E, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 const IID kIidReminderCollectionEvents = {0x000630B2, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+const IID kIidStoresEvents12 = {0x000630F8, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 
 Server& TheServer()
 {
@@ -141,7 +142,8 @@ int Server::Fire(DISPID id, const wchar_t* name, IDispatch* argument, const std:
     std::vector<Sink> targets = sinks;  // a sink may unadvise while it is called
     int reached = 0;
     for (const Sink& sink : targets) {
-        if ((sink.iid == kIidReminderCollectionEvents) != reminderEvents) continue;
+        const bool applicationSink = sink.iid == kIidApplicationEvents11 || sink.iid == kIidApplicationEvents;
+        if (reminderEvents ? sink.iid != kIidReminderCollectionEvents : !applicationSink) continue;
         VARIANT arg;
         ::VariantInit(&arg);
         DISPPARAMS params{};
@@ -173,6 +175,54 @@ int Server::Fire(DISPID id, const wchar_t* name, IDispatch* argument, const std:
     if (argument) line += L"(" + argumentRef + L")";
     journal.Write(line + L" -> " + std::to_wstring(reached) + L" sinks");
     return reached;
+}
+
+int Server::FireStoresEvent(DISPID id, const wchar_t* name, IDispatch* store, const std::wstring& storeRef,
+                            bool* cancel)
+{
+    std::vector<Sink> targets = sinks;  // a sink may unadvise while it is called
+    int reached = 0;
+    VARIANT_BOOL cancelFlag = VARIANT_FALSE;
+    for (const Sink& sink : targets) {
+        if (sink.iid != kIidStoresEvents12) continue;
+        // Arguments go last first: the store, then Cancel by reference.
+        VARIANT args[2];
+        ::VariantInit(&args[0]);
+        ::VariantInit(&args[1]);
+        args[0].vt = VT_BOOL | VT_BYREF;
+        args[0].pboolVal = &cancelFlag;
+        args[1].vt = VT_DISPATCH;
+        args[1].pdispVal = store;
+        DISPPARAMS params{};
+        params.cArgs = cancel ? 2 : 1;
+        params.rgvarg = cancel ? args : args + 1;
+        wl::Variant result;
+        EXCEPINFO info{};
+        UINT badArg = 0;
+        HRESULT hr = sink.target->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, result.Put(),
+                                         &info, &badArg);
+        ::SysFreeString(info.bstrSource);
+        ::SysFreeString(info.bstrDescription);
+        ::SysFreeString(info.bstrHelpFile);
+        if (hr == HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE) || hr == RPC_E_DISCONNECTED ||
+            hr == RPC_E_SERVER_DIED || hr == RPC_E_SERVER_DIED_DNE || hr == CO_E_OBJNOTCONNECTED) {
+            sinks.erase(std::remove_if(sinks.begin(), sinks.end(),
+                                       [&](const Sink& k) { return k.cookie == sink.cookie; }),
+                        sinks.end());
+            continue;
+        }
+        ++reached;
+    }
+    if (cancel) *cancel = cancelFlag != VARIANT_FALSE;
+    journal.Write(L"Fire " + std::wstring(name) + L"(" + storeRef + L") -> " + std::to_wstring(reached) + L" sinks" +
+                  (cancel && *cancel ? L", cancelled" : L""));
+    return reached;
+}
+
+void Server::RemovePendingStores()
+{
+    for (StoreData* store : std::exchange(pendingRemovals, {})) store->removed = true;
+    RefreshWindows();
 }
 
 void Server::Revoke()
@@ -308,6 +358,7 @@ const wchar_t* EventInterfaceName(REFIID iid)
     if (iid == kIidReminderCollectionEvents) return L"ReminderCollectionEvents";
     if (iid == kIidApplicationEvents11) return L"ApplicationEvents_11";
     if (iid == kIidApplicationEvents) return L"ApplicationEvents";
+    if (iid == kIidStoresEvents12) return L"StoresEvents_12";
     return L"?";
 }
 

@@ -57,6 +57,7 @@ constexpr UINT kMsgQuit = WM_APP + 2;      // wParam: exit code; disconnect and 
 constexpr UINT_PTR kTimerIdle = 1;
 constexpr UINT_PTR kTimerRefused = 2;
 constexpr UINT_PTR kTimerQuitDelay = 4;
+constexpr UINT_PTR kTimerStoreRemoval = 5;
 
 class Server {
 public:
@@ -117,6 +118,17 @@ public:
     int Fire(DISPID id, const wchar_t* name, IDispatch* argument, const std::wstring& argumentRef,
              bool reminderEvents = false);
 
+    // A Stores event (StoresEvents_12) to every sink of the stores' events:
+    // the store, and for BeforeStoreRemove the Cancel flag by reference,
+    // which a sink may set. Returns how many sinks were reached.
+    int FireStoresEvent(DISPID id, const wchar_t* name, IDispatch* store, const std::wstring& storeRef,
+                        bool* cancel = nullptr);
+
+    // Stores leaving the profile a while after BeforeStoreRemove
+    // (store-remove with a delay): Outlook lists them until then.
+    std::vector<StoreData*> pendingRemovals;
+    void RemovePendingStores();
+
     // Reminders, as Outlook changes them: each fires Reminders' events.
     // A reminder comes due: shown, and ReminderFire (then the application's Reminder).
     int FireReminder(const std::shared_ptr<ItemData>& item, bool itemFirst = false);
@@ -158,6 +170,11 @@ extern const CLSID kClsidWord;
 extern const IID kIidApplicationEvents11;
 extern const IID kIidApplicationEvents;
 extern const IID kIidReminderCollectionEvents;
+extern const IID kIidStoresEvents12;
+
+// The stores' events (StoresEvents_12).
+constexpr DISPID kIdStoreAdd = 61441;
+constexpr DISPID kIdBeforeStoreRemove = 64433;
 
 // Reminders' events (ReminderCollectionEvents).
 constexpr DISPID kIdReminderAdd = 64148;

@@ -233,7 +233,7 @@ class Table final : public Automation<> {
 public:
     explicit Table(std::shared_ptr<TableState> state) : m_state(std::move(state)) {}
     std::wstring Kind() const override { return L"Table"; }
-    std::wstring Ref() const override { return L"Table:" + m_state->folder->name; }
+    std::wstring Ref() const override { return L"Table:" + Model::RefName(*m_state->folder); }
 
 protected:
     std::vector<Member> Members() const override
@@ -328,7 +328,7 @@ class Columns final : public Automation<> {
 public:
     explicit Columns(std::shared_ptr<TableState> table) : m_table(std::move(table)) {}
     std::wstring Kind() const override { return L"Columns"; }
-    std::wstring Ref() const override { return L"Columns:" + m_table->folder->name; }
+    std::wstring Ref() const override { return L"Columns:" + Model::RefName(*m_table->folder); }
 
 protected:
     std::vector<Member> Members() const override

@@ -14,6 +14,9 @@ namespace {
 using wl::ComError;
 using wl::Dispatch;
 
+// The default store's id, as Folder.StoreID has always given it.
+constexpr wchar_t kDefaultStoreId[] = L"0000000038A1BB1005E5101AA1BB08002B2A56C20000";
+
 constexpr HRESULT kItemGone = static_cast<HRESULT>(0x8004010F);
 constexpr HRESULT kExecFailure = static_cast<HRESULT>(0x80080005);
 constexpr HRESULT kCallRejected = static_cast<HRESULT>(0x80010001);  // RPC_E_CALL_REJECTED
@@ -657,7 +660,7 @@ TEST_F(StandInTest, GetItemFromIdFindsItemsAndFailsForDeletedOnes)
     ASSERT_EQ(first.size(), 1u);
     Dispatch item = ns.Call(L"GetItemFromID", TextOf(first[0][0])).Object();
     EXPECT_EQ(item.Get(L"Subject").Text(), L"Call Bob");
-    EXPECT_EQ(ns.Call(L"GetItemFromID", L"M1", L"0000000038A1BB10").Call(L"Subject").Text(), L"Hello");
+    EXPECT_EQ(ns.Call(L"GetItemFromID", L"M1", kDefaultStoreId).Call(L"Subject").Text(), L"Hello");
 
     ASSERT_TRUE(ReplyOk(Command("delete T2")));
     for (const wchar_t* gone : {L"T2", L"NOPE"}) {
@@ -991,6 +994,172 @@ TEST_F(StandInTest, AReminderComesDueDuringTheCallItWasArmedFor)
     EXPECT_TRUE(InOrder(journal, {"Fire ReminderFire(Reminder:M2)", "Fire Reminder(Item:M2)",
                                   "Item:M1.Subject() -> \"Asked\"", "Item:M1.Subject() -> \"Asked\""}));
     EXPECT_EQ(CountLines(journal, "Fire Reminder(Item:M2)"), 1u);
+}
+
+// A sink of the stores' events: the display name of each store announced,
+// and, when asked to, the Cancel of BeforeStoreRemove set.
+class StoresSink final : public IDispatch {
+public:
+    struct Event {
+        DISPID id;
+        UINT argCount;
+        std::wstring storeName;
+    };
+    std::vector<Event> events;
+    bool cancelRemoval = false;
+
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override
+    {
+        if (iid == IID_IUnknown || iid == IID_IDispatch || iid == kStoresEvents) {
+            *out = static_cast<IDispatch*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ++m_refs; }
+    STDMETHODIMP_(ULONG) Release() override
+    {
+        ULONG n = --m_refs;
+        if (n == 0) delete this;
+        return n;
+    }
+    STDMETHODIMP GetTypeInfoCount(UINT* n) override
+    {
+        *n = 0;
+        return S_OK;
+    }
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*, UINT*) override
+    {
+        Event e{id, params ? params->cArgs : 0, L""};
+        if (e.argCount >= 1 && params->rgvarg[e.argCount - 1].vt == VT_DISPATCH) {
+            try {
+                e.storeName = Dispatch(wl::ComPtr<IDispatch>::AddRef(params->rgvarg[e.argCount - 1].pdispVal))
+                                  .Get(L"DisplayName")
+                                  .Text();
+            } catch (const ComError& error) {
+                e.storeName = L"!error " + std::to_wstring(error.Number());
+            }
+        }
+        if (e.argCount == 2 && params->rgvarg[0].vt == (VT_BOOL | VT_BYREF) && cancelRemoval)
+            *params->rgvarg[0].pboolVal = VARIANT_TRUE;
+        events.push_back(std::move(e));
+        return S_OK;
+    }
+
+    static constexpr IID kStoresEvents = {0x000630F8, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+
+private:
+    ULONG m_refs = 1;
+};
+
+const wchar_t kStoresScenario[] = LR"(option linger
+store "Mailbox - Test User"
+other-store "Archive" storeid=ARCH1
+other-store "Old Data" tasks=missing
+item folder=Tasks subject="Call Bob" entryid=T1 due=2024-05-01
+item folder=Tasks store=Archive subject="Filed task" entryid=A1 due=2024-01-01
+)";
+
+// NameSpace.Stores: each store with its own default folders and id; a store
+// without a Tasks folder raises for it alone; GetItemFromID given a store id
+// looks in that store only.
+TEST_F(StandInTest, StoresOfTheProfileEachWithItsFoldersAndId)
+{
+    Start(kStoresScenario);
+    Dispatch ns = Outlook().Call(L"GetNamespace", L"MAPI").Object();
+    Dispatch stores = ns.Get(L"Stores").Object();
+    EXPECT_EQ(stores.Get(L"Count").Long(), 3);
+    std::vector<std::wstring> names;
+    stores.ForEach([&](const wl::Value& store) {
+        names.push_back(store.Object().Call(L"DisplayName").Text());
+        return true;
+    });
+    EXPECT_EQ(names, (std::vector<std::wstring>{L"Mailbox - Test User", L"Archive", L"Old Data"}));
+
+    Dispatch first = stores.Call(L"Item", 1).Object();
+    EXPECT_EQ(first.Get(L"StoreID").Text(), kDefaultStoreId);
+    EXPECT_EQ(Folder(Outlook(), 13).Call(L"StoreID").Text(), kDefaultStoreId);
+
+    Dispatch archive = stores.Call(L"Item", L"archive").Object();
+    EXPECT_EQ(archive.Get(L"StoreID").Text(), L"ARCH1");
+    Dispatch archiveTasks = archive.Call(L"GetDefaultFolder", 13).Object();
+    EXPECT_EQ(archiveTasks.Get(L"Name").Text(), L"Tasks");
+    EXPECT_EQ(archiveTasks.Get(L"StoreID").Text(), L"ARCH1");
+    EXPECT_EQ(archiveTasks.Get(L"Parent").Call(L"Name").Text(), L"Archive");
+    EXPECT_EQ(archiveTasks.Get(L"Items").Call(L"Count").Long(), 1);
+    EXPECT_EQ(Folder(Outlook(), 13).Call(L"Items").Call(L"Count").Long(), 1);
+
+    Dispatch oldData = stores.Call(L"Item", 3).Object();
+    EXPECT_EQ(ErrorOf([&] { oldData.Call(L"GetDefaultFolder", 13); }).Code(), kItemGone);
+    EXPECT_EQ(oldData.Call(L"GetDefaultFolder", 6).Call(L"Name").Text(), L"Inbox");
+    EXPECT_EQ(ErrorOf([&] { stores.Call(L"Item", 4); }).Code(), DISP_E_BADINDEX);
+
+    EXPECT_EQ(ns.Call(L"GetItemFromID", L"A1", L"ARCH1").Call(L"Subject").Text(), L"Filed task");
+    EXPECT_EQ(ns.Call(L"GetItemFromID", L"A1").Call(L"Subject").Text(), L"Filed task");
+    EXPECT_EQ(ErrorOf([&] { ns.Call(L"GetItemFromID", L"A1", kDefaultStoreId); }).Code(), kItemGone);
+    EXPECT_EQ(ErrorOf([&] { ns.Call(L"GetItemFromID", L"T1", L"ARCH1"); }).Code(), kItemGone);
+
+    ASSERT_TRUE(ReplyOk(Command("fail Store:Archive.GetDefaultFolder 0x80040119")));
+    EXPECT_EQ(ErrorOf([&] { archive.Call(L"GetDefaultFolder", 13); }).Code(), static_cast<HRESULT>(0x80040119));
+    EXPECT_EQ(first.Call(L"GetDefaultFolder", 13).Call(L"Name").Text(), L"Tasks");
+
+    auto journal = Journal();
+    EXPECT_TRUE(HasLine(journal, "Store:Archive.GetDefaultFolder(13) -> Folder:Archive/Tasks"));
+    EXPECT_TRUE(HasLine(journal, "NameSpace.GetItemFromID(\"A1\", \"ARCH1\") -> Item:A1"));
+    EXPECT_TRUE(HasLine(journal, "Store:Old Data.GetDefaultFolder(13) -> !0x8004010F"));
+}
+
+// A store added to the profile or taken out of it while Outlook runs:
+// StoreAdd and BeforeStoreRemove reach the sinks of Stores, a sink may
+// cancel the removal, and a removed store's objects fail.
+TEST_F(StandInTest, StoresAddedAndRemovedFireTheStoresEvents)
+{
+    Start(kStoresScenario);
+    Dispatch stores = Outlook().Call(L"GetNamespace", L"MAPI").Call(L"Stores").Object();
+    auto sink = wl::ComPtr<StoresSink>::Attach(new StoresSink);
+    Connection c = Advise(stores, StoresSink::kStoresEvents, sink.Get());
+    ASSERT_EQ(c.hr, S_OK);
+
+    std::string added = Command("store-add \"Team Box\" storeid=TEAM1");
+    EXPECT_EQ(ReplyStatus(added), "ok TEAM1");
+    ASSERT_EQ(sink->events.size(), 1u);
+    EXPECT_EQ(sink->events[0].id, 61441);
+    EXPECT_EQ(sink->events[0].argCount, 1u);
+    EXPECT_EQ(sink->events[0].storeName, L"Team Box");
+    EXPECT_EQ(stores.Get(L"Count").Long(), 4);
+    ASSERT_TRUE(ReplyOk(Command("add folder=Tasks store=TEAM1 subject=Shared entryid=S1 due=today-1d")));
+    Dispatch team = stores.Call(L"Item", 4).Object();
+    Dispatch teamTasks = team.Call(L"GetDefaultFolder", 13).Object();
+    EXPECT_EQ(teamTasks.Get(L"Items").Call(L"Count").Long(), 1);
+
+    sink->cancelRemoval = true;
+    EXPECT_EQ(ReplyStatus(Command("store-remove TEAM1")), "ok cancelled");
+    EXPECT_EQ(stores.Get(L"Count").Long(), 4);
+    sink->cancelRemoval = false;
+    EXPECT_EQ(ReplyStatus(Command("store-remove \"Team Box\"")), "ok");
+    ASSERT_EQ(sink->events.size(), 3u);
+    EXPECT_EQ(sink->events[2].id, 64433);
+    EXPECT_EQ(sink->events[2].argCount, 2u);
+    EXPECT_EQ(sink->events[2].storeName, L"Team Box");
+    EXPECT_EQ(stores.Get(L"Count").Long(), 3);
+    EXPECT_EQ(ErrorOf([&] { team.Get(L"DisplayName"); }).Code(), kItemGone);
+    EXPECT_EQ(ErrorOf([&] { teamTasks.Get(L"Items"); }).Code(), kItemGone);
+    EXPECT_FALSE(ReplyOk(Command("store-remove \"Mailbox - Test User\"")));
+    // Taken out a while after the event: listed until then.
+    EXPECT_EQ(ReplyStatus(Command("store-remove \"Old Data\" 300")), "ok");
+    EXPECT_EQ(stores.Call(L"Count").Long(), 3);
+    EXPECT_TRUE(WaitFor([&] { return stores.Call(L"Count").Long() == 2; }));
+    EXPECT_FALSE(ReplyOk(Command("store-remove Nowhere")));
+
+    EXPECT_EQ(c.point->Unadvise(c.cookie), S_OK);
+    EXPECT_TRUE(InOrder(Journal(), {"Advise StoresEvents_12", "Fire StoreAdd(Store:Team Box) -> 1 sinks",
+                                    "Fire BeforeStoreRemove(Store:Team Box) -> 1 sinks, cancelled",
+                                    "Fire BeforeStoreRemove(Store:Team Box) -> 1 sinks",
+                                    "Unadvise StoresEvents_12"}));
 }
 
 }  // namespace

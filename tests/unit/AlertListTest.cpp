@@ -19,7 +19,7 @@ std::optional<std::wstring> DayText(double date)
 AlertItem Item(std::optional<std::wstring> folder, std::wstring id, std::optional<std::wstring> subject = L"s",
                std::optional<double> date = 1)
 {
-    return {std::move(folder), std::move(id), {}, std::move(subject), date};
+    return {std::move(folder), std::move(id), {}, std::move(subject), date, {}};
 }
 
 std::vector<std::wstring> Subjects(const AlertList& list)
@@ -81,6 +81,34 @@ TEST(AlertListLines, FollowTheItemsOneForOne)
     EXPECT_EQ(list.Lines(ModeReminders, L"(unreadable)", &DayText), expected);
     EXPECT_TRUE(list.Lines(static_cast<AlertMode>(7), L"?", &DayText).empty());
     EXPECT_EQ(AlertList::Line(list.At(0), ModeReminders, L"?", &DayText), L"Report day3");
+}
+
+// Lines of several stores name their store, shortened; lines of one store do not.
+TEST(AlertListLines, NameTheirStoreOnlyWhenTheListHoldsSeveral)
+{
+    auto inStore = [](std::wstring id, std::wstring subject, std::wstring storeId, std::wstring storeName) {
+        AlertItem item = Item(L"Tasks", std::move(id), std::move(subject));
+        item.storeId = std::move(storeId);
+        item.storeName = std::move(storeName);
+        return item;
+    };
+    AlertList list;
+    list.Add(inStore(L"1", L"Mine", L"S1", L"Mailbox - Ana Ferreira"));
+    list.Add(inStore(L"2", L"Unknown store", L"", L""));
+    EXPECT_EQ(list.Lines(ModeOverdueTasks, L"?", &DayText, L" (%1)"),
+              (std::vector<std::wstring>{L"Mine day1", L"Unknown store day1"}));
+    list.Add(inStore(L"3", L"Filed", L"S2", L"Archive of the sales team, 2019 to 2024"));
+    EXPECT_EQ(list.Lines(ModeOverdueTasks, L"?", &DayText, L" [%1]"),
+              (std::vector<std::wstring>{L"Mine day1 [Mailbox - Ana Ferreira]", L"Unknown store day1",
+                                         L"Filed day1 [Archive of the sales te\u2026]"}));
+    EXPECT_EQ(list.Lines(ModeOverdueTasks, L"?", &DayText)[0], L"Mine day1");  // no label: no name
+
+    EXPECT_EQ(ShortStoreName(L"Archive"), L"Archive");
+    EXPECT_EQ(ShortStoreName(std::wstring(kStoreNameChars, L'x')), std::wstring(kStoreNameChars, L'x'));
+    EXPECT_EQ(ShortStoreName(std::wstring(kStoreNameChars + 1, L'x')).size(), kStoreNameChars);
+    // A character outside the BMP is not cut in half.
+    const std::wstring pairAtCut = std::wstring(kStoreNameChars - 2, L'x') + L"\xD83D\xDE00tail";
+    EXPECT_EQ(ShortStoreName(pairAtCut), std::wstring(kStoreNameChars - 2, L'x') + L"\u2026");
 }
 
 // Replace: a scan's findings become the list.

@@ -77,6 +77,7 @@ TEST_F(Policies, EveryPolicyOfTheTemplateOverridesTheSettingsFileWithoutRewritin
         {"StartOutlookIn", 13},      {"KeepOutlookLoaded", 1}, {"LoadDelaySeconds", 0}, {"KeepWordLoaded", 1},
         {"DisplayOutlookAtStart", 1}, {"TrackReminders", 0},   {"TrackOverdueTasks", 1}, {"StartAtLogon", 1},
         {"ShowReminderCard", 0},
+        {"OverdueTasksDefaultStoreOnly", 1},
     };
     const auto policies = TemplatePolicies();
     ASSERT_EQ(policies.size(), chosen.size()) << "the template and this test name different policies";
@@ -103,7 +104,9 @@ TEST_F(Policies, EveryPolicyOfTheTemplateOverridesTheSettingsFileWithoutRewritin
                              "DontTrackReminders=0\r\nDontTrackOverdueTasks=-1\r\nDisplayOutlookAtStart=0\r\n"
                              "LoadDelay=600000\r\n";
     test::WriteTextFile(Folder() + L"wendlock.ini", file);
-    StartStandIn("item folder=Tasks subject=Late entryid=T1 due=today-2d complete=0\n"
+    StartStandIn("other-store Archive\n"
+                 "item folder=Tasks store=Archive subject=Filed entryid=A1 due=today-2d complete=0\n"
+                 "item folder=Tasks subject=Late entryid=T1 due=today-2d complete=0\n"
                  "item folder=Inbox subject=Budget entryid=M1 reminder=now\n");
     auto app = Start(L"wendlock.exe");
     ASSERT_TRUE(app.WaitForIcon());
@@ -112,6 +115,9 @@ TEST_F(Policies, EveryPolicyOfTheTemplateOverridesTheSettingsFileWithoutRewritin
     EXPECT_NE(standin.Command("state").find("folder=\"Tasks\""), std::string::npos) << standin.Command("state");
     EXPECT_TRUE(HasLine(standin.Journal(), "CreateObject Word.Application"));
     EXPECT_FALSE(HasLine(standin.Journal(), "Release Application"));
+    // Only the default store's tasks are read.
+    EXPECT_TRUE(test::PumpUntil([&] { return HasLine(standin.Journal(), "Table:Tasks.GetArray("); }, 20s));
+    EXPECT_FALSE(HasLine(standin.Journal(), "Store:Archive.GetDefaultFolder"));
     // Reminders are not tracked: the item of a fired reminder is never read.
     ASSERT_TRUE(standin::ReplyOk(standin.Command("fire-reminder M1")));
     test::Pump(1500ms);
