@@ -4,6 +4,7 @@
 #include "alerts/CardRules.h"
 #include "core/MeetingLink.h"
 #include "core/AppMessages.h"
+#include "core/Clock.h"
 #include "core/RemoteWork.h"
 #include "resources/resource.h"
 
@@ -39,14 +40,6 @@ int ControlId(std::size_t row, int field) { return IDC_CARD_FIRST + static_cast<
 constexpr int kRowFields[] = {IDC_CARD_SUBJECT, IDC_CARD_DETAIL, IDC_CARD_JOIN,  IDC_CARD_SNOOZE,
                               IDC_CARD_SNOOZEMENU, IDC_CARD_DISMISS, IDC_CARD_OPEN};
 
-double Now()
-{
-    SYSTEMTIME local{};
-    ::GetLocalTime(&local);
-    double date = 0;
-    ::SystemTimeToVariantTime(&local, &date);
-    return date;
-}
 
 // A text of the string table with numbers or texts put in; the format is ours.
 template <class... Args>
@@ -219,7 +212,7 @@ const wl::Reminder* frmCard::ReminderOf(std::size_t row) const
 
 void frmCard::DrawRows()
 {
-    const double now = Now();
+    const double now = LocalNow();
     const wl::CardRows rows = wl::RowsOf(m_items.size());
     for (std::size_t row = 0; row < wl::kCardRows; ++row) {
         const wl::Reminder* reminder = ReminderOf(row);
@@ -310,7 +303,7 @@ void frmCard::lblSnoozeMenu_Click(std::size_t row)
     for (std::size_t i = 0; i < std::size(wl::kSnoozeMinutes); ++i)
         ::AppendMenuW(menu, MF_STRING, i + 1, wl::LoadStr(IDS_SNOOZE_FIRST + static_cast<UINT>(i)).c_str());
     // Computed at the click, offered only while the start is ahead.
-    const double now = Now();
+    const double now = LocalNow();
     const std::optional<long> untilStart = wl::SnoozeMinutesBefore(start, 0, now);
     const std::optional<long> beforeStart = wl::SnoozeMinutesBefore(start, kBeforeStartMinutes, now);
     if (untilStart || beforeStart) ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
@@ -334,8 +327,8 @@ void frmCard::lblSnoozeMenu_Click(std::size_t row)
     if (held == m_items.rend()) return;
     const std::size_t heldRow = static_cast<std::size_t>(held - m_items.rbegin());
     std::optional<long> minutes;
-    if (chosen == kMenuUntilStart) minutes = wl::SnoozeMinutesBefore(start, 0, Now());
-    else if (chosen == kMenuBeforeStart) minutes = wl::SnoozeMinutesBefore(start, kBeforeStartMinutes, Now());
+    if (chosen == kMenuUntilStart) minutes = wl::SnoozeMinutesBefore(start, 0, LocalNow());
+    else if (chosen == kMenuBeforeStart) minutes = wl::SnoozeMinutesBefore(start, kBeforeStartMinutes, LocalNow());
     else if (chosen <= std::size(wl::kSnoozeMinutes)) minutes = wl::kSnoozeMinutes[chosen - 1];
     if (minutes) Snooze(heldRow, *minutes);
 }

@@ -28,6 +28,15 @@ ULONGLONG Ticks(const SYSTEMTIME& time) noexcept
 
 }  // namespace
 
+double LocalNow() noexcept
+{
+    SYSTEMTIME local{};
+    ::GetLocalTime(&local);
+    double date = 0;
+    ::SystemTimeToVariantTime(&local, &date);
+    return date;
+}
+
 int LocalOffsetMinutesAt(double localDate) noexcept
 {
     SYSTEMTIME local{}, utc{};

@@ -5,6 +5,9 @@
 
 #include "core/win32.h"
 
+// The current local time as an automation date, as Outlook gives its dates.
+double LocalNow() noexcept;
+
 // Local time less UTC, in minutes, in effect at a local automation date, by
 // the time zone's rules for that year.
 int LocalOffsetMinutesAt(double localDate) noexcept;

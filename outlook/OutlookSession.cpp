@@ -1,6 +1,7 @@
 #include "OutlookSession.h"
 
 #include "core/AppMessages.h"
+#include "core/Clock.h"
 #include "core/Processes.h"
 #include "core/RemoteWork.h"
 #include "core/Settings.h"
@@ -47,15 +48,6 @@ constexpr UINT kEventsSettleMs = 50;
 // MAPI_E_NOT_FOUND: Outlook has no item of that entry id (any more).
 constexpr HRESULT kItemNotFound = static_cast<HRESULT>(0x8004010FL);
 
-// The current time as an automation date, local time, as Outlook gives due dates.
-double Now()
-{
-    SYSTEMTIME local{};
-    ::GetLocalTime(&local);
-    double date = 0;
-    ::SystemTimeToVariantTime(&local, &date);
-    return date;
-}
 
 auto ById(const std::wstring& entryId)
 {
@@ -748,7 +740,7 @@ std::optional<std::vector<wl::TaskRow>> OutlookSession::ScanOverdueTasks() noexc
         skipped.insert(skipped.end(), m_storesLeftOut.begin(), m_storesLeftOut.end());
         // An administrator may limit the scan to the default store.
         wl::StoresScan scan =
-            wl::ReadOverdueTasksOfStores(outlook.Call(L"GetNamespace", L"MAPI").Object(), Now(), skipped,
+            wl::ReadOverdueTasksOfStores(outlook.Call(L"GetNamespace", L"MAPI").Object(), LocalNow(), skipped,
                                          g_policy.overdueTasksDefaultStoreOnly.value_or(false));
         m_storesNotRead = std::move(scan.storesNotRead);
         return std::move(scan.tasks);

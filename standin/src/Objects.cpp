@@ -429,14 +429,10 @@ STDMETHODIMP Application::FindConnectionPoint(REFIID iid, IConnectionPoint** out
     return S_OK;
 }
 
-// Reminders and Reminder ------------------------------------------------------------------
-
-// Application.Reminders: every reminder set, due or not, with the events of
-// ReminderCollectionEvents.
-class Reminders final : public Automation<IConnectionPointContainer> {
+// An object with the events of one dispinterface, through one connection point.
+class OneEventSource : public Automation<IConnectionPointContainer> {
 public:
-    std::wstring Kind() const override { return L"Reminders"; }
-    std::wstring Ref() const override { return L"Reminders"; }
+    explicit OneEventSource(const IID& events) : m_events(events) {}
 
     STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints** out) override
     {
@@ -445,7 +441,7 @@ public:
         try {
             std::vector<wl::ComPtr<IConnectionPoint>> points;
             points.push_back(wl::ComPtr<IConnectionPoint>::Attach(
-                new ConnectionPoint(static_cast<ObjectBase*>(this), kIidReminderCollectionEvents)));
+                new ConnectionPoint(static_cast<ObjectBase*>(this), m_events)));
             *out = new ConnectionPointList(std::move(points));
         } catch (...) {
             return E_OUTOFMEMORY;
@@ -456,7 +452,7 @@ public:
     {
         if (!out) return E_POINTER;
         *out = nullptr;
-        if (iid != kIidReminderCollectionEvents) return CONNECT_E_NOCONNECTION;
+        if (iid != m_events) return CONNECT_E_NOCONNECTION;
         try {
             *out = new ConnectionPoint(static_cast<ObjectBase*>(this), iid);
         } catch (...) {
@@ -464,6 +460,21 @@ public:
         }
         return S_OK;
     }
+
+private:
+    IID m_events;
+};
+
+// Reminders and Reminder ------------------------------------------------------------------
+
+// Application.Reminders: every reminder set, due or not, with the events of
+// ReminderCollectionEvents.
+class Reminders final : public OneEventSource {
+public:
+    Reminders() : OneEventSource(kIidReminderCollectionEvents) {}
+    std::wstring Kind() const override { return L"Reminders"; }
+    std::wstring Ref() const override { return L"Reminders"; }
+
 
 protected:
     std::vector<Member> Members() const override
@@ -991,37 +1002,12 @@ private:
 // Stores and Store ----------------------------------------------------------------------
 
 // NameSpace.Stores: the stores of the profile, with StoresEvents_12.
-class Stores final : public Automation<IConnectionPointContainer> {
+class Stores final : public OneEventSource {
 public:
+    Stores() : OneEventSource(kIidStoresEvents12) {}
     std::wstring Kind() const override { return L"Stores"; }
     std::wstring Ref() const override { return L"Stores"; }
 
-    STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints** out) override
-    {
-        if (!out) return E_POINTER;
-        *out = nullptr;
-        try {
-            std::vector<wl::ComPtr<IConnectionPoint>> points;
-            points.push_back(wl::ComPtr<IConnectionPoint>::Attach(
-                new ConnectionPoint(static_cast<ObjectBase*>(this), kIidStoresEvents12)));
-            *out = new ConnectionPointList(std::move(points));
-        } catch (...) {
-            return E_OUTOFMEMORY;
-        }
-        return S_OK;
-    }
-    STDMETHODIMP FindConnectionPoint(REFIID iid, IConnectionPoint** out) override
-    {
-        if (!out) return E_POINTER;
-        *out = nullptr;
-        if (iid != kIidStoresEvents12) return CONNECT_E_NOCONNECTION;
-        try {
-            *out = new ConnectionPoint(static_cast<ObjectBase*>(this), iid);
-        } catch (...) {
-            return E_OUTOFMEMORY;
-        }
-        return S_OK;
-    }
 
 protected:
     std::vector<Member> Members() const override

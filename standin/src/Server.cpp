@@ -136,6 +136,27 @@ void Server::CheckIdle()
     if (objectsAlive == 0 && serverLocks <= 0 && everUsed) ::SetTimer(controlWindow, kTimerIdle, 500, nullptr);
 }
 
+bool Server::Call(const Sink& sink, DISPID id, DISPPARAMS& params)
+{
+    wl::Variant result;
+    EXCEPINFO info{};
+    UINT badArg = 0;
+    HRESULT hr = sink.target->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, result.Put(), &info,
+                                     &badArg);
+    ::SysFreeString(info.bstrSource);
+    ::SysFreeString(info.bstrDescription);
+    ::SysFreeString(info.bstrHelpFile);
+    if (hr == HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE) || hr == RPC_E_DISCONNECTED || hr == RPC_E_SERVER_DIED ||
+        hr == RPC_E_SERVER_DIED_DNE || hr == CO_E_OBJNOTCONNECTED) {
+        // The client is gone: forget its sink.
+        const DWORD cookie = sink.cookie;
+        sinks.erase(std::remove_if(sinks.begin(), sinks.end(), [&](const Sink& k) { return k.cookie == cookie; }),
+                    sinks.end());
+        return false;
+    }
+    return true;
+}
+
 int Server::Fire(DISPID id, const wchar_t* name, IDispatch* argument, const std::wstring& argumentRef,
                  bool reminderEvents)
 {
@@ -153,23 +174,7 @@ int Server::Fire(DISPID id, const wchar_t* name, IDispatch* argument, const std:
             params.cArgs = 1;
             params.rgvarg = &arg;
         }
-        wl::Variant result;
-        EXCEPINFO info{};
-        UINT badArg = 0;
-        HRESULT hr = sink.target->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, result.Put(),
-                                         &info, &badArg);
-        ::SysFreeString(info.bstrSource);
-        ::SysFreeString(info.bstrDescription);
-        ::SysFreeString(info.bstrHelpFile);
-        if (hr == HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE) || hr == RPC_E_DISCONNECTED ||
-            hr == RPC_E_SERVER_DIED || hr == RPC_E_SERVER_DIED_DNE || hr == CO_E_OBJNOTCONNECTED) {
-            // The client is gone: forget its sink.
-            sinks.erase(std::remove_if(sinks.begin(), sinks.end(),
-                                       [&](const Sink& k) { return k.cookie == sink.cookie; }),
-                        sinks.end());
-            continue;
-        }
-        ++reached;
+        if (Call(sink, id, params)) ++reached;
     }
     std::wstring line = L"Fire " + std::wstring(name);
     if (argument) line += L"(" + argumentRef + L")";
@@ -196,22 +201,7 @@ int Server::FireStoresEvent(DISPID id, const wchar_t* name, IDispatch* store, co
         DISPPARAMS params{};
         params.cArgs = cancel ? 2 : 1;
         params.rgvarg = cancel ? args : args + 1;
-        wl::Variant result;
-        EXCEPINFO info{};
-        UINT badArg = 0;
-        HRESULT hr = sink.target->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, result.Put(),
-                                         &info, &badArg);
-        ::SysFreeString(info.bstrSource);
-        ::SysFreeString(info.bstrDescription);
-        ::SysFreeString(info.bstrHelpFile);
-        if (hr == HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE) || hr == RPC_E_DISCONNECTED ||
-            hr == RPC_E_SERVER_DIED || hr == RPC_E_SERVER_DIED_DNE || hr == CO_E_OBJNOTCONNECTED) {
-            sinks.erase(std::remove_if(sinks.begin(), sinks.end(),
-                                       [&](const Sink& k) { return k.cookie == sink.cookie; }),
-                        sinks.end());
-            continue;
-        }
-        ++reached;
+        if (Call(sink, id, params)) ++reached;
     }
     if (cancel) *cancel = cancelFlag != VARIANT_FALSE;
     journal.Write(L"Fire " + std::wstring(name) + L"(" + storeRef + L") -> " + std::to_wstring(reached) + L" sinks" +

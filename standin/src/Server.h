@@ -115,6 +115,8 @@ public:
 
     // Fires an application event to every sink of the application's events
     // (or, with reminderEvents, of Reminders' events); returns how many were reached.
+    // Calls one sink; false, and the sink forgotten, when its client is gone.
+    bool Call(const Sink& sink, DISPID id, DISPPARAMS& params);
     int Fire(DISPID id, const wchar_t* name, IDispatch* argument, const std::wstring& argumentRef,
              bool reminderEvents = false);
 
