@@ -3,17 +3,26 @@
 #include "StandInClient.h"
 
 #include <cstdio>
-#include <mutex>
 
 namespace standin {
 
 namespace {
 
-std::mutex g_lock;
-std::string g_test;
+// Nothing here has a destructor: the watch thread may still run while the
+// program's statics are torn down at its end.
+SRWLOCK g_lock = SRWLOCK_INIT;
+char g_test[512];
 ULONGLONG g_deadline = 0;  // 0: disarmed
 DWORD g_afterMs = 0;
 HANDLE g_wake = nullptr;
+
+class Hold {
+public:
+    Hold() { ::AcquireSRWLockExclusive(&g_lock); }
+    ~Hold() { ::ReleaseSRWLockExclusive(&g_lock); }
+    Hold(const Hold&) = delete;
+    Hold& operator=(const Hold&) = delete;
+};
 
 BOOL CALLBACK ReportWindow(HWND window, LPARAM)
 {
@@ -64,7 +73,7 @@ DWORD WINAPI Watch(void*)
         std::string test;
         DWORD afterMs = 0;
         {
-            std::lock_guard<std::mutex> hold(g_lock);
+            Hold hold;
             if (g_deadline) {
                 ULONGLONG now = ::GetTickCount64();
                 if (now >= g_deadline) {
@@ -87,13 +96,13 @@ DWORD WINAPI Watch(void*)
 
 void ArmHangWatch(const std::string& testName, DWORD afterMs)
 {
-    std::lock_guard<std::mutex> hold(g_lock);
+    Hold hold;
     if (!g_wake) {
         g_wake = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
         HANDLE thread = ::CreateThread(nullptr, 0, Watch, nullptr, 0, nullptr);
         if (thread) ::CloseHandle(thread);
     }
-    g_test = testName;
+    ::lstrcpynA(g_test, testName.c_str(), static_cast<int>(sizeof g_test));
     g_afterMs = afterMs;
     g_deadline = ::GetTickCount64() + afterMs;
     ::SetEvent(g_wake);
@@ -101,9 +110,10 @@ void ArmHangWatch(const std::string& testName, DWORD afterMs)
 
 void DisarmHangWatch()
 {
-    std::lock_guard<std::mutex> hold(g_lock);
+    // The thread wakes at the old deadline and finds nothing to do; waking it
+    // now would race with the program's end after its last test.
+    Hold hold;
     g_deadline = 0;
-    if (g_wake) ::SetEvent(g_wake);
 }
 
 }  // namespace standin

@@ -37,11 +37,19 @@ start_display() {
     return 1
 }
 
+# A program that crashes ends at once with a backtrace on its standard error:
+# Wine's crash dialog would wait, unseen, until the test's time is up.
+report_crashes() {
+    [ -f "$WINEPREFIX/.wendlock-crash-report" ] && return 0
+    wine_cmd reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f &&
+        touch "$WINEPREFIX/.wendlock-crash-report"
+}
+
 create_prefix() {
     # A prefix copied without its system files is no prefix: make it anew.
     [ -f "$WINEPREFIX/.wendlock-ready" ] &&
         [ -L "$WINEPREFIX/dosdevices/c:" ] &&
-        [ -f "$WINEPREFIX/drive_c/windows/system32/kernel32.dll" ] && return 0
+        [ -f "$WINEPREFIX/drive_c/windows/system32/kernel32.dll" ] && { report_crashes; return 0; }
     "$WINESERVER" -k 2>/dev/null 9>&- || true
     rm -rf "$WINEPREFIX"
     mkdir -p "$WINEPREFIX"
@@ -50,6 +58,8 @@ create_prefix() {
     # A virtual desktop with a taskbar: tray icons and balloons show there.
     wine_cmd reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d shell /f
     wine_cmd reg add 'HKCU\Software\Wine\Explorer\Desktops' /v shell /d 1024x768 /f
+    rm -f "$WINEPREFIX/.wendlock-crash-report"
+    report_crashes
     touch "$WINEPREFIX/.wendlock-ready"
 }
 
