@@ -32,6 +32,9 @@ struct AlertItem {
     // automation date, local time.
     std::optional<double> date;
     std::wstring storeName;  // the display name of its store; empty when not known
+    // A meeting reminder's online-meeting link, as found when the reminder
+    // was read; empty when none.
+    std::wstring joinLink;
 
     bool operator==(const AlertItem&) const = default;
 };

@@ -2,6 +2,7 @@
 
 #include "alerts/AlertList.h"
 #include "alerts/CardRules.h"
+#include "alerts/JoinMeeting.h"
 #include "core/MeetingLink.h"
 #include "core/AppMessages.h"
 #include "core/Clock.h"
@@ -283,11 +284,9 @@ void frmCard::lblJoin_Click(std::size_t row)
 {
     const wl::Reminder* reminder = ReminderOf(row);
     if (!reminder) return;
-    // Checked again right before the shell gets it: only a join link of a
-    // known service is ever opened, whatever the value holds.
+    // Copied: the rows may change while the shell starts the handler.
     const std::wstring link = reminder->joinLink;
-    if (!wl::IsMeetingLink(link)) return;
-    (void)::ShellExecuteW(nullptr, L"open", link.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    (void)wl::OpenJoinLink(link);  // nothing to tell on the card when the shell refuses
 }
 
 void frmCard::lblSnooze_Click(std::size_t row) { Snooze(row, wl::kSnoozeMinutes[0]); }

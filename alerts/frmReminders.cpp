@@ -1,5 +1,6 @@
 #include "frmReminders.h"
 
+#include "alerts/JoinMeeting.h"
 #include "core/AppMessages.h"
 #include "core/RemoteWork.h"
 #include "core/Settings.h"
@@ -30,13 +31,14 @@ std::optional<std::wstring> DateTextOf(double date)
 
 wl::AlertItem ItemOf(const wl::Reminder& reminder)
 {
-    return {reminder.folderName, reminder.entryId, reminder.storeId, reminder.subject, reminder.reminderTime, {}};
+    return {reminder.folderName, reminder.entryId, reminder.storeId, reminder.subject, reminder.reminderTime, {},
+            reminder.joinLink};
 }
 
 wl::AlertItem ItemOf(wl::TaskRow task)
 {
     return {std::move(task.folderName), std::move(task.entryId), std::move(task.storeId), std::move(task.subject),
-            task.dueDate, std::move(task.storeName)};
+            task.dueDate, std::move(task.storeName), {}};
 }
 
 }  // namespace
@@ -137,6 +139,7 @@ void frmReminders::ShowItems(bool alert)
     FillList(IDC_LSTREMINDERS, lines);
     for (std::size_t i = 0; !selectedId.empty() && i < m_lineIds.size(); ++i)
         if (m_lineIds[i] == selectedId) ::SendMessageW(Control(IDC_LSTREMINDERS), LB_SETCURSEL, i, 0);
+    EnableJoin();
 
     const bool empty = lines.empty();
     if (alert || empty) {
@@ -177,6 +180,7 @@ void frmReminders::Mode(wl::AlertMode iNewValue)
     ::ShowWindow(Control(IDC_CMDCLEAR), SW_HIDE);
     ::SetWindowTextW(Control(IDC_CMDCLEARALL), wl::LoadStr(IDS_BUTTON_REFRESH).c_str());
     ::ShowWindow(Control(IDC_CMDMARKCOMPLETE), SW_SHOW);
+    ::ShowWindow(Control(IDC_CMDJOIN), SW_HIDE);
     // The window closes up over the reminders' row, once.
     if (::GetWindowLongW(Control(IDC_CMBSNOOZE), GWL_STYLE) & WS_VISIBLE)
         HideRow({IDC_CMDSNOOZE, IDC_CMBSNOOZE, IDC_CMDDISMISS, IDC_CMDDISMISSALL}, IDC_CMDDISPLAY,
@@ -249,6 +253,30 @@ void frmReminders::cmdDisplay_Click()
 }
 
 void frmReminders::lstReminders_DblClick() { cmdDisplay_Click(); }
+
+void frmReminders::lstReminders_Click() { EnableJoin(); }
+
+void frmReminders::EnableJoin()
+{
+    const std::optional<std::size_t> line = SelectedLine();
+    const bool link = m_intMode == wl::ModeReminders && line && !m_colItems.At(*line).joinLink.empty();
+    HWND join = Control(IDC_CMDJOIN);
+    // A disabled button that keeps the focus leaves the keyboard nowhere.
+    if (!link && ::GetFocus() == join)
+        ::SendMessageW(Hwnd(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Control(IDC_LSTREMINDERS)), TRUE);
+    ::EnableWindow(join, link);
+}
+
+void frmReminders::cmdJoin_Click()
+{
+    const std::optional<std::size_t> line = SelectedLine();
+    if (!line || m_intMode != wl::ModeReminders) return;
+    // Copied: the list may change while the shell starts the handler.
+    const std::wstring link = m_colItems.At(*line).joinLink;
+    if (link.empty()) return;
+    // Windows itself offers to choose a program when none opens https links.
+    (void)wl::OpenJoinLink(link);
+}
 
 void frmReminders::lstReminders_KeyDown(UINT key)
 {
@@ -469,11 +497,13 @@ void frmReminders::OnCommand(int id, int notification)
     case IDC_CMDDISMISS: cmdDismiss_Click(); break;
     case IDC_CMDDISMISSALL: cmdDismissAll_Click(); break;
     case IDC_CMDMARKCOMPLETE: cmdMarkComplete_Click(); break;
+    case IDC_CMDJOIN: cmdJoin_Click(); break;
     case IDCANCEL: cmdClose_Click(); break;  // Esc
     case IDM_ALERT_SHOW: mnuFile_Click(FileMenu::ShowWindow); break;
     case IDM_ALERT_CLEAR: mnuFile_Click(FileMenu::ClearAll); break;
     case IDC_LSTREMINDERS:
         if (notification == LBN_DBLCLK) lstReminders_DblClick();
+        else if (notification == LBN_SELCHANGE) lstReminders_Click();
         break;
     default: break;
     }

@@ -90,11 +90,13 @@ private:
     void cmdOutlook_Click();
     void cmdClose_Click();
     void lstReminders_DblClick();
+    void lstReminders_Click();  // the selection moved
     void lstReminders_KeyDown(UINT key);
     void cmdSnooze_Click();
     void cmdDismiss_Click();
     void cmdDismissAll_Click();
     void cmdMarkComplete_Click();
+    void cmdJoin_Click();
     void mnuFile_Click(FileMenu index);
 
     // TrayWindow
@@ -112,6 +114,8 @@ private:
     using LinesAction = std::function<OutlookSession::Refusals(const std::set<std::wstring>& entryIds)>;
     void ActOnLines(const std::vector<std::size_t>& lines, const LinesAction& act, UINT failedText);
     std::optional<std::size_t> SelectedLine() const;
+    // Join is offered for a selected meeting reminder with a join link.
+    void EnableJoin();
     // Stops the 30-minute repeat, if it runs.
     void StopRepeat() noexcept;
     void Raise(const std::function<void()>& event);

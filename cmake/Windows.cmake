@@ -61,6 +61,7 @@ add_library(wendlock_app STATIC
     mainwindow/frmMain_Options.cpp
     alerts/frmReminders.cpp
     alerts/frmCard.cpp
+    alerts/JoinMeeting.cpp
 )
 target_include_directories(wendlock_app PUBLIC ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR}/generated)
 target_link_libraries(wendlock_app PUBLIC wendlock_rules wendlock_win_defs)

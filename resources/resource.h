@@ -40,6 +40,7 @@
 #define IDC_CMDDISMISS          1109
 #define IDC_CMDDISMISSALL       1110
 #define IDC_CMDMARKCOMPLETE     1111
+#define IDC_CMDJOIN             1112
 
 // Controls of the reminder card: a row per reminder, each the row's first id
 // plus the control's place in it. Its buttons are notifying statics: a

@@ -60,6 +60,17 @@ cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
 OUTLOOK_ICON_X=$((WIDTH - 11)) BELL_ICON_X=$((WIDTH - 51)) ICON_Y=$((HEIGHT - 10))
 # A balloon is a tooltip window; wait until none shows.
 no_balloon() { for _ in $(seq 100); do rect tooltips_class32 >/dev/null || return 0; sleep 0.3; done; }
+# The reminder card: the one dialog up with no title, at the bottom right.
+card_rect() {
+    local r
+    for _ in $(seq 50); do
+        r=$(rect '#32770') && read -r cx cy cw ch <<<"$r" && [ $((cx + cw)) -gt $((WIDTH / 2)) ] &&
+            [ $((cy + ch)) -gt $((HEIGHT / 2)) ] && { echo "$r"; return 0; }
+        sleep 0.2
+    done
+    echo "screenshots: no reminder card" >&2
+    return 1
+}
 
 echo "== Wendlock starts with the stand-in's demo mailbox (overdue tasks)"
 setsid "$WINE" "$WORK/Wendlock/wendlock.exe" </dev/null >/dev/null 2>&1 9>&- &
@@ -96,15 +107,74 @@ options_picture options
 sleep 0.5
 
 echo "== two reminders: the bell and its notification"
+REMINDERS=()
 for subject in "Project review with Klaus" "Call the printer about the brochure"; do
     id=$(ctl add folder=Calendar "subject=$subject" reminder=now | sed -n 's/^ok //p')
     ctl fire-reminder "$id" >/dev/null
+    REMINDERS+=("$id")
 done
+# The card comes with them; its close box hides it, off the notification.
+read -r x y w h < <(card_rect)
+xdotool mousemove $((x + w - 10)) $((y + 8)) click 1 mousemove 10 10
 read -r x y w h < <(wait_rect tooltips_class32)
 sleep 1
 grab tray-balloon
 crop tray-balloon "$x" "$y" $((WIDTH - x)) $((HEIGHT - y))
 no_balloon
+
+echo "== the reminder card over another program, the pointer on Join"
+NOTES=$WORK/raw/meeting-notes.txt
+sed 's/$/\r/' >"$NOTES" <<'TEXT'
+Brochure, spring edition: notes of the call with the printer
+
+Present: Klaus (print shop), Anna, Tom
+
+1. Paper
+   - cover on 300 g matt, inner pages on 150 g matt, as in the autumn edition
+   - the printer sends a sample sheet of both by Thursday
+2. Proofs
+   - first proofs of pages 1-16 by Wednesday noon, pages 17-32 by Friday
+   - colours checked against the sample sheet, not on screen
+   - corrections in one PDF with comments, one round only
+3. Quantities
+   - 5,000 in German, 2,000 in English, 500 in French
+   - the French run may move to the summer if the translation is late
+4. Delivery
+   - to the warehouse in two parts: half on the 3rd, half on the 10th
+   - pallets no higher than 1.2 m (the warehouse door)
+5. Costs
+   - the offer of last week stands; the French run priced apart
+   - a second proof round would cost extra: avoid it
+
+To do
+   - Anna: final texts of pages 17-32 to the printer by Monday
+   - Tom: pictures of the new shop in print resolution
+   - Klaus: sample sheet and a date for the press check
+TEXT
+setsid "$WINE" start /max notepad.exe "$("$WINE" winepath -w "$NOTES" 2>/dev/null)" </dev/null >/dev/null 2>&1 9>&- &
+wait_rect "meeting-notes.txt - Notepad" >/dev/null
+# At work in it: a click at the end of the notes.
+xdotool mousemove 420 384 sleep 0.3 click 1 mousemove 10 10
+sleep 1
+# An invitation as Teams writes it: the link in the text, not in the location.
+TEAMS="https://teams.microsoft.com/l/meetup-join/19%3ameeting_NjQ4%40thread.v2/0"
+id=$(ctl add folder=Calendar "subject=Weekly sync with the design team" reminder=now start=now+5m \
+         "location=Microsoft Teams Meeting" "body=Join the meeting now <$TEAMS>" | sed -n 's/^ok //p')
+ctl fire-reminder "$id" >/dev/null
+REMINDERS+=("$id")
+# Once the bell's notification is gone, the pointer rests on the newest
+# meeting's Join (its row is the first of three) until its tooltip names the host.
+read -r x y w h < <(card_rect)
+sleep 3
+no_balloon
+xdotool mousemove $((x + 1 + (w - 2) * 26 / 224)) $((y + 1 + (h - 2) * 41 / 134))
+wait_rect tooltips_class32 >/dev/null
+sleep 0.8
+grab reminder-card
+crop reminder-card 0 0 "$WIDTH" "$HEIGHT" 0
+"$WINE" taskkill /f /im notepad.exe >/dev/null 2>&1 || true
+xdotool mousemove 10 10
+sleep 0.5
 
 echo "== the reminders window, from the bell's menu"
 xdotool mousemove "$BELL_ICON_X" "$ICON_Y" click 3
@@ -112,8 +182,8 @@ read -r x y w h < <(wait_rect '#32768')
 # Show Reminders, the first item.
 xdotool mousemove $((x + 40)) $((y + 10)) sleep 0.3 click 1
 read -r x y w h < <(wait_rect 'Outlook Reminders')
-# The first reminder selected, as after a click on it.
-xdotool mousemove $((x + 60)) $((y + 38)) click 1 mousemove 10 10
+# The meeting with a join link selected, as after a click on a line and End.
+xdotool mousemove $((x + 60)) $((y + 38)) click 1 mousemove 10 10 key End
 sleep 0.8
 grab reminders-window
 crop reminders-window "$x" "$y" "$w" "$h"
@@ -121,6 +191,8 @@ xdotool key Escape
 sleep 0.5
 
 echo "== Options with settings managed by Group Policy"
+# Dismissed in Outlook, the reminders bring no card at the next start to stand beside Options.
+for id in "${REMINDERS[@]}"; do ctl dismiss "$id" >/dev/null; done
 "$WINE" reg add 'HKCU\Software\Policies\Wendlock' /v KeepOutlookLoaded /t REG_DWORD /d 1 /f >/dev/null 2>&1
 "$WINE" reg add 'HKCU\Software\Policies\Wendlock' /v StartOutlookIn /t REG_DWORD /d 9 /f >/dev/null 2>&1
 # The policies are read at start: the program starts again.

@@ -19,7 +19,7 @@ std::optional<std::wstring> DayText(double date)
 AlertItem Item(std::optional<std::wstring> folder, std::wstring id, std::optional<std::wstring> subject = L"s",
                std::optional<double> date = 1)
 {
-    return {std::move(folder), std::move(id), {}, std::move(subject), date, {}};
+    return {std::move(folder), std::move(id), {}, std::move(subject), date, {}, {}};
 }
 
 std::vector<std::wstring> Subjects(const AlertList& list)

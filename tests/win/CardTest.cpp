@@ -31,6 +31,35 @@ const char kMeetings[] =
     "location=\"file:///C:/windows/notepad.exe\" body=\"https://eur01.safelinks.protection.outlook.com/"
     "?url=javascript%3Aalert(1) https://example.com/j/1\"\n";
 
+// A meeting whose location holds its Teams link, and no body.
+#define kTeamsLink "https://teams.microsoft.com/l/meetup-join/19%3ameeting_NjQ4%40thread.v2/0?context=%7b%7d"
+const char kTeamsMeeting[] =
+    "item folder=Calendar subject=Standup entryid=T1 reminder=now+2h start=now+15m "
+    "location=\"Microsoft Teams Meeting " kTeamsLink "\"\n";
+
+// The prefix's handler for https while the object lives: a program that
+// records how it was started. Wine reads it from the machine's classes only.
+class HttpsRecorder {
+public:
+    HttpsRecorder() : m_command(HKEY_LOCAL_MACHINE, L"Software\\Classes\\https\\shell\\open\\command")
+    {
+        const std::wstring recorder = m_folder.Path() + L"record-args.exe";
+        m_ready = ::CopyFileW((test::BinFolder() + L"record-args.exe").c_str(), recorder.c_str(), FALSE);
+        m_command.SetText(L"\"" + recorder + L"\" \"%1\"");
+    }
+    bool Ready() const { return m_ready; }
+    bool Started() const { return test::FileExists(StartedFile()); }
+    // The command lines it was started with, one a line.
+    std::string Starts() const { return test::ReadTextFile(StartedFile()); }
+
+private:
+    std::wstring StartedFile() const { return m_folder.Path() + L"started.txt"; }
+
+    test::TempFolder m_folder;                // removed last, after the handler is put back
+    test::ScopedRegistryValue m_command;
+    bool m_ready = false;
+};
+
 // A window of another program, in front, with the keyboard.
 class OtherProgram {
 public:
@@ -280,46 +309,64 @@ TEST_F(Card, ShowsOverAnotherProgramWithoutTakingItsKeyboardAndActsOnOutlook)
 
 TEST_F(Card, JoinOpensTheLinkWithTheShellsHandlerForHttps)
 {
-    // The prefix's handler for https, for this test: a program that records
-    // how it was started. Wine reads it from the machine's classes only.
-    test::TempFolder handler;
-    const std::wstring recorder = handler.Path() + L"record-args.exe";
-    ASSERT_TRUE(::CopyFileW((test::BinFolder() + L"record-args.exe").c_str(), recorder.c_str(), FALSE));
-    const wchar_t* key = L"Software\\Classes\\https\\shell\\open\\command";
-    std::vector<wchar_t> old(1024);
-    DWORD size = static_cast<DWORD>(old.size() * sizeof(wchar_t));
-    const bool hadOld = ::RegGetValueW(HKEY_LOCAL_MACHINE, key, nullptr, RRF_RT_REG_SZ, nullptr, old.data(), &size) ==
-                        ERROR_SUCCESS;
-    const std::wstring command = L"\"" + recorder + L"\" \"%1\"";
-    ASSERT_EQ(::RegSetKeyValueW(HKEY_LOCAL_MACHINE, key, nullptr, REG_SZ, command.c_str(),
-                                static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t))),
-              ERROR_SUCCESS);
-    struct Restore {
-        const wchar_t* key;
-        bool hadOld;
-        std::vector<wchar_t>& old;
-        ~Restore()
-        {
-            if (hadOld)
-                ::RegSetKeyValueW(HKEY_LOCAL_MACHINE, key, nullptr, REG_SZ, old.data(),
-                                  static_cast<DWORD>((wcslen(old.data()) + 1) * sizeof(wchar_t)));
-            else
-                ::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, key, nullptr);
-        }
-    } restore{key, hadOld, old};
+    HttpsRecorder handler;
+    ASSERT_TRUE(handler.Ready());
 
     Start();
     Fire("A1");
     ASSERT_TRUE(test::PumpUntil([&] { return CardShown(); }));
     ClickOn(RowControl(0, IDC_CARD_JOIN));
-    const std::wstring started = handler.Path() + L"started.txt";
-    ASSERT_TRUE(test::PumpUntil([&] { return test::FileExists(started); }, 20s));
-    EXPECT_NE(test::ReadTextFile(started).find("\"https://meet.google.com/abc-defg-hij\""), std::string::npos)
-        << test::ReadTextFile(started);
+    ASSERT_TRUE(test::PumpUntil([&] { return handler.Started(); }, 20s));
+    EXPECT_NE(handler.Starts().find("\"https://meet.google.com/abc-defg-hij\""), std::string::npos) << handler.Starts();
     // Joining is not acting on the reminder: it stays on the card.
     EXPECT_TRUE(CardShown());
     EXPECT_EQ(CountLines(standin.Journal(), ".Dismiss("), 0u);
     EXPECT_EQ(CountLines(standin.Journal(), ".Snooze("), 0u);
+}
+
+TEST_F(Card, TheRemindersWindowJoinsTheSelectedMeetingWhenItHasALink)
+{
+    HttpsRecorder handler;
+    ASSERT_TRUE(handler.Ready());
+    WriteSettings("[settings]\r\nDontTrackOverdueTasks=-1\r\n");
+    StartStandIn(std::string(kMeetings) + kTeamsMeeting);
+    LoadWindow();
+    Fire("T1");
+    Fire("A3");
+    ASSERT_TRUE(test::PumpUntil([&] {
+        const auto& list = Inspector::RemindersWindow(*window);
+        return list && Inspector::Lines(*list).size() == 2u;
+    }));
+    frmReminders& list = *Inspector::RemindersWindow(*window);
+    list.ShowWindowModeless();
+    HWND lines = ::GetDlgItem(list.Hwnd(), IDC_LSTREMINDERS);
+    HWND join = ::GetDlgItem(list.Hwnd(), IDC_CMDJOIN);
+    // A click on a line: the list box selects it and tells its window.
+    auto select = [&](const std::wstring& subject) {
+        const std::vector<std::wstring> shown = Inspector::Lines(list);
+        const auto line = std::find_if(shown.begin(), shown.end(),
+                                       [&](const std::wstring& text) { return text.starts_with(subject + L" "); });
+        ASSERT_NE(line, shown.end()) << test::Narrow(subject);
+        ::SendMessageW(lines, LB_SETCURSEL, static_cast<WPARAM>(line - shown.begin()), 0);
+        ::SendMessageW(list.Hwnd(), WM_COMMAND, MAKEWPARAM(IDC_LSTREMINDERS, LBN_SELCHANGE), reinterpret_cast<LPARAM>(lines));
+    };
+    EXPECT_FALSE(::IsWindowEnabled(join));  // no line selected
+
+    // Its texts hold only links that must never open: no Join.
+    select(L"Trap");
+    EXPECT_FALSE(::IsWindowEnabled(join));
+
+    select(L"Standup");
+    ASSERT_TRUE(::IsWindowEnabled(join));
+    ::SendMessageW(join, BM_CLICK, 0, 0);
+    ASSERT_TRUE(test::PumpUntil([&] { return handler.Started(); }, 20s));
+    EXPECT_NE(handler.Starts().find("\"" kTeamsLink "\""), std::string::npos) << handler.Starts();
+    // Joining is not acting on the reminder: its line stays.
+    EXPECT_EQ(Inspector::Lines(list).size(), 2u);
+    EXPECT_EQ(CountLines(standin.Journal(), ".Dismiss("), 0u);
+
+    select(L"Trap");
+    EXPECT_FALSE(::IsWindowEnabled(join));
 }
 
 TEST_F(Card, WaitsWhileTheUserMustNotBeDisturbedAndComesBackWithTheRepeat)
@@ -362,7 +409,7 @@ TEST_F(Card, TurnedOffInTheSettingsFileNoCardShowsAndTheChoiceIsKept)
         return list && Inspector::Lines(*list).size() == 1u;
     }));
     EXPECT_FALSE(Inspector::Card(*window).Loaded());
-    // Without the card nothing offers Join: the body, which Outlook may ask the user about, is not read.
+    // Without the card the body, which Outlook may ask the user about, is not read.
     EXPECT_FALSE(standin::HasLine(standin.Journal(), "Item:A1.Body"));
     SaveStartupSettings();
     EXPECT_NE(test::ReadTextFile(folder.SettingsFile()).find("DontShowReminderCard=-1"), std::string::npos);
@@ -433,9 +480,9 @@ TEST_F(Card, TheSnoozeMenuOffersTheTimesAndTheMeetingsStart)
     Fire("A1");  // starts in about 10 minutes
     ASSERT_TRUE(test::PumpUntil([&] { return CardShown(); }));
     int items = 0;
-    test::RunLater(300ms, [&] {
-        HWND menu = test::OpenPopupMenu();
-        if (!menu) return;
+    // The menu opens when the click arrives, which may be late (see ClickOn):
+    // its keys go once it is up, and a menu they did not close is ended.
+    test::PopupMenuDriver driver([&](HWND menu) {
         items = ::GetMenuItemCount(reinterpret_cast<HMENU>(::SendMessageW(menu, MN_GETHMENU, 0, 0)));
         // The last item: 5 minutes before it starts.
         ::PostMessageW(menu, WM_KEYDOWN, VK_UP, 0);
@@ -448,6 +495,8 @@ TEST_F(Card, TheSnoozeMenuOffersTheTimesAndTheMeetingsStart)
         auto journal = standin.Journal();
         return HasLine(journal, "Reminder:A1.Snooze(4) -> Empty") || HasLine(journal, "Reminder:A1.Snooze(5) -> Empty");
     }));
+    EXPECT_EQ(driver.Menus(), 1);
+    EXPECT_FALSE(driver.Closed());
     EXPECT_EQ(items, 8 + 1 + 2);  // the reminders window's times, a separator, the two of the start
     EXPECT_TRUE(test::PumpUntil([&] { return !CardShown(); }));
 }

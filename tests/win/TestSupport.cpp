@@ -259,6 +259,57 @@ HWND OpenPopupMenu()
     });
 }
 
+namespace {
+
+std::map<UINT_PTR, PopupMenuDriver*>& MenuDrivers()
+{
+    static std::map<UINT_PTR, PopupMenuDriver*> drivers;
+    return drivers;
+}
+
+}  // namespace
+
+PopupMenuDriver::PopupMenuDriver(std::function<void(HWND menu)> action, std::chrono::milliseconds limit)
+    : m_action(std::move(action)), m_limit(limit)
+{
+    m_timer = ::SetTimer(nullptr, 0, 50, &PopupMenuDriver::Tick);
+    if (m_timer) MenuDrivers()[m_timer] = this;
+}
+
+PopupMenuDriver::~PopupMenuDriver()
+{
+    if (!m_timer) return;
+    ::KillTimer(nullptr, m_timer);
+    MenuDrivers().erase(m_timer);
+}
+
+void CALLBACK PopupMenuDriver::Tick(HWND, UINT, UINT_PTR id, DWORD)
+{
+    auto found = MenuDrivers().find(id);
+    if (found != MenuDrivers().end()) found->second->Look();
+}
+
+void PopupMenuDriver::Look()
+{
+    HWND menu = OpenPopupMenu();
+    if (!menu) {
+        m_menu = nullptr;  // gone: the next one is new, whatever its handle
+        return;
+    }
+    const auto now = std::chrono::steady_clock::now();
+    if (menu != m_menu) {
+        // A menu seen for the first time: its loop runs, as this tick runs inside it.
+        m_menu = menu;
+        m_seen = now;
+        ++m_menus;
+        if (m_action) m_action(menu);
+        return;
+    }
+    if (now - m_seen < m_limit) return;
+    m_closed = true;
+    ::EndMenu();  // again at every tick while it stays
+}
+
 MessageBoxWatcher::MessageBoxWatcher() : m_thread([this] { Run(); }) {}
 
 MessageBoxWatcher::~MessageBoxWatcher()

@@ -99,6 +99,35 @@ void RunLater(std::chrono::milliseconds delay, std::function<void()> action);
 // The visible popup menu window of this thread, or null.
 HWND OpenPopupMenu();
 
+// Drives the popup menus this thread opens while the object lives, from a
+// thread timer that also ticks inside the menu's own loop. Once a menu's
+// window is up, `action` gets it, once per menu (it posts the keys that choose
+// an item: the menu's loop takes them). A menu still up `limit` after it was
+// seen is ended (EndMenu), so a test whose keys went astray fails instead of
+// hanging in TrackPopupMenu; Closed() then tells it.
+class PopupMenuDriver {
+public:
+    explicit PopupMenuDriver(std::function<void(HWND menu)> action,
+                             std::chrono::milliseconds limit = std::chrono::seconds(10));
+    PopupMenuDriver(const PopupMenuDriver&) = delete;
+    PopupMenuDriver& operator=(const PopupMenuDriver&) = delete;
+    ~PopupMenuDriver();
+    int Menus() const noexcept { return m_menus; }  // menus the action was given
+    bool Closed() const noexcept { return m_closed; }  // one was ended for being up too long
+
+private:
+    static void CALLBACK Tick(HWND, UINT, UINT_PTR id, DWORD);
+    void Look();
+
+    std::function<void(HWND)> m_action;
+    std::chrono::milliseconds m_limit;
+    UINT_PTR m_timer = 0;
+    HWND m_menu = nullptr;  // the menu window given to the action last
+    std::chrono::steady_clock::time_point m_seen;
+    int m_menus = 0;
+    bool m_closed = false;
+};
+
 // The message box of this process that is up now, or null.
 HWND FindMessageBox();
 
