@@ -4,6 +4,7 @@
 // functions here.
 #pragma once
 
+#include "core/SettingsRules.h"
 #include "outlook/Meeting.h"
 
 #include <cstddef>
@@ -48,14 +49,10 @@ std::wstring FillInFitting(std::wstring_view pattern, std::wstring_view subject,
 std::optional<double> NextChange(const std::vector<Meeting>& today, double now);
 
 // The program's own warning before every meeting. warnMinutes: how long
-// before the start, or kWarnOff. A meeting whose own Outlook reminder comes
+// before the start, or kWarnOff (core/SettingsRules.h). A meeting whose own Outlook reminder comes
 // at the same time is left to that reminder when the card shows Outlook's
 // reminders. Each meeting (an occurrence by its start) is warned of once;
 // a snoozed warning comes back at its time.
-inline constexpr int kWarnOff = -1;
-inline constexpr int kWarnChoices[] = {0, 1, 2, 5, 10, 15};
-// The setting's value from the text of its key: one of the choices, else off.
-int WarnMinutesFromKey(std::wstring_view text);
 
 struct OwnWarnings {
     std::set<std::wstring> given;               // by WarningKey

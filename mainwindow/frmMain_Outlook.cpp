@@ -30,6 +30,7 @@ void frmMain::OutlookConnected(bool reconnected)
     ShowTrayConnected(true);
     // The alert windows went with the old connection.
     if (reconnected && g_blnTrackOverdueTasks) (void)ScanForOverdueTasks();
+    ReadToday();
 }
 
 void frmMain::OutlookDisconnected()
@@ -37,6 +38,7 @@ void frmMain::OutlookDisconnected()
     UnloadRemindersWindow();
     UnloadOverdueTasksWindow();
     m_card.Clear();
+    ForgetToday();
     ShowTrayConnected(false);
 }
 

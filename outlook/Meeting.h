@@ -21,6 +21,7 @@ struct Meeting {
     std::wstring subject;
     double start = 0;  // automation dates, local time
     double end = 0;
+    std::wstring location;
     // The online-meeting link of its location (the finder's); empty when none.
     std::wstring joinLink;
     long busyStatus = kBusyBusy;

@@ -64,6 +64,7 @@ struct Inspector {
         w.m_card.m_waitMs = waitMs;
     }
     static bool CardWaiting(const frmCard& c) { return c.m_waiting; }
+    static std::vector<wl::Reminder> CardItems(const frmCard& c) { return c.m_items; }
     // The tooltip of a row's Join button.
     static std::wstring CardJoinTip(const frmCard& c, int row)
     {
