@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -21,12 +22,48 @@ using standin::HasLine;
 namespace {
 
 struct Today : test::MainWindowFixture {
+    // The program's clock reads 10:00 of today, whatever the hour: the
+    // meetings lie hours ahead, all of them today. The stand-in is given
+    // their dates in full, in the same frame.
     void SetUp() override
     {
-        // The meetings below lie up to three hours ahead, all of them today.
-        const double now = LocalNow();
-        if (now - std::floor(now) > 20.5 / 24) GTEST_SKIP() << "too close to midnight for meetings later today";
+        const double real = LocalNow();
+        m_now = std::floor(real) + 10.0 / 24;
+        SetLocalClockOffset(m_now - real);
     }
+    void TearDown() override
+    {
+        test::MainWindowFixture::TearDown();
+        SetLocalClockOffset(0);
+    }
+    // "YYYY-MM-DD HH:MM", quoted, that many minutes from the program's 10:00.
+    std::string At(double minutes) const
+    {
+        SYSTEMTIME at{};
+        ::VariantTimeToSystemTime(m_now + minutes / (24 * 60), &at);
+        char text[32];
+        std::snprintf(text, sizeof text, "\"%04u-%02u-%02u %02u:%02u\"", at.wYear, at.wMonth, at.wDay, at.wHour,
+                      at.wMinute);
+        return text;
+    }
+    std::string Day() const
+    {
+        // A scenario with the dates of the program's day.
+        return "item folder=Calendar subject=Review entryid=R1 start=" + At(30) + " end=" + At(90) +
+               " reminder=none location=\"Room 4 https://acme.zoom.us/j/123\"\n"
+               // a daily series that began three days ago and meets two hours from now
+               "item folder=Calendar subject=Standup entryid=S1 start=" + At(-3 * 1440 + 120) +
+               " end=" + At(-3 * 1440 + 135) + " daily=1 reminder=none\n"
+               "item folder=Calendar subject=Declined entryid=D1 start=" + At(10) + " end=" + At(20) +
+               " response=declined reminder=none\n"
+               "item folder=Calendar subject=Cancelled entryid=C1 start=" + At(15) + " end=" + At(25) +
+               " status=cancelled reminder=none\n"
+               "item folder=Calendar subject=Holiday entryid=H1 start=" + At(-600) + " end=" + At(840) +
+               " allday=1 reminder=none\n"
+               "item folder=Calendar subject=\"Focus & think\" entryid=F1 start=" + At(180) + " end=" + At(240) +
+               " busy=free reminder=none\n";
+    }
+    double m_now = 0;
     // The Today section as the popup shows it, from its header to its separator.
     std::vector<std::wstring> TodaySection()
     {
@@ -77,23 +114,12 @@ struct Today : test::MainWindowFixture {
     void TodayTimer() { ::SendMessageW(window->Hwnd(), WM_TIMER, wl::kTodayTimer, 0); }
 };
 
-// A day of every kind of calendar entry; the series began three days ago
-// and meets two hours from now.
-const char kDay[] =
-    "item folder=Calendar subject=Review entryid=R1 start=now+30m end=now+90m reminder=none "
-    "location=\"Room 4 https://acme.zoom.us/j/123\"\n"
-    "item folder=Calendar subject=Standup entryid=S1 start=now-70h end=now-69h daily=1 reminder=none\n"
-    "item folder=Calendar subject=Declined entryid=D1 start=now+10m end=now+20m response=declined reminder=none\n"
-    "item folder=Calendar subject=Cancelled entryid=C1 start=now+15m end=now+25m status=cancelled reminder=none\n"
-    "item folder=Calendar subject=Holiday entryid=H1 start=today end=tomorrow allday=1 reminder=none\n"
-    "item folder=Calendar subject=\"Focus & think\" entryid=F1 start=now+3h end=now+4h busy=free reminder=none\n";
-
 }  // namespace
 
 TEST_F(Today, TheTipAndTheMenuShowTheDaysMeetingsFollowOutlookAndAskNothingWhileNothingChanges)
 {
     WriteSettings("[settings]\r\nDontTrackOverdueTasks=-1\r\n");
-    StartStandIn(kDay);
+    StartStandIn(Day());
     LoadWindow();
     // The series' occurrence of today is found only with recurrences included.
     EXPECT_TRUE(test::PumpUntil([&] { return StartsWith(TrayTip(), L"Next: Review "); })) << TrayTip();
@@ -121,8 +147,8 @@ TEST_F(Today, TheTipAndTheMenuShowTheDaysMeetingsFollowOutlookAndAskNothingWhile
 
     // A meeting added in Outlook appears within seconds; the changes of a
     // second are read once.
-    ASSERT_TRUE(standin::ReplyOk(standin.Command("add folder=Calendar subject=Added entryid=N1 start=now+20m "
-                                                 "end=now+25m reminder=none")));
+    ASSERT_TRUE(standin::ReplyOk(
+        standin.Command("add folder=Calendar subject=Added entryid=N1 start=" + At(20) + " end=" + At(25) + " reminder=none")));
     test::Pump(300ms);
     ASSERT_TRUE(standin::ReplyOk(standin.Command("set R1 location=\"Room 5 https://acme.zoom.us/j/123\"")));
     test::Pump(300ms);
@@ -141,7 +167,7 @@ TEST_F(Today, JoinInTheMenuOpensTheMeetingsLinkWithTheShell)
     HttpsHandler https(L"\"" + recorder + L"\" \"%1\"");
 
     WriteSettings("[settings]\r\nDontTrackOverdueTasks=-1\r\n");
-    StartStandIn(kDay);
+    StartStandIn(Day());
     LoadWindow();
     ASSERT_TRUE(test::PumpUntil([&] { return StartsWith(TrayTip(), L"Next: Review "); }));
     ASSERT_EQ(TodaySection().at(2), L"      Join");
@@ -156,9 +182,10 @@ TEST_F(Today, TheOwnWarningComesOnceOnTheCardLeavesOutlooksOwnToItAndActsOnItsel
 {
     WriteSettings("[settings]\r\nDontTrackOverdueTasks=-1\r\nWarnMinutesBefore=5\r\n");
     // W1 has no reminder; O1's own reminder comes five minutes before it, as the warning would.
-    StartStandIn("item folder=Calendar subject=Sync entryid=W1 start=now+4m end=now+30m reminder=none "
-                 "location=https://acme.zoom.us/j/9\n"
-                 "item folder=Calendar subject=Board entryid=O1 start=now+4m end=now+30m reminder=now-1m visible=1\n");
+    StartStandIn("item folder=Calendar subject=Sync entryid=W1 start=" + At(4) + " end=" + At(30) +
+                 " reminder=none location=https://acme.zoom.us/j/9\n"
+                 "item folder=Calendar subject=Board entryid=O1 start=" + At(4) + " end=" + At(30) +
+                 " reminder=" + At(-1) + " visible=1\n");
     LoadWindow();
     frmCard& card = Inspector::Card(*window);
     auto items = [&] { return Inspector::CardItems(card); };
@@ -186,4 +213,26 @@ TEST_F(Today, TheOwnWarningComesOnceOnTheCardLeavesOutlooksOwnToItAndActsOnItsel
     TodayTimer();
     test::Pump(300ms);
     EXPECT_EQ(items().size(), 1u);
+}
+
+TEST_F(Today, TheWarningIsChosenInOptionsAndKeptInTheSettingsFile)
+{
+    WriteSettings("[settings]\r\nDontTrackOverdueTasks=-1\r\n");
+    StartStandIn();
+    LoadWindow();
+    EXPECT_EQ(g_intWarnMinutesBefore, wl::kWarnOff);  // off unless asked for
+    Inspector::UpdateSettingsView(*window);
+    auto control = [&](int id) { return ::GetDlgItem(window->Hwnd(), id); };
+    EXPECT_NE(::SendMessageW(control(IDC_CHKWARN), BM_GETCHECK, 0, 0), BST_CHECKED);
+    ASSERT_EQ(::SendMessageW(control(IDC_CMBWARN), CB_GETCOUNT, 0, 0), 6);
+    ::SendMessageW(control(IDC_CHKWARN), BM_CLICK, 0, 0);
+    ::SendMessageW(control(IDC_CMBWARN), CB_SETCURSEL, 4, 0);  // 0, 1, 2, 5, 10, 15
+    ::SendMessageW(control(IDC_CHKKEEPLOADED), BM_SETCHECK, BST_CHECKED, 0);
+    ::SendMessageW(control(IDOK), BM_CLICK, 0, 0);
+    EXPECT_EQ(g_intWarnMinutesBefore, 10);
+    window->Unload(UnloadMode::FormCode);
+    EXPECT_EQ(ReadIniSetting(L"WarnMinutesBefore"), L"10");
+    g_intWarnMinutesBefore = wl::kWarnOff;
+    ReadStartupSettings();
+    EXPECT_EQ(g_intWarnMinutesBefore, 10);
 }
