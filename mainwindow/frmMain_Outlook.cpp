@@ -30,7 +30,8 @@ void frmMain::OutlookConnected(bool reconnected)
     ShowTrayConnected(true);
     // The alert windows went with the old connection.
     if (reconnected && g_blnTrackOverdueTasks) (void)ScanForOverdueTasks();
-    ReadToday();
+    // A connection made only to show Outlook goes right after: nothing to keep up to date.
+    if (g_blnKeepOutlookLoaded) ReadToday();
 }
 
 void frmMain::OutlookDisconnected()
