@@ -65,38 +65,45 @@ std::vector<Meeting> ReadMeetings(const Dispatch& calendar, const std::wstring& 
     for (int read = 0; read < kMostItems && next.IsObject(); ++read) {
         Dispatch item = next.Object();
         if (!item) break;
-        if (!bound)
-            bound = Members{item.Bind(L"AllDayEvent"), item.Bind(L"MeetingStatus"), item.Bind(L"ResponseStatus"),
-                            item.Bind(L"Start"),       item.Bind(L"End"),           item.Bind(L"Subject"),
-                            item.Bind(L"EntryID"),     item.Bind(L"Location"),      item.Bind(L"BusyStatus"),
-                            item.Bind(L"ReminderSet"), item.Bind(L"ReminderMinutesBeforeStart")};
-        const Members& m = *bound;
-        Meeting meeting;
-        meeting.storeId = storeId;
-        meeting.allDay = m.allDay.On(item).Call().Bool();
-        if (!meeting.allDay) {
-            meeting.meetingStatus = m.meetingStatus.On(item).Call().Long();
-            meeting.responseStatus = m.response.On(item).Call().Long();
-        }
-        // Left out in any case: nothing more is read of it.
-        const bool leftOut = meeting.allDay || meeting.responseStatus == kResponseDeclined ||
-                             meeting.meetingStatus == kMeetingCanceled ||
-                             meeting.meetingStatus == kMeetingReceivedAndCanceled;
-        if (!leftOut) {
-            meeting.start = m.start.On(item).Call().Date();
-            // Sorted by start: the rest begin tomorrow.
-            if (meeting.start >= dayEnd) break;
-            meeting.end = m.end.On(item).Call().Date();
-            meeting.subject = m.subject.On(item).Call().Text();
-            meeting.entryId = m.entryId.On(item).Call().Text();
-            meeting.location = m.location.On(item).Call().Text();
-            meeting.joinLink = FindMeetingLink(meeting.location).value_or(L"");
-            meeting.busyStatus = m.busy.On(item).Call().Long();
-            if (withReminders) {
-                meeting.reminderSet = m.reminderSet.On(item).Call().Bool();
-                if (meeting.reminderSet) meeting.reminderMinutes = m.reminderMinutes.On(item).Call().Long();
+        try {
+            if (!bound)
+                bound = Members{item.Bind(L"AllDayEvent"), item.Bind(L"MeetingStatus"),
+                                item.Bind(L"ResponseStatus"), item.Bind(L"Start"),
+                                item.Bind(L"End"), item.Bind(L"Subject"),
+                                item.Bind(L"EntryID"), item.Bind(L"Location"),
+                                item.Bind(L"BusyStatus"), item.Bind(L"ReminderSet"),
+                                item.Bind(L"ReminderMinutesBeforeStart")};
+            const Members& m = *bound;
+            Meeting meeting;
+            meeting.storeId = storeId;
+            meeting.allDay = m.allDay.On(item).Call().Bool();
+            if (!meeting.allDay) {
+                meeting.meetingStatus = m.meetingStatus.On(item).Call().Long();
+                meeting.responseStatus = m.response.On(item).Call().Long();
             }
-            meetings.push_back(std::move(meeting));
+            // Left out in any case: nothing more is read of it.
+            const bool leftOut = meeting.allDay || meeting.responseStatus == kResponseDeclined ||
+                                 meeting.meetingStatus == kMeetingCanceled ||
+                                 meeting.meetingStatus == kMeetingReceivedAndCanceled;
+            if (!leftOut) {
+                meeting.start = m.start.On(item).Call().Date();
+                // Sorted by start: the rest begin tomorrow.
+                if (meeting.start >= dayEnd) break;
+                meeting.end = m.end.On(item).Call().Date();
+                meeting.subject = m.subject.On(item).Call().Text();
+                meeting.entryId = m.entryId.On(item).Call().Text();
+                meeting.location = m.location.On(item).Call().Text();
+                meeting.joinLink = FindMeetingLink(meeting.location).value_or(L"");
+                meeting.busyStatus = m.busy.On(item).Call().Long();
+                if (withReminders) {
+                    meeting.reminderSet = m.reminderSet.On(item).Call().Bool();
+                    if (meeting.reminderSet) meeting.reminderMinutes = m.reminderMinutes.On(item).Call().Long();
+                }
+                meetings.push_back(std::move(meeting));
+            }
+        } catch (const ComError& error) {
+            // An item deleted meanwhile, or one that is no appointment: passed over.
+            if (OutlookUnavailable(error)) throw;
         }
         if (!getNext) getNext = today.Bind(L"GetNext");
         next = getNext->Call();
