@@ -203,13 +203,30 @@ TEST_F(Today, TheOwnWarningComesOnceOnTheCardLeavesOutlooksOwnToItAndActsOnItsel
     test::Pump(2500ms);
     EXPECT_EQ(items().size(), 2u);
 
-    // Dismissed on the card: Wendlock's own warning goes, Outlook is not asked.
-    const int row = items().back().entryId == L"W1" ? 0 : 1;  // newest first
-    ::SendMessageW(card.Hwnd(), WM_COMMAND,
-                   MAKEWPARAM(IDC_CARD_FIRST + row * IDC_CARD_ROW_STEP + IDC_CARD_DISMISS, STN_CLICKED), 0);
+    // Snoozed on the card: Wendlock's own warning goes, Outlook is not asked,
+    // and it comes back five minutes later.
+    auto click = [&](int field) {
+        const int row = items().back().entryId == L"W1" ? 0 : 1;  // newest first
+        ::SendMessageW(card.Hwnd(), WM_COMMAND,
+                       MAKEWPARAM(IDC_CARD_FIRST + row * IDC_CARD_ROW_STEP + field, STN_CLICKED), 0);
+    };
+    const size_t calls = Calls();
+    click(IDC_CARD_SNOOZE);
     ASSERT_EQ(items().size(), 1u);
     EXPECT_EQ(items().front().entryId, L"O1");
-    EXPECT_EQ(CountLines(standin.Journal(), ".Dismiss("), 0u);
+    EXPECT_EQ(Calls(), calls);
+    const double real = LocalNow();
+    SetLocalClockOffset(0);
+    SetLocalClockOffset(real + 5.2 / (24 * 60) - LocalNow());  // five minutes and a little later
+    TodayTimer();
+    ASSERT_EQ(items().size(), 2u);
+
+    // Dismissed on the card: gone for good, Outlook not asked.
+    const size_t before = Calls();
+    click(IDC_CARD_DISMISS);
+    ASSERT_EQ(items().size(), 1u);
+    EXPECT_EQ(items().front().entryId, L"O1");
+    EXPECT_EQ(Calls(), before);
     TodayTimer();
     test::Pump(300ms);
     EXPECT_EQ(items().size(), 1u);
