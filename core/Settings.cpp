@@ -208,12 +208,14 @@ bool WriteStartupSettings()
         written = WriteIniSetting(L"DontTrackOverdueTasks", wl::InverseFlagText(g_blnTrackOverdueTasks)) && written;
     if (!g_policy.showReminderCard)
         written = WriteIniSetting(L"DontShowReminderCard", wl::InverseFlagText(g_blnShowReminderCard)) && written;
-    // Off is an empty value: the key stays, so the user finds it.
-    written = WriteIniSetting(L"WarnMinutesBefore", g_intWarnMinutesBefore == wl::kWarnOff
-                                                         ? std::wstring()
-                                                         : std::to_wstring(g_intWarnMinutesBefore)) &&
-              written;
-    written = WriteIniSetting(L"LeaveOutFreeMeetings", wl::FlagText(g_blnLeaveOutFreeMeetings)) && written;
+    // Written only when they changed: a file that never had them stays as the user wrote it.
+    if (wl::WarnMinutesFromKey(ReadIniSetting(L"WarnMinutesBefore")) != g_intWarnMinutesBefore)
+        written = WriteIniSetting(L"WarnMinutesBefore", g_intWarnMinutesBefore == wl::kWarnOff
+                                                             ? std::wstring()
+                                                             : std::to_wstring(g_intWarnMinutesBefore)) &&
+                  written;
+    if (wl::FlagFromKey(ReadIniSetting(L"LeaveOutFreeMeetings")) != g_blnLeaveOutFreeMeetings)
+        written = WriteIniSetting(L"LeaveOutFreeMeetings", wl::FlagText(g_blnLeaveOutFreeMeetings)) && written;
     return written;
 }
 
