@@ -149,6 +149,7 @@ private:
     bool m_todayKnown = false;
     double m_todayDayEnd = 0;
     std::vector<wl::Meeting> m_todayMenu;
+    double m_todayTimerAt = 0;  // when the Today timer is set for (0: not set)
     wl::OwnWarnings m_ownWarnings;
 
     SessionNotifications m_sessionSignals;

@@ -63,12 +63,14 @@ void frmMain::ForgetToday() noexcept
     m_todayRead.clear();
     m_todayKnown = false;
     if (Hwnd()) ::KillTimer(Hwnd(), wl::kTodayTimer);
+    m_todayTimerAt = 0;
 }
 
 void frmMain::UpdateToday()
 {
     if (m_unloaded || !Hwnd()) return;
     ::KillTimer(Hwnd(), wl::kTodayTimer);
+    m_todayTimerAt = 0;
     if (!m_todayKnown) return;
     const double now = LocalNow();
     // Read for another day: the midnight read brings today's.
@@ -106,7 +108,8 @@ void frmMain::UpdateToday()
         next = next ? std::min(*next, *warning) : *warning;
     if (!next || *next >= m_todayDayEnd) return;  // the midnight read takes over
     const double ms = std::ceil((*next - now) * kMsPerDay + kTimerSlackMs);
-    ::SetTimer(Hwnd(), wl::kTodayTimer, static_cast<UINT>(std::clamp(ms, 1.0, kMsPerDay)), nullptr);
+    if (::SetTimer(Hwnd(), wl::kTodayTimer, static_cast<UINT>(std::clamp(ms, 1.0, kMsPerDay)), nullptr))
+        m_todayTimerAt = *next;
 }
 
 void frmMain::OnTodayTimer() { UpdateToday(); }

@@ -124,6 +124,8 @@ TEST_F(Today, TheTipAndTheMenuShowTheDaysMeetingsFollowOutlookAndAskNothingWhile
     // The series' occurrence of today is found only with recurrences included.
     EXPECT_TRUE(test::PumpUntil([&] { return StartsWith(TrayTip(), L"Next: Review "); })) << TrayTip();
     EXPECT_NE(TrayTip().find(L"(in 30 min)"), std::wstring::npos) << TrayTip();
+    // Within the hour the countdown goes down at 10:01; nothing else is timed before.
+    EXPECT_NEAR(Inspector::TodayTimerAt(*window), m_now + 1.0 / (24 * 60), 1.0 / 86'400);
     std::vector<std::wstring> section = TodaySection();
     ASSERT_EQ(section.size(), 5u);
     EXPECT_EQ(section[0], L"Today");
@@ -238,6 +240,8 @@ TEST_F(Today, TheWarningIsChosenInOptionsAndKeptInTheSettingsFile)
     StartStandIn();
     LoadWindow();
     EXPECT_EQ(g_intWarnMinutesBefore, wl::kWarnOff);  // off unless asked for
+    EXPECT_EQ(TrayTip(), L"No more meetings today");
+    EXPECT_EQ(Inspector::TodayTimerAt(*window), 0.0);  // nothing left today: no timer but midnight's
     Inspector::UpdateSettingsView(*window);
     auto control = [&](int id) { return ::GetDlgItem(window->Hwnd(), id); };
     EXPECT_NE(::SendMessageW(control(IDC_CHKWARN), BM_GETCHECK, 0, 0), BST_CHECKED);
