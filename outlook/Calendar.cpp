@@ -19,8 +19,10 @@ namespace {
 constexpr int kMostItems = 500;
 
 // Outlook's item events of one change come one after another, and a sync
-// brings many: those of this long are read together.
+// brings many: the calendar is read once they have stopped for this long,
+// or, while they keep coming, this long after the first.
 constexpr UINT kCalendarSettleMs = 1500;
+constexpr ULONGLONG kCalendarLongestWaitMs = 10'000;
 
 std::wstring LocaleText(const SYSTEMTIME& at, bool date)
 {
@@ -136,7 +138,10 @@ void OutlookSession::OpenCalendar()
 void OutlookSession::OnCalendarEvent(DISPID id)
 {
     if (id != wl::kDispidItemAdd && id != wl::kDispidItemChange && id != wl::kDispidItemRemove) return;
-    if (m_window && !std::exchange(m_calendarEventsPending, true))
+    if (!m_window) return;
+    const ULONGLONG now = ::GetTickCount64();
+    if (!std::exchange(m_calendarEventsPending, true)) m_calendarEventsSince = now;
+    if (now - m_calendarEventsSince < wl::kCalendarLongestWaitMs)
         ::SetTimer(m_window.Hwnd(), wl::kCalendarQuietTimer, wl::kCalendarSettleMs, nullptr);
 }
 

@@ -248,6 +248,7 @@ private:
     std::wstring m_calendarStoreId;  // of its store
     wl::EventSource m_calendarItems;  // its items, held for their events
     bool m_calendarEventsPending = false;
+    ULONGLONG m_calendarEventsSince = 0;  // the first of the events waiting
 
     // Outlook's process and the thread pool's wait for its end.
     struct ProcessWait;
