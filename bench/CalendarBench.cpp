@@ -38,8 +38,8 @@ std::wstring Scenario(int items, int today)
         ++n;
     };
     for (int i = 0; i < today; ++i)
-        add("start=now+" + std::to_string(10 + i) + "m end=now+" + std::to_string(40 + i) + "m location=\"https://acme.zoom.us/j/" +
-            std::to_string(i) + "\"");
+        add("start=now+" + std::to_string(10 + i) + "m end=now+" + std::to_string(40 + i) +
+            "m location=\"https://acme.zoom.us/j/" + std::to_string(i) + "\"");
     for (int s = 0; s < 50; ++s) {
         // Weeks ago, at a time of day either past or still ahead.
         const int hours = 24 * (20 + s) + (s % 2 ? 1 : -1) * (1 + s % 3);

@@ -156,9 +156,9 @@ void frmMain::cmdOK_Click()
     if (!g_blnTrackReminders || !g_blnShowReminderCard) m_card.Clear();
 
     const auto warnAt = ::SendMessageW(Control(IDC_CMBWARN), CB_GETCURSEL, 0, 0);
-    const int warnMinutes = Checked(IDC_CHKWARN) && warnAt >= 0 && static_cast<std::size_t>(warnAt) < std::size(wl::kWarnChoices)
-                                ? wl::kWarnChoices[static_cast<std::size_t>(warnAt)]
-                                : wl::kWarnOff;
+    const bool warnChosen = warnAt >= 0 && static_cast<std::size_t>(warnAt) < std::size(wl::kWarnChoices);
+    const int warnMinutes =
+        Checked(IDC_CHKWARN) && warnChosen ? wl::kWarnChoices[static_cast<std::size_t>(warnAt)] : wl::kWarnOff;
     // Outlook's own reminders of the meetings are read only while the warning is wanted.
     if (std::exchange(g_intWarnMinutesBefore, warnMinutes) != warnMinutes) ReadToday();
 

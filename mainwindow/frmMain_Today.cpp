@@ -44,7 +44,9 @@ void frmMain::ReadToday()
 {
     if (m_unloaded) return;
     const double now = LocalNow();
-    std::optional<std::vector<wl::Meeting>> read = m_outlook.ReadToday(now, DayEndOf(now), g_intWarnMinutesBefore != wl::kWarnOff);
+    // Outlook's own reminders are read only while the warning wants them.
+    std::optional<std::vector<wl::Meeting>> read =
+        m_outlook.ReadToday(now, DayEndOf(now), g_intWarnMinutesBefore != wl::kWarnOff);
     if (read) {
         m_todayRead = std::move(*read);
         m_todayDayEnd = DayEndOf(now);
@@ -196,7 +198,8 @@ void frmMain::mnuToday_Click(UINT command)
         return;
     }
     try {
-        if (!m_outlook.DisplayItem(meeting.entryId, meeting.storeId)) MessageBox(wl::LoadStr(IDS_DISPLAY_FAILED), MB_OK);
+        if (!m_outlook.DisplayItem(meeting.entryId, meeting.storeId))
+            MessageBox(wl::LoadStr(IDS_DISPLAY_FAILED), MB_OK);
     } catch (const wl::ComError&) {
         MessageBox(wl::LoadStr(IDS_DISPLAY_FAILED), MB_OK | MB_ICONEXCLAMATION);
     }

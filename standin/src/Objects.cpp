@@ -704,7 +704,10 @@ private:
 
 class Items final : public OneEventSource {
 public:
-    Items(FolderData* folder, std::optional<bool> complete) : OneEventSource(kIidItemsEvents), m_folder(folder), m_complete(complete) {}
+    Items(FolderData* folder, std::optional<bool> complete)
+        : OneEventSource(kIidItemsEvents), m_folder(folder), m_complete(complete)
+    {
+    }
     // A restriction by dates: the items (or, with recurrences, the occurrences) it found.
     Items(FolderData* folder, std::vector<std::shared_ptr<ItemData>> found, bool sorted)
         : OneEventSource(kIidItemsEvents), m_folder(folder), m_found(std::move(found)), m_sorted(sorted)
@@ -1542,7 +1545,9 @@ bool KnownMember(const std::wstring& kind, const std::wstring& member)
         {L"folder", {L"Name", L"Parent", L"Items", L"EntryID", L"StoreID", L"DefaultItemType", L"GetTable"}},
         {L"stores", {L"Count", L"Item", L"_NewEnum", L"Parent"}},
         {L"store", {L"DisplayName", L"StoreID", L"GetDefaultFolder", L"GetRootFolder", L"Parent"}},
-        {L"items", {L"Count", L"Item", L"_NewEnum", L"Restrict", L"Sort", L"IncludeRecurrences", L"GetFirst", L"GetNext", L"Parent"}},
+        {L"items",
+         {L"Count", L"Item", L"_NewEnum", L"Restrict", L"Sort", L"IncludeRecurrences", L"GetFirst", L"GetNext",
+          L"Parent"}},
         {L"item", {L"Subject", L"EntryID", L"Parent", L"ReminderTime", L"MessageClass", L"Display", L"Complete",
                    L"DueDate", L"MarkComplete", L"Save", L"Start", L"End", L"Location", L"Body", L"AllDayEvent",
                    L"BusyStatus", L"ResponseStatus", L"MeetingStatus", L"IsRecurring", L"ReminderSet",

@@ -150,7 +150,8 @@ TEST_F(Today, TheTipAndTheMenuShowTheDaysMeetingsFollowOutlookAndAskNothingWhile
     // A meeting added in Outlook appears within seconds; the changes of a
     // second are read once.
     ASSERT_TRUE(standin::ReplyOk(
-        standin.Command("add folder=Calendar subject=Added entryid=N1 start=" + At(20) + " end=" + At(25) + " reminder=none")));
+        standin.Command("add folder=Calendar subject=Added entryid=N1 start=" + At(20) + " end=" + At(25) +
+                        " reminder=none")));
     test::Pump(300ms);
     ASSERT_TRUE(standin::ReplyOk(standin.Command("set R1 location=\"Room 5 https://acme.zoom.us/j/123\"")));
     test::Pump(300ms);
