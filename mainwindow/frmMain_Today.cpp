@@ -16,6 +16,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <set>
+#include <string>
+#include <vector>
 
 namespace {
 

@@ -7,6 +7,7 @@
 #include "outlook/Reminders.h"
 #include "outlook/StartFolder.h"
 
+#include <iterator>
 #include <optional>
 #include <utility>
 
