@@ -108,10 +108,26 @@ void frmCard::RemindersFired(const std::vector<wl::Reminder>& fired)
     ShowOrWait();
 }
 
+void frmCard::WarningsDue(const std::vector<wl::Reminder>& warnings)
+{
+    std::vector<wl::Reminder> fresh;
+    for (const wl::Reminder& warning : warnings) {
+        // Outlook's own reminder of the meeting is on the card already: one line.
+        const bool held = std::any_of(m_items.begin(), m_items.end(),
+                                      [&](const wl::Reminder& r) { return r.entryId == warning.entryId; });
+        if (!held) fresh.push_back(warning);
+    }
+    RemindersFired(fresh);
+}
+
 void frmCard::KeepShown(const std::vector<wl::Reminder>& shown)
 {
     std::vector<wl::Reminder> kept;
     for (const wl::Reminder& held : m_items) {
+        if (held.ownWarning) {
+            kept.push_back(held);  // not Outlook's to say
+            continue;
+        }
         auto now = std::find_if(shown.begin(), shown.end(), [&](const wl::Reminder& r) { return r.entryId == held.entryId; });
         if (now != shown.end()) kept.push_back(*now);  // its item may have changed
     }
@@ -337,6 +353,11 @@ void frmCard::Snooze(std::size_t row, long minutes)
     const wl::Reminder* reminder = ReminderOf(row);
     if (!reminder) return;
     const std::wstring entryId = reminder->entryId;
+    if (reminder->ownWarning) {
+        Remove(entryId);
+        OwnWarningTold(entryId, minutes);
+        return;
+    }
     try {
         OutlookSession::Refusals refusals = m_outlook.SnoozeReminders({entryId}, minutes);
         if (!refusals.entryIds.count(entryId)) Remove(entryId);
@@ -351,6 +372,11 @@ void frmCard::lblDismiss_Click(std::size_t row)
     const wl::Reminder* reminder = ReminderOf(row);
     if (!reminder) return;
     const std::wstring entryId = reminder->entryId;
+    if (reminder->ownWarning) {
+        Remove(entryId);
+        OwnWarningTold(entryId, std::nullopt);
+        return;
+    }
     try {
         OutlookSession::Refusals refusals = m_outlook.DismissReminders({entryId});
         if (!refusals.entryIds.count(entryId)) Remove(entryId);
@@ -367,6 +393,16 @@ void frmCard::lblOpen_Click(std::size_t row)
         (void)m_outlook.DisplayItem(reminder->entryId, reminder->storeId);
     } catch (const wl::ComError&) {
         // Outlook could not open it; the reminders window says why on its Show.
+    }
+}
+
+void frmCard::OwnWarningTold(const std::wstring& entryId, std::optional<long> snoozeMinutes)
+{
+    if (!OwnWarningDone) return;
+    try {
+        OwnWarningDone(entryId, snoozeMinutes);
+    } catch (...) {
+        // The owner's handler does not fail the card's.
     }
 }
 

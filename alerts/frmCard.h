@@ -28,6 +28,9 @@ public:
     // Follows the reminders Outlook shows now: the others leave the card,
     // and with none left it goes.
     void KeepShown(const std::vector<wl::Reminder>& shown);
+    // The program's own warnings before meetings: shown as reminders are,
+    // unless the card holds Outlook's reminder of that item already.
+    void WarningsDue(const std::vector<wl::Reminder>& warnings);
     // The alert is repeated: a card hidden with its close box comes back.
     void Repeat();
     // Forgets every reminder and goes (Outlook gone, the option turned off).
@@ -35,6 +38,9 @@ public:
 
     // Raised to the owner, synchronously: "and N more" was clicked.
     std::function<void()> ShowAllReminders;
+    // Raised to the owner, synchronously: an own warning was snoozed (for
+    // that many minutes) or dismissed (std::nullopt) on the card.
+    std::function<void(const std::wstring& entryId, std::optional<long> snoozeMinutes)> OwnWarningDone;
 
 private:
     friend struct Inspector;  // the tests' one view inside the program
@@ -65,6 +71,7 @@ private:
     // The reminder of a row (newest first), if the row shows one.
     const wl::Reminder* ReminderOf(std::size_t row) const;
     void Snooze(std::size_t row, long minutes);
+    void OwnWarningTold(const std::wstring& entryId, std::optional<long> snoozeMinutes);
     // The reminder leaves the card once Outlook has done it.
     void Remove(const std::wstring& entryId);
 

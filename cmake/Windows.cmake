@@ -54,11 +54,13 @@ add_library(wendlock_app STATIC
     outlook/OutlookPath.cpp
     outlook/Reminders.cpp
     outlook/OverdueScan.cpp
+    outlook/Calendar.cpp
     mainwindow/Links.cpp
     mainwindow/frmMain.cpp
     mainwindow/frmMain_Outlook.cpp
     mainwindow/frmMain_Tray.cpp
     mainwindow/frmMain_Options.cpp
+    mainwindow/frmMain_Today.cpp
     alerts/frmReminders.cpp
     alerts/frmCard.cpp
     alerts/JoinMeeting.cpp

@@ -30,11 +30,13 @@ inline constexpr UINT_PTR kProbeTimer = 1;      // is a connected Outlook still 
 inline constexpr UINT_PTR kReconnectTimer = 2;  // connect again after a pause
 inline constexpr UINT_PTR kQuitWaitTimer = 5;   // Outlook quit: wait for its end, then connect
 inline constexpr UINT_PTR kRemindersQuietTimer = 6;  // Outlook's reminder events have all come
+inline constexpr UINT_PTR kCalendarQuietTimer = 20;  // the calendar's item events have all come
 // The main window:
 inline constexpr UINT_PTR kStartUpTimer = 3;    // the start-up delay
 inline constexpr UINT_PTR kReadAgainTimer = 7;  // woken, unlocked or the clock changed: read Outlook again
 inline constexpr UINT_PTR kMidnightTimer = 8;   // the day changes: tasks due yesterday are overdue
 inline constexpr UINT_PTR kSessionSignalsTimer = 9;  // ask again to hear of the session's unlocks
+inline constexpr UINT_PTR kTodayTimer = 21;  // the tip, the Today list or a warning before a meeting changes
 // The reminder card:
 inline constexpr UINT_PTR kCardMinuteTimer = 10;  // its texts follow the clock
 inline constexpr UINT_PTR kCardWaitTimer = 11;    // asks again whether the user may be disturbed

@@ -28,14 +28,22 @@ ULONGLONG Ticks(const SYSTEMTIME& time) noexcept
 
 }  // namespace
 
+namespace {
+
+double g_localClockOffsetDays = 0;
+
+}  // namespace
+
 double LocalNow() noexcept
 {
     SYSTEMTIME local{};
     ::GetLocalTime(&local);
     double date = 0;
     ::SystemTimeToVariantTime(&local, &date);
-    return date;
+    return date + g_localClockOffsetDays;
 }
+
+void SetLocalClockOffset(double days) noexcept { g_localClockOffsetDays = days; }
 
 int LocalOffsetMinutesAt(double localDate) noexcept
 {

@@ -7,6 +7,9 @@
 
 // The current local time as an automation date, as Outlook gives its dates.
 double LocalNow() noexcept;
+// Moves the clock LocalNow reads by that many days (0: the real one), so a
+// test can set its meetings at a time of day of its choosing.
+void SetLocalClockOffset(double days) noexcept;
 
 // Local time less UTC, in minutes, in effect at a local automation date, by
 // the time zone's rules for that year.

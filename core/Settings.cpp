@@ -16,6 +16,8 @@ std::int16_t g_intStartOutlookIn = 0;
 bool g_blnTrackReminders = true;
 bool g_blnTrackOverdueTasks = true;
 bool g_blnShowReminderCard = true;
+int g_intWarnMinutesBefore = wl::kWarnOff;
+bool g_blnLeaveOutFreeMeetings = false;
 SettingsPolicy g_policy;
 
 std::wstring AppPathOf(std::wstring_view exePath)
@@ -116,6 +118,8 @@ void ReadStartupSettings()
     g_blnTrackReminders = wl::FlagFromInverseKey(ReadIniSetting(L"DontTrackReminders"));
     g_blnTrackOverdueTasks = wl::FlagFromInverseKey(ReadIniSetting(L"DontTrackOverdueTasks"));
     g_blnShowReminderCard = wl::FlagFromInverseKey(ReadIniSetting(L"DontShowReminderCard"));
+    g_intWarnMinutesBefore = wl::WarnMinutesFromKey(ReadIniSetting(L"WarnMinutesBefore"));
+    g_blnLeaveOutFreeMeetings = wl::FlagFromKey(ReadIniSetting(L"LeaveOutFreeMeetings"));
 
     g_policy = ReadSettingsPolicy();
     g_blnKeepOutlookLoaded = g_policy.keepOutlookLoaded.value_or(g_blnKeepOutlookLoaded);
@@ -204,6 +208,14 @@ bool WriteStartupSettings()
         written = WriteIniSetting(L"DontTrackOverdueTasks", wl::InverseFlagText(g_blnTrackOverdueTasks)) && written;
     if (!g_policy.showReminderCard)
         written = WriteIniSetting(L"DontShowReminderCard", wl::InverseFlagText(g_blnShowReminderCard)) && written;
+    // Written only when they changed: a file that never had them stays as the user wrote it.
+    if (wl::WarnMinutesFromKey(ReadIniSetting(L"WarnMinutesBefore")) != g_intWarnMinutesBefore)
+        written = WriteIniSetting(L"WarnMinutesBefore", g_intWarnMinutesBefore == wl::kWarnOff
+                                                             ? std::wstring()
+                                                             : std::to_wstring(g_intWarnMinutesBefore)) &&
+                  written;
+    if (wl::FlagFromKey(ReadIniSetting(L"LeaveOutFreeMeetings")) != g_blnLeaveOutFreeMeetings)
+        written = WriteIniSetting(L"LeaveOutFreeMeetings", wl::FlagText(g_blnLeaveOutFreeMeetings)) && written;
     return written;
 }
 

@@ -23,6 +23,11 @@ extern bool g_blnTrackReminders;
 extern bool g_blnTrackOverdueTasks;
 // A card for each reminder, besides the icon, balloon and list.
 extern bool g_blnShowReminderCard;
+// The program's own warning before every meeting: how many minutes before
+// its start, or wl::kWarnOff (-1); and whether meetings shown as free or
+// tentative are left out of the tip, the Today list and the warning.
+extern int g_intWarnMinutesBefore;
+extern bool g_blnLeaveOutFreeMeetings;
 
 // The folder of an executable path as g_strAppPath holds it: a drive root
 // keeps its one backslash, any other folder gets one appended.

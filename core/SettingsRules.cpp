@@ -48,4 +48,21 @@ std::wstring FlagText(bool on) { return on ? L"-1" : L"0"; }
 
 std::wstring InverseFlagText(bool on) { return FlagText(!on); }
 
+int WarnMinutesFromKey(std::wstring_view text)
+{
+    std::size_t i = 0;
+    while (i < text.size() && text[i] == L' ') ++i;
+    std::size_t digits = i;
+    while (digits < text.size() && text[digits] >= L'0' && text[digits] <= L'9' && digits - i < 3) ++digits;
+    if (digits == i) return kWarnOff;
+    std::size_t end = digits;
+    while (end < text.size() && text[end] == L' ') ++end;
+    if (end != text.size()) return kWarnOff;
+    int value = 0;
+    for (std::size_t k = i; k < digits; ++k) value = value * 10 + (text[k] - L'0');
+    for (int choice : kWarnChoices)
+        if (choice == value) return value;
+    return kWarnOff;
+}
+
 }  // namespace wl

@@ -39,4 +39,10 @@ std::optional<double> DelayMsFromSecondsText(std::wstring_view text);
 std::wstring FlagText(bool on);
 std::wstring InverseFlagText(bool on);
 
+// The minutes of the warning before every meeting: one of the choices
+// offered, or off (an empty key, or anything else).
+inline constexpr int kWarnOff = -1;
+inline constexpr int kWarnChoices[] = {0, 1, 2, 5, 10, 15};
+int WarnMinutesFromKey(std::wstring_view text);
+
 }  // namespace wl

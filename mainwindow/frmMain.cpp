@@ -132,6 +132,7 @@ void frmMain::OnReadAgainTimer()
         return;
     }
     if (m_outlook.Refresh() && g_blnTrackOverdueTasks) (void)ScanForOverdueTasks();
+    ReadToday();
     // A repeat that fell due during a sleep comes once, now.
     for (std::shared_ptr<frmReminders> window : {m_frmReminders, m_frmOverdueTasks})
         if (window) window->CatchUp();
@@ -140,8 +141,10 @@ void frmMain::OnReadAgainTimer()
 
 void frmMain::OnMidnightTimer()
 {
-    if (LocalDayNumber() != m_midnightArmedOn && g_blnTrackOverdueTasks && !m_startUpPending)
-        (void)ScanForOverdueTasks();
+    if (LocalDayNumber() != m_midnightArmedOn && !m_startUpPending) {
+        if (g_blnTrackOverdueTasks) (void)ScanForOverdueTasks();
+        ReadToday();
+    }
     ArmMidnightTimer();
 }
 
@@ -241,7 +244,8 @@ TrayIcon frmMain::TrayBox() const noexcept { return TrayWindow::TrayBox(wl::kMai
 void frmMain::ShowTrayConnected(bool connected)
 {
     UINT tip = !connected && m_outlook.OutlookMissing() ? IDS_TIP_NO_OUTLOOK : IDS_TIP_OUTLOOK;
-    (void)ShowTrayIcon(TrayBox(), g_strAppPath + (connected ? L"olico.ico" : L"olicod.ico"), wl::LoadStr(tip), true);
+    const std::wstring text = connected && m_todayKnown ? TodayTip() : wl::LoadStr(tip);
+    (void)ShowTrayIcon(TrayBox(), g_strAppPath + (connected ? L"olico.ico" : L"olicod.ico"), text, true);
 }
 
 void frmMain::KeepOutlookLoaded(bool keep)
@@ -280,6 +284,7 @@ bool frmMain::OnWindowMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PT
         if (wParam == wl::kStartUpTimer) OnStartUpTimer();
         else if (wParam == wl::kReadAgainTimer) OnReadAgainTimer();
         else if (wParam == wl::kMidnightTimer) OnMidnightTimer();
+        else if (wParam == wl::kTodayTimer) OnTodayTimer();
         else if (wParam == wl::kSessionSignalsTimer && m_sessionSignals.Start(Hwnd()))
             ::KillTimer(Hwnd(), wl::kSessionSignalsTimer);
         return true;
@@ -315,6 +320,10 @@ void frmMain::OnCommand(int id, int notification)
     const auto command = static_cast<UINT>(id);
     if (command >= IDM_VIEW_FIRST && command < IDM_VIEW_FIRST + std::size(kStartFolders)) {
         mnuView_Click(static_cast<std::int16_t>(command - IDM_VIEW_FIRST));
+        return;
+    }
+    if (command >= IDM_TODAY_HEADER && command <= IDM_TODAY_LAST) {
+        mnuToday_Click(command);
         return;
     }
     if (command >= IDM_LINK_FIRST && command < IDM_LINK_FIRST + static_cast<UINT>(m_linkCount)) {

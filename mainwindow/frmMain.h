@@ -7,12 +7,14 @@
 #include "core/Clock.h"
 #include "core/TrayWindow.h"
 #include "mainwindow/Links.h"
+#include "mainwindow/TodayRules.h"
 #include "outlook/OutlookSession.h"
 #include "outlook/StartFolder.h"
 #include "resources/resource.h"
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -92,6 +94,19 @@ private:
     void OutlookRemindersShown(const std::vector<wl::Reminder>& shown) override;
     void OutlookStoresChanged() override;
 
+    // The day's meetings (frmMain_Today.cpp): read from Outlook only when
+    // they may have changed; the tip, the Today section and the warnings
+    // follow the clock from the values held.
+    void OutlookCalendarChanged() override;
+    void ReadToday();
+    void UpdateToday();
+    void ForgetToday() noexcept;
+    void OnTodayTimer();
+    std::wstring TodayTip() const;
+    void BuildTodayMenu();
+    void mnuToday_Click(UINT command);
+    void OwnWarningDone(const std::wstring& entryId, std::optional<long> snoozeMinutes);
+
     void OnInitDialog();
     void OnStartUpTimer();
     // Woken, unlocked or the clock changed: what was read may be stale. The
@@ -127,6 +142,15 @@ private:
     std::shared_ptr<frmReminders> m_frmReminders;
     std::shared_ptr<frmReminders> m_frmOverdueTasks;
     frmCard m_card{m_outlook};  // the reminder card, created on first need
+
+    // The meetings read from now to the end of the day, whether they were,
+    // the rows of the Today section as last built, and the own warnings given.
+    std::vector<wl::Meeting> m_todayRead;
+    bool m_todayKnown = false;
+    double m_todayDayEnd = 0;
+    std::vector<wl::Meeting> m_todayMenu;
+    double m_todayTimerAt = 0;  // when the Today timer is set for (0: not set)
+    wl::OwnWarnings m_ownWarnings;
 
     SessionNotifications m_sessionSignals;
     unsigned m_midnightArmedOn = 0;  // the local day the midnight timer was set on

@@ -13,6 +13,8 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <iterator>
+#include <string>
 
 #include <utility>
 
@@ -33,6 +35,15 @@ void frmMain::UpdateSettingsView()
     SetChecked(IDC_CHKREMINDERS, g_blnTrackReminders);
     SetChecked(IDC_CHKOVERDUETASKS, g_blnTrackOverdueTasks);
     SetChecked(IDC_CHKREMINDERCARD, g_blnShowReminderCard);
+    // The warning before every meeting: on, and its minutes (5 when off).
+    HWND warn = Control(IDC_CMBWARN);
+    if (::SendMessageW(warn, CB_GETCOUNT, 0, 0) == 0)
+        for (int minutes : wl::kWarnChoices)
+            ::SendMessageW(warn, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(std::to_wstring(minutes).c_str()));
+    const auto choice = std::find(std::begin(wl::kWarnChoices), std::end(wl::kWarnChoices),
+                                  g_intWarnMinutesBefore == wl::kWarnOff ? 5 : g_intWarnMinutesBefore);
+    ::SendMessageW(warn, CB_SETCURSEL, static_cast<WPARAM>(choice - std::begin(wl::kWarnChoices)), 0);
+    SetChecked(IDC_CHKWARN, g_intWarnMinutesBefore != wl::kWarnOff);
     // An entry for every user is the installation's: the box shows it and cannot take it away.
     const LogonStart logon = LogonStartOf(wl::ExecutablePath());
     SetChecked(IDC_CHKSTARTATLOGON, g_policy.startAtLogon.value_or(logon != LogonStart::Off));
@@ -143,6 +154,13 @@ void frmMain::cmdOK_Click()
     g_blnShowReminderCard = Checked(IDC_CHKREMINDERCARD);
     m_outlook.ReadMeetingBodies(g_blnShowReminderCard);
     if (!g_blnTrackReminders || !g_blnShowReminderCard) m_card.Clear();
+
+    const auto warnAt = ::SendMessageW(Control(IDC_CMBWARN), CB_GETCURSEL, 0, 0);
+    const bool warnChosen = warnAt >= 0 && static_cast<std::size_t>(warnAt) < std::size(wl::kWarnChoices);
+    const int warnMinutes =
+        Checked(IDC_CHKWARN) && warnChosen ? wl::kWarnChoices[static_cast<std::size_t>(warnAt)] : wl::kWarnOff;
+    // Outlook's own reminders of the meetings are read only while the warning is wanted.
+    if (std::exchange(g_intWarnMinutesBefore, warnMinutes) != warnMinutes) ReadToday();
 
     TakeStoreChoice();
     g_blnTrackOverdueTasks = Checked(IDC_CHKOVERDUETASKS);

@@ -30,6 +30,8 @@ void frmMain::OutlookConnected(bool reconnected)
     ShowTrayConnected(true);
     // The alert windows went with the old connection.
     if (reconnected && g_blnTrackOverdueTasks) (void)ScanForOverdueTasks();
+    // A connection made only to show Outlook goes right after: nothing to keep up to date.
+    if (g_blnKeepOutlookLoaded) ReadToday();
 }
 
 void frmMain::OutlookDisconnected()
@@ -37,6 +39,7 @@ void frmMain::OutlookDisconnected()
     UnloadRemindersWindow();
     UnloadOverdueTasksWindow();
     m_card.Clear();
+    ForgetToday();
     ShowTrayConnected(false);
 }
 

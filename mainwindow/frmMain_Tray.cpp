@@ -56,6 +56,7 @@ void frmMain::tmnuFile_Click()
                     MF_BYCOMMAND | (g_blnKeepOutlookLoaded ? MF_CHECKED : MF_UNCHECKED));
     ::EnableMenuItem(TrayPopup(), IDM_FILE_KEEPLOADED,
                      MF_BYCOMMAND | (g_policy.keepOutlookLoaded ? MF_GRAYED : MF_ENABLED));
+    BuildTodayMenu();
 }
 
 void frmMain::mnuFile_Click(FileMenu index)

@@ -130,6 +130,7 @@ bool OutlookSession::OnWindowMessage(UINT message, WPARAM wParam, LPARAM)
         else if (wParam == wl::kReconnectTimer) OnReconnectTimer();
         else if (wParam == wl::kQuitWaitTimer) OnQuitWaitTimer();
         else if (wParam == wl::kRemindersQuietTimer) HandleReminderEvents();
+        else if (wParam == wl::kCalendarQuietTimer) HandleCalendarEvents();
         return true;
     default: return false;
     }
@@ -180,6 +181,7 @@ void OutlookSession::Open(bool keepWord, bool reconnected)
     WatchServerProcess();
     OpenReminders();
     OpenStores();
+    OpenCalendar();
     m_owner.OutlookConnected(reconnected);
 }
 
@@ -234,6 +236,8 @@ void OutlookSession::Reset() noexcept
     m_stores.Reset();
     m_storeEvents.clear();
     m_storesLeaving.clear();
+    m_calendarItems.Reset();
+    m_calendar.Reset();
     m_objOutlook.Reset();  // disconnects the events, then releases Outlook without telling it to quit
     m_blnOutlookLoaded = false;
     UpdateProbe();

@@ -13,6 +13,7 @@
 #include "core/Dispatch.h"
 #include "core/EventSink.h"
 #include "core/MessageWindow.h"
+#include "outlook/Meeting.h"
 #include "outlook/Reminder.h"
 #include "outlook/StartFolder.h"
 #include "outlook/TaskRow.h"
@@ -45,6 +46,9 @@ public:
         // A store was added to the profile or is leaving it: the next scan
         // of the overdue tasks reads the stores as they are now.
         virtual void OutlookStoresChanged() = 0;
+        // Items of the calendar were added, changed or removed (those of a
+        // few seconds told once): the day's meetings are to be read again.
+        virtual void OutlookCalendarChanged() = 0;
 
     protected:
         ~Owner() = default;
@@ -118,6 +122,10 @@ public:
     // ReadOverdueTasksOfStores); std::nullopt when not connected or when
     // Outlook fails to answer. The stores that raised are passed over.
     std::optional<std::vector<wl::TaskRow>> ScanOverdueTasks() noexcept;
+    // The meetings of the default calendar from now to dayEnd (see
+    // wl::ReadMeetings); std::nullopt when not connected or when Outlook
+    // fails to answer.
+    std::optional<std::vector<wl::Meeting>> ReadToday(double now, double dayEnd, bool withReminders) noexcept;
     // The stores of the profile (those not leaving it), by display name and
     // store id; std::nullopt when not connected or Outlook fails to answer.
     struct StoreEntry {
@@ -175,6 +183,10 @@ private:
     void OpenStores();
     void OnStoresEvent(DISPID id, const DISPPARAMS& params);
     void HandleStoresEvents();
+    // The default calendar, with the events of its items (outlook/Calendar.cpp).
+    void OpenCalendar();
+    void OnCalendarEvent(DISPID id);
+    void HandleCalendarEvents();
     // Connects the reminders' events and reads the reminders Outlook shows.
     void OpenReminders();
     // Which reminders Outlook shows, from one pass; the values known are
@@ -231,6 +243,12 @@ private:
     // Outlook still lists them.
     std::vector<std::wstring> m_storesLeaving;
     std::vector<std::wstring> m_storesLeftOut;
+
+    wl::Dispatch m_calendar;         // the default Calendar folder
+    std::wstring m_calendarStoreId;  // of its store
+    wl::EventSource m_calendarItems;  // its items, held for their events
+    bool m_calendarEventsPending = false;
+    ULONGLONG m_calendarEventsSince = 0;  // the first of the events waiting
 
     // Outlook's process and the thread pool's wait for its end.
     struct ProcessWait;

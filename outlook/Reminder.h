@@ -20,6 +20,9 @@ struct Reminder {
     // An appointment's online-meeting link (the finder's, https of a known
     // service), from its location or else its body; empty when none.
     std::wstring joinLink;
+    // Not Outlook's reminder but the program's own warning before a meeting:
+    // Snooze and Dismiss act on that warning only.
+    bool ownWarning = false;
 
     bool operator==(const Reminder&) const = default;
 };

@@ -25,6 +25,9 @@
 #define IDC_CHKREMINDERCARD     1012
 #define IDC_LSTSTORES           1060  // the stores whose overdue tasks are read, a check box each
 #define IDC_LBLSTORES           1061
+#define IDC_CHKWARN             1062  // the warning before every meeting: on, its minutes, the words after them
+#define IDC_CMBWARN             1063
+#define IDC_LBLWARN             1064
 // cmdOK and cmdCancel are IDOK and IDCANCEL, so Enter and Esc work
 
 // Controls of the alert window
@@ -69,6 +72,12 @@
 #define IDM_FILE_OPTIONS        (IDM_FILE_FIRST + 3)
 #define IDM_FILE_ABOUT          (IDM_FILE_FIRST + 15)
 #define IDM_FILE_EXIT           (IDM_FILE_FIRST + 20)
+#define IDM_TODAY_HEADER        3800  // the Today section of the main popup, made as it opens
+#define IDM_TODAY_NONE          3801
+#define IDM_TODAY_MORE          3802
+#define IDM_TODAY_SEPARATOR     3803
+#define IDM_TODAY_FIRST         3810  // a meeting's row: first + 2 * row; its Join: first + 2 * row + 1
+#define IDM_TODAY_LAST          3899
 #define IDM_ALERT_FILE_FIRST    3600  // mnuFile(Index) of the alert window
 #define IDM_ALERT_SHOW          (IDM_ALERT_FILE_FIRST + 10)
 #define IDM_ALERT_CLEAR         (IDM_ALERT_FILE_FIRST + 20)
@@ -119,5 +128,12 @@
 #define IDS_CARD_NO_SUBJECT     51
 #define IDS_LINE_STORE          60    // the end of a line naming its store; %1: the store's name
 #define IDS_STORES_NOT_READ     61
+#define IDS_TIP_NEXT_WITHIN     62    // %1 subject, %2 start (HH:MM), %3 minutes
+#define IDS_TIP_NEXT_LATER      63    // %1 subject, %2 start
+#define IDS_TIP_NO_MORE         64
+#define IDS_TODAY               65
+#define IDS_TODAY_ROW           66    // %1 start, %2 subject
+#define IDS_TODAY_JOIN          67
+#define IDS_TODAY_MORE          68
 #define IDS_START_FOLDER_FIRST  100   // the ten captions of cmbStartIn, in list order
 #define IDS_SNOOZE_FIRST        120   // the captions of cmbSnooze, in list order

@@ -48,6 +48,7 @@ std::wstring Handle(const std::wstring& commandLine, ControlRequest::After& afte
         if (!item) return Error(problem);
         s.RefreshWindows();
         s.ReminderEdited(item, false);
+        (void)s.FireItemsEvent(item->folder, kIdItemAdd, L"ItemAdd", item);
         return L"ok " + item->entryId;
     }
     if (verb == L"set") {
@@ -56,10 +57,18 @@ std::wstring Handle(const std::wstring& commandLine, ControlRequest::After& afte
         if (!item) return Error(L"no such item: " + args[0]);
         std::wstring problem;
         bool hadReminder = Model::HasReminder(*item);
+        FolderData* before = item->folder;
         if (!s.model.SetFields(*item, std::vector<std::wstring>(args.begin() + 1, args.end()), problem))
             return Error(problem);
         s.RefreshWindows();
         s.ReminderEdited(item, hadReminder);
+        // A move is a removal from one folder's items and an addition to the other's.
+        if (before != item->folder) {
+            (void)s.FireItemsEvent(before, kIdItemRemove, L"ItemRemove", item);
+            (void)s.FireItemsEvent(item->folder, kIdItemAdd, L"ItemAdd", item);
+        } else {
+            (void)s.FireItemsEvent(item->folder, kIdItemChange, L"ItemChange", item);
+        }
         return L"ok";
     }
     if (verb == L"delete") {
@@ -71,6 +80,7 @@ std::wstring Handle(const std::wstring& commandLine, ControlRequest::After& afte
         s.model.DeleteItem(args[0]);
         s.RefreshWindows();
         s.ReminderEdited(item, hadReminder);
+        (void)s.FireItemsEvent(item->folder, kIdItemRemove, L"ItemRemove", item);
         return L"ok";
     }
     if (verb == L"fire-reminder") {

@@ -3,6 +3,9 @@
 #include "Text.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cwctype>
+#include <optional>
 #include <cstdio>
 
 namespace standin {
@@ -282,6 +285,36 @@ bool Model::SetFields(ItemData& item, const std::vector<std::wstring>& fields, s
             item.location = f.value;
         } else if (f.name == L"body") {
             item.body = f.value;
+        } else if (f.name == L"end") {
+            auto date = ParseDate(f.value);
+            if (!date) {
+                error = L"not a date: " + f.value;
+                return false;
+            }
+            item.end = *date;
+        } else if (f.name == L"allday" || f.name == L"daily") {
+            if (!ParseBool(f.value, f.name == L"allday" ? item.allDay : item.daily)) {
+                error = f.name + L" takes 0 or 1: " + f.value;
+                return false;
+            }
+        } else if (f.name == L"busy" || f.name == L"response" || f.name == L"status") {
+            // Outlook's numbers, or the names of the values tests use.
+            static const std::pair<const wchar_t*, long> names[] = {
+                {L"free", 0},     {L"tentative", 1}, {L"busy", 2},      {L"oof", 3},       {L"elsewhere", 4},
+                {L"none", 0},     {L"organizer", 1}, {L"accepted", 3},  {L"declined", 4},  {L"notresponded", 5},
+                {L"meeting", 1},  {L"received", 3},  {L"cancelled", 5}, {L"received-cancelled", 7},
+            };
+            std::optional<long> value;
+            for (const auto& [name, number] : names)
+                if (EqualsNoCase(f.value, name)) value = number;
+            if (!value && !f.value.empty() && std::all_of(f.value.begin(), f.value.end(), iswdigit))
+                value = std::stol(f.value);
+            if (!value) {
+                error = L"not a value of " + f.name + L": " + f.value;
+                return false;
+            }
+            (f.name == L"busy" ? item.busyStatus : f.name == L"response" ? item.responseStatus : item.meetingStatus) =
+                *value;
         } else if (f.name == L"start") {
             auto date = ParseDate(f.value);
             if (!date) {
@@ -502,6 +535,40 @@ void Model::LoadDemo()
     ScenarioOptions ignored;
     std::wstring error;
     LoadScenario(kDemoScenario, ignored, error);
+}
+
+}  // namespace standin
+
+namespace standin {
+
+double StartOf(const ItemData& item) { return item.start != 0 ? item.start : item.reminder + 15.0 / (24 * 60); }
+
+double EndOf(const ItemData& item)
+{
+    const double start = StartOf(item);
+    return item.end > start ? item.end : start + 30.0 / (24 * 60);
+}
+
+std::vector<std::shared_ptr<ItemData>> OccurrencesIn(const std::shared_ptr<ItemData>& item, double from, double to)
+{
+    std::vector<std::shared_ptr<ItemData>> found;
+    const double start = StartOf(*item), length = EndOf(*item) - start;
+    if (!item->daily) {
+        if (start + length > from && start < to) found.push_back(item);
+        return found;
+    }
+    // The first day whose occurrence may still run at from.
+    double day = std::floor(from - length - start);
+    if (day < 0) day = 0;
+    for (double at = start + day; at < to; at += 1.0) {
+        if (at + length <= from) continue;
+        auto occurrence = std::make_shared<ItemData>(*item);
+        occurrence->start = at;
+        occurrence->end = at + length;
+        occurrence->daily = false;
+        found.push_back(std::move(occurrence));
+    }
+    return found;
 }
 
 }  // namespace standin

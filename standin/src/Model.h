@@ -27,6 +27,16 @@ struct ItemData {
     double start = 0;       // appointments: 0 for the reminder time plus 15 minutes
     std::wstring location;  // appointments
     std::wstring body;      // appointments
+    // Appointments: the end (0 for the start plus 30 minutes), whether all
+    // day, how the time shows (OlBusyStatus), the user's answer
+    // (OlResponseStatus), the meeting's state (OlMeetingStatus), and whether
+    // it repeats every day from its start on (a series without an end).
+    double end = 0;
+    bool allDay = false;
+    long busyStatus = 2;  // olBusy
+    long responseStatus = 0;  // olResponseNone
+    long meetingStatus = 0;   // olNonMeeting
+    bool daily = false;
     bool complete = false;
     double created = 0;   // CreationTime: when it was added
     double modified = 0;  // LastModificationTime: when it was added or last changed
@@ -147,6 +157,14 @@ private:
     int m_nextExplorer = 1;
     unsigned m_seed;
 };
+
+// An appointment's start and end as Outlook gives them.
+double StartOf(const ItemData& item);
+double EndOf(const ItemData& item);
+// The occurrences of an appointment (itself when it does not repeat) that
+// fall in [from, to): the end after from and the start before to. An
+// occurrence is a copy with its own start and end and the series' entry id.
+std::vector<std::shared_ptr<ItemData>> OccurrencesIn(const std::shared_ptr<ItemData>& item, double from, double to);
 
 const wchar_t* KindClassName(ItemKind kind);  // MessageClass
 long KindClassNumber(ItemKind kind);          // Class (OlObjectClass)

@@ -321,8 +321,10 @@ public:
                                     HexResult(CONNECT_E_CANNOTCONNECT));
                     return CONNECT_E_CANNOTCONNECT;
                 }
+            FolderData* folder = nullptr;
+            if (ObjectBase* owner = ObjectBase::FromDispatch(m_owner.Get())) folder = owner->EventFolder();
             try {
-                s.sinks.push_back(Sink{s.nextCookie, m_iid, std::move(target)});
+                s.sinks.push_back(Sink{s.nextCookie, m_iid, std::move(target), folder});
             } catch (...) {
                 return E_OUTOFMEMORY;
             }
@@ -700,18 +702,33 @@ private:
 
 // Items ----------------------------------------------------------------------------------
 
-class Items final : public Automation<> {
+class Items final : public OneEventSource {
 public:
-    Items(FolderData* folder, std::optional<bool> complete) : m_folder(folder), m_complete(complete) {}
+    Items(FolderData* folder, std::optional<bool> complete)
+        : OneEventSource(kIidItemsEvents), m_folder(folder), m_complete(complete)
+    {
+    }
+    // A restriction by dates: the items (or, with recurrences, the occurrences) it found.
+    Items(FolderData* folder, std::vector<std::shared_ptr<ItemData>> found, bool sorted)
+        : OneEventSource(kIidItemsEvents), m_folder(folder), m_found(std::move(found)), m_sorted(sorted)
+    {
+    }
     std::wstring Kind() const override { return L"Items"; }
     std::wstring Ref() const override { return L"Items:" + Model::RefName(*m_folder); }
+    FolderData* EventFolder() const override { return m_folder; }
 
 protected:
     std::vector<std::shared_ptr<ItemData>> List() const
     {
         std::vector<std::shared_ptr<ItemData>> list;
+        if (m_found) {
+            for (auto& item : *m_found)
+                if (!item->deleted) list.push_back(item);
+            return list;
+        }
         for (auto& item : m_folder->items)
             if (!m_complete || item->complete == *m_complete) list.push_back(item);
+        if (m_sorted) SortByStart(list);
         return list;
     }
 
@@ -722,6 +739,10 @@ protected:
             {L"Item", DISPID_VALUE, MemberType::Method, {L"Index"}, 1},
             {L"_NewEnum", DISPID_NEWENUM, MemberType::Method, {}},
             {L"Restrict", 0x64, MemberType::Method, {L"Filter"}, 1},
+            {L"Sort", 0x61, MemberType::Method, {L"Property", L"Descending"}, 1},
+            {L"IncludeRecurrences", 0xCE, MemberType::GetPut, {}},
+            {L"GetFirst", 0x56, MemberType::Method, {}},
+            {L"GetNext", 0x58, MemberType::Method, {}},
             {L"Parent", kIdParent, MemberType::Get, {}},
         };
         AddCommon(m);
@@ -731,7 +752,11 @@ protected:
     void Call(const Member& member, const CallArgs& args, VARIANT* result) override
     {
         switch (member.id) {
-        case 0x50: SetLong(result, static_cast<long>(List().size())); break;
+        case 0x50:
+            // With recurrences included Outlook's count means nothing: it
+            // gives the largest number there is.
+            SetLong(result, m_found && m_recurrencesInside ? 0x7FFFFFFF : static_cast<long>(List().size()));
+            break;
         case DISPID_VALUE: {
             auto list = List();
             const VARIANT* index = args.At(0);
@@ -758,7 +783,39 @@ protected:
                           [list](size_t i) { return NewItem(list[i]); });
             break;
         }
-        case 0x64: SetObject(result, NewItems(m_folder, ParseFilter(ArgText(args.At(0))))); break;
+        case 0x64: Restrict(ArgText(args.At(0)), result); break;
+        case 0x61: {
+            // Outlook sorts by any property; the stand-in by the start, ascending.
+            std::wstring property = Trim(ArgText(args.At(0)));
+            bool descending = args.At(1) && ArgBool(args.At(1));
+            if (!EqualsNoCase(property, L"[Start]") || descending)
+                throw DispError{E_INVALIDARG, L"The stand-in sorts by [Start] ascending only."};
+            m_sorted = true;
+            // Set before the sort, IncludeRecurrences has no effect (Outlook's documented order).
+            m_recurrencesAfterSort = false;
+            m_cursor = 0;
+            break;
+        }
+        case 0xCE:
+            if (args.flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) {
+                m_includeRecurrences = ArgBool(args.putValue);
+                m_recurrencesAfterSort = m_includeRecurrences && m_sorted;
+            } else {
+                SetBool(result, m_includeRecurrences);
+            }
+            break;
+        case 0x56:
+            m_cursor = 0;
+            [[fallthrough]];
+        case 0x58: {
+            auto list = List();
+            if (m_cursor >= list.size()) {
+                SetObject(result, nullptr);  // Nothing: the end
+                break;
+            }
+            SetObject(result, NewItem(list[m_cursor++]));
+            break;
+        }
         case kIdParent: SetObject(result, NewFolder(m_folder)); break;
         case kIdClass: SetLong(result, 16); break;  // olItems
         default: CommonCall(member.id, result); break;
@@ -766,6 +823,61 @@ protected:
     }
 
 private:
+    static void SortByStart(std::vector<std::shared_ptr<ItemData>>& list)
+    {
+        std::stable_sort(list.begin(), list.end(), [](auto& a, auto& b) { return StartOf(*a) < StartOf(*b); });
+    }
+
+    void Restrict(const std::wstring& filter, VARIANT* result)
+    {
+        const std::wstring lower = Lower(filter);
+        if (lower.find(L"[complete]") != std::wstring::npos) {
+            if (m_found) throw DispError{E_INVALIDARG, L"Cannot parse condition. Error at \"" + filter + L"\"."};
+            SetObject(result, NewItems(m_folder, ParseFilter(filter)));
+            return;
+        }
+        // "[Start] < 'date' AND [End] > 'date'", dates as the user's locale
+        // writes them, without seconds, as Outlook reads them.
+        double from = -1e9, to = 1e9;
+        std::vector<std::wstring> conditions;
+        for (size_t at = 0;;) {
+            size_t next = lower.find(L" and ", at);
+            conditions.push_back(filter.substr(at, next == std::wstring::npos ? std::wstring::npos : next - at));
+            if (next == std::wstring::npos) break;
+            at = next + 5;
+        }
+        auto bad = [&] { return DispError{E_INVALIDARG, L"Cannot parse condition. Error at \"" + filter + L"\"."}; };
+        for (const std::wstring& condition : conditions) {
+            std::wstring c = Trim(condition);
+            size_t close = c.find(L']'), quote = c.find(L'\''), last = c.rfind(L'\'');
+            if (c.empty() || c[0] != L'[' || close == std::wstring::npos || quote == std::wstring::npos ||
+                last <= quote)
+                throw bad();
+            std::wstring property = Lower(c.substr(1, close - 1));
+            std::wstring op = Trim(c.substr(close + 1, quote - close - 1));
+            std::wstring text = c.substr(quote + 1, last - quote - 1);
+            if (std::count(text.begin(), text.end(), L':') > 1) throw bad();  // seconds: Outlook's filter fails
+            DATE date = 0;
+            if (FAILED(::VarDateFromStr(text.data(), LOCALE_USER_DEFAULT, 0, &date))) throw bad();
+            if (property == L"start" && op == L"<") to = date;
+            else if (property == L"end" && op == L">") from = date;
+            else throw bad();
+        }
+        std::vector<std::shared_ptr<ItemData>> found;
+        const bool occurrences = m_recurrencesAfterSort && m_includeRecurrences;
+        for (auto& item : List()) {
+            if (occurrences) {
+                for (auto& one : OccurrencesIn(item, from, to)) found.push_back(one);
+            } else if (EndOf(*item) > from && StartOf(*item) < to) {
+                found.push_back(item);  // a series by its first occurrence only
+            }
+        }
+        if (m_sorted) SortByStart(found);
+        auto restricted = std::make_unique<Items>(m_folder, std::move(found), m_sorted);
+        restricted->m_recurrencesInside = occurrences;
+        SetObject(result, wl::ComPtr<IDispatch>::Attach(static_cast<IDispatch*>(restricted.release())));
+    }
+
     std::optional<bool> ParseFilter(const std::wstring& filter) const
     {
         bool complete = ParseCompleteFilter(*m_folder, filter);
@@ -776,6 +888,12 @@ private:
 
     FolderData* m_folder;
     std::optional<bool> m_complete;
+    std::optional<std::vector<std::shared_ptr<ItemData>>> m_found;
+    bool m_sorted = false;
+    bool m_includeRecurrences = false;
+    bool m_recurrencesAfterSort = false;
+    bool m_recurrencesInside = false;
+    size_t m_cursor = 0;
 };
 
 // Item (mail, appointment, contact, task, note, journal entry) --------------------------
@@ -802,6 +920,14 @@ protected:
             m.push_back({L"Start", 0x8602, MemberType::Get, {}});
             m.push_back({L"Location", 0x8208, MemberType::Get, {}});
             m.push_back({L"Body", 0x9100, MemberType::Get, {}});
+            m.push_back({L"End", 0x8516, MemberType::Get, {}});
+            m.push_back({L"AllDayEvent", 0x8215, MemberType::Get, {}});
+            m.push_back({L"BusyStatus", 0x8205, MemberType::Get, {}});
+            m.push_back({L"ResponseStatus", 0x8218, MemberType::Get, {}});
+            m.push_back({L"MeetingStatus", 0x8217, MemberType::Get, {}});
+            m.push_back({L"IsRecurring", 0xF01A, MemberType::Get, {}});
+            m.push_back({L"ReminderSet", 0x8503, MemberType::Get, {}});
+            m.push_back({L"ReminderMinutesBeforeStart", 0x8501, MemberType::Get, {}});
         }
         if (m_item->folder->kind == ItemKind::Task) {
             m.push_back({L"Complete", 0x811C, MemberType::Get, {}});
@@ -825,8 +951,18 @@ protected:
         case 0xF048: break;  // the stand-in keeps every change at once: nothing to write
         case 0x811C: SetBool(result, m_item->complete); break;
         case 0x8105: SetDate(result, m_item->due); break;
-        case 0x8602:
-            SetDate(result, m_item->start != 0 ? m_item->start : m_item->reminder + 15.0 / (24 * 60));
+        case 0x8602: SetDate(result, StartOf(*m_item)); break;
+        case 0x8516: SetDate(result, EndOf(*m_item)); break;
+        case 0x8215: SetBool(result, m_item->allDay); break;
+        case 0x8205: SetLong(result, m_item->busyStatus); break;
+        case 0x8218: SetLong(result, m_item->responseStatus); break;
+        case 0x8217: SetLong(result, m_item->meetingStatus); break;
+        case 0xF01A: SetBool(result, m_item->daily); break;
+        case 0x8503: SetBool(result, Model::HasReminder(*m_item)); break;
+        case 0x8501:
+            SetLong(result, Model::HasReminder(*m_item)
+                                ? static_cast<long>(std::lround((StartOf(*m_item) - m_item->reminder) * 24 * 60))
+                                : 15);
             break;
         case 0x8208: SetText(result, m_item->location); break;
         case 0x9100: SetText(result, m_item->body); break;
@@ -1409,9 +1545,13 @@ bool KnownMember(const std::wstring& kind, const std::wstring& member)
         {L"folder", {L"Name", L"Parent", L"Items", L"EntryID", L"StoreID", L"DefaultItemType", L"GetTable"}},
         {L"stores", {L"Count", L"Item", L"_NewEnum", L"Parent"}},
         {L"store", {L"DisplayName", L"StoreID", L"GetDefaultFolder", L"GetRootFolder", L"Parent"}},
-        {L"items", {L"Count", L"Item", L"_NewEnum", L"Restrict", L"Parent"}},
+        {L"items",
+         {L"Count", L"Item", L"_NewEnum", L"Restrict", L"Sort", L"IncludeRecurrences", L"GetFirst", L"GetNext",
+          L"Parent"}},
         {L"item", {L"Subject", L"EntryID", L"Parent", L"ReminderTime", L"MessageClass", L"Display", L"Complete",
-                   L"DueDate", L"MarkComplete", L"Save"}},
+                   L"DueDate", L"MarkComplete", L"Save", L"Start", L"End", L"Location", L"Body", L"AllDayEvent",
+                   L"BusyStatus", L"ResponseStatus", L"MeetingStatus", L"IsRecurring", L"ReminderSet",
+                   L"ReminderMinutesBeforeStart"}},
         {L"reminders", {L"Count", L"Item", L"_NewEnum", L"Remove", L"Parent"}},
         {L"reminder",
          {L"Caption", L"IsVisible", L"Item", L"NextReminderDate", L"OriginalReminderDate", L"Snooze", L"Dismiss",

@@ -49,6 +49,8 @@ public:
     virtual std::wstring Ref() const = 0;
     // Recognises an object of this process behind an IDispatch (nullptr for others).
     static ObjectBase* FromDispatch(IUnknown* object);
+    // The folder whose item events this object's connection point gives (Items), else nullptr.
+    virtual FolderData* EventFolder() const { return nullptr; }
 
 protected:
     ObjectBase() = default;

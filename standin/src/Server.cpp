@@ -15,6 +15,7 @@ const IID kIidApplicationEvents11 = {0x0006302C, 0x0000, 0x0000, {0xC0, 0x00, 0x
 const IID kIidApplicationEvents = {0x0006304E, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 const IID kIidReminderCollectionEvents = {0x000630B2, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 const IID kIidStoresEvents12 = {0x000630F8, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+const IID kIidItemsEvents = {0x00063077, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 
 Server& TheServer()
 {
@@ -209,6 +210,30 @@ int Server::FireStoresEvent(DISPID id, const wchar_t* name, IDispatch* store, co
     return reached;
 }
 
+int Server::FireItemsEvent(FolderData* folder, DISPID id, const wchar_t* name, const std::shared_ptr<ItemData>& item)
+{
+    std::vector<Sink> targets = sinks;  // a sink may unadvise while it is called
+    int reached = 0;
+    wl::ComPtr<IDispatch> object = id == kIdItemRemove ? wl::ComPtr<IDispatch>() : NewItem(item);
+    for (const Sink& sink : targets) {
+        if (sink.iid != kIidItemsEvents || sink.folder != folder) continue;
+        VARIANT arg;
+        ::VariantInit(&arg);
+        DISPPARAMS params{};
+        if (object) {
+            arg.vt = VT_DISPATCH;
+            arg.pdispVal = object.Get();
+            params.cArgs = 1;
+            params.rgvarg = &arg;
+        }
+        if (Call(sink, id, params)) ++reached;
+    }
+    std::wstring line = L"Fire " + std::wstring(name);
+    if (object) line += L"(Item:" + item->entryId + L")";
+    journal.Write(line + L" -> " + std::to_wstring(reached) + L" sinks");
+    return reached;
+}
+
 void Server::RemovePendingStores()
 {
     for (StoreData* store : std::exchange(pendingRemovals, {})) store->removed = true;
@@ -349,6 +374,7 @@ const wchar_t* EventInterfaceName(REFIID iid)
     if (iid == kIidApplicationEvents11) return L"ApplicationEvents_11";
     if (iid == kIidApplicationEvents) return L"ApplicationEvents";
     if (iid == kIidStoresEvents12) return L"StoresEvents_12";
+    if (iid == kIidItemsEvents) return L"ItemsEvents";
     return L"?";
 }
 

@@ -34,6 +34,7 @@ struct Sink {
     DWORD cookie = 0;
     IID iid{};  // the connection point's interface
     wl::ComPtr<IDispatch> target;
+    FolderData* folder = nullptr;  // ItemsEvents: the folder whose items it hears of
 };
 
 struct CallStats {
@@ -126,6 +127,10 @@ public:
     int FireStoresEvent(DISPID id, const wchar_t* name, IDispatch* store, const std::wstring& storeRef,
                         bool* cancel = nullptr);
 
+    // An Items event (ItemsEvents) to every sink of the folder's items: the
+    // item for ItemAdd and ItemChange, none for ItemRemove.
+    int FireItemsEvent(FolderData* folder, DISPID id, const wchar_t* name, const std::shared_ptr<ItemData>& item);
+
     // Stores leaving the profile a while after BeforeStoreRemove
     // (store-remove with a delay): Outlook lists them until then.
     std::vector<StoreData*> pendingRemovals;
@@ -173,6 +178,12 @@ extern const IID kIidApplicationEvents11;
 extern const IID kIidApplicationEvents;
 extern const IID kIidReminderCollectionEvents;
 extern const IID kIidStoresEvents12;
+extern const IID kIidItemsEvents;
+
+// The events of a folder's items (ItemsEvents).
+constexpr DISPID kIdItemAdd = 0xF001;
+constexpr DISPID kIdItemChange = 0xF002;
+constexpr DISPID kIdItemRemove = 0xF003;
 
 // The stores' events (StoresEvents_12).
 constexpr DISPID kIdStoreAdd = 61441;

@@ -64,6 +64,9 @@ struct Inspector {
         w.m_card.m_waitMs = waitMs;
     }
     static bool CardWaiting(const frmCard& c) { return c.m_waiting; }
+    static std::vector<wl::Reminder> CardItems(const frmCard& c) { return c.m_items; }
+    // When the main window's clock next changes the tip, the Today section or a warning (0: never today).
+    static double TodayTimerAt(const frmMain& w) { return w.m_todayTimerAt; }
     // The tooltip of a row's Join button.
     static std::wstring CardJoinTip(const frmCard& c, int row)
     {

@@ -37,7 +37,7 @@ TEST_F(StartUp, ConnectsAndShowsTheConnectedIcon)
     EXPECT_TRUE(Inspector::OutlookLoaded(*window));
     EXPECT_TRUE(Inspector::OutlookEventsConnected(*window));
     EXPECT_EQ(TrayFile(), L"olico.ico");
-    EXPECT_EQ(TrayTip(), L"Outlook");
+    EXPECT_EQ(TrayTip(), L"No more meetings today");  // connected, the tip tells of the calendar
     EXPECT_FALSE(::IsWindowVisible(window->Hwnd()));
 }
 
@@ -113,7 +113,7 @@ TEST_F(StartUp, WithoutClassicOutlookItSaysSoOnceAndWaitsForTheUser)
     StartStandIn();
     Inspector::mnuFile_Click(*window, frmMain::FileMenu::ShowOutlook);  // the user's own request tries again
     EXPECT_TRUE(Inspector::OutlookLoaded(*window));
-    EXPECT_EQ(TrayTip(), L"Outlook");
+    EXPECT_EQ(TrayTip(), L"No more meetings today");
 }
 
 TEST_F(StartUp, CloseBoxOnlyHides)
