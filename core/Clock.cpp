@@ -111,3 +111,15 @@ void SessionNotifications::Stop() noexcept
     if (m_library) ::FreeLibrary(m_library);
     m_library = nullptr;
 }
+
+std::wstring TimeOfDayText(double localDate)
+{
+    // To the nearest minute first: a date read from the server is a
+    // fraction of a day and may fall a hair short of the minute it means.
+    const double minute = std::round(localDate * 1440.0) / 1440.0;
+    SYSTEMTIME time{};
+    if (!::VariantTimeToSystemTime(minute, &time)) return {};
+    wchar_t text[64];
+    if (!::GetTimeFormatEx(LOCALE_NAME_USER_DEFAULT, TIME_NOSECONDS, &time, nullptr, text, 64)) return {};
+    return text;
+}

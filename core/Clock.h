@@ -5,11 +5,17 @@
 
 #include "core/win32.h"
 
+#include <string>
+
 // The current local time as an automation date, as Outlook gives its dates.
 double LocalNow() noexcept;
 // Moves the clock LocalNow reads by that many days (0: the real one), so a
 // test can set its meetings at a time of day of its choosing.
 void SetLocalClockOffset(double days) noexcept;
+
+// The time of day of a local automation date, to the minute, as the user's
+// regional settings write a short time ("14:30", "2:30 PM").
+std::wstring TimeOfDayText(double localDate);
 
 // Local time less UTC, in minutes, in effect at a local automation date, by
 // the time zone's rules for that year.

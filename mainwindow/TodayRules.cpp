@@ -53,22 +53,11 @@ std::vector<Meeting> MeetingsThatCount(const std::vector<Meeting>& read, double 
     return today;
 }
 
-std::wstring ClockText(double date)
-{
-    std::int64_t ofDay = Seconds(date) % 86'400;
-    if (ofDay < 0) ofDay += 86'400;
-    const int hours = static_cast<int>(ofDay / 3600), minutes = static_cast<int>(ofDay / 60 % 60);
-    wchar_t text[6] = {static_cast<wchar_t>(L'0' + hours / 10), static_cast<wchar_t>(L'0' + hours % 10), L':',
-                       static_cast<wchar_t>(L'0' + minutes / 10), static_cast<wchar_t>(L'0' + minutes % 10), L'\0'};
-    return text;
-}
-
 NextTip TipOf(const std::vector<Meeting>& today, double now)
 {
     NextTip tip;
     tip.meeting = NextOf(today, now);
     if (!tip.meeting) return tip;
-    tip.time = ClockText(tip.meeting->start);
     const std::int64_t left = Seconds(tip.meeting->start) - Seconds(now);
     if (left > kHourSeconds) {
         tip.kind = NextTip::Kind::Later;

@@ -30,7 +30,6 @@ std::vector<Meeting> MeetingsThatCount(const std::vector<Meeting>& read, double 
 struct NextTip {
     enum class Kind { NoMore, Later, Within } kind = Kind::NoMore;
     const Meeting* meeting = nullptr;
-    std::wstring time;  // its start, "HH:MM"
     long minutes = 0;   // Within: the minutes left, 1 to 60
 };
 NextTip TipOf(const std::vector<Meeting>& today, double now);
@@ -75,8 +74,5 @@ struct TodayRows {
     bool more = false;
 };
 TodayRows TodayRowsOf(const std::vector<Meeting>& today, double now);
-
-// "HH:MM" of an automation date.
-std::wstring ClockText(double date);
 
 }  // namespace wl

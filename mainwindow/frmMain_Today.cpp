@@ -7,12 +7,10 @@
 #include "frmMain.h"
 
 #include "alerts/CardRules.h"
+#include "alerts/JoinMeeting.h"
 #include "core/AppMessages.h"
 #include "core/Clock.h"
-#include "core/MeetingLink.h"
 #include "core/Settings.h"
-
-#include <shellapi.h>
 
 #include <algorithm>
 #include <cmath>
@@ -128,9 +126,9 @@ std::wstring frmMain::TodayTip() const
     switch (tip.kind) {
     case wl::NextTip::Kind::Within:
         return wl::FillInFitting(wl::LoadStr(IDS_TIP_NEXT_WITHIN), tip.meeting->subject,
-                                 {tip.time, std::to_wstring(tip.minutes)}, kTipChars);
+                                 {TimeOfDayText(tip.meeting->start), std::to_wstring(tip.minutes)}, kTipChars);
     case wl::NextTip::Kind::Later:
-        return wl::FillInFitting(wl::LoadStr(IDS_TIP_NEXT_LATER), tip.meeting->subject, {tip.time}, kTipChars);
+        return wl::FillInFitting(wl::LoadStr(IDS_TIP_NEXT_LATER), tip.meeting->subject, {TimeOfDayText(tip.meeting->start)}, kTipChars);
     default: return wl::LoadStr(IDS_TIP_NO_MORE);
     }
 }
@@ -173,7 +171,7 @@ void frmMain::BuildTodayMenu()
         const UINT id = IDM_TODAY_FIRST + static_cast<UINT>(2 * i);
         add(MF_STRING, id,
             MenuText(wl::FillIn(wl::LoadStr(IDS_TODAY_ROW),
-                                {wl::ClockText(meeting.start), wl::EllipsisText(meeting.subject, kRowSubjectChars)})));
+                                {TimeOfDayText(meeting.start), wl::EllipsisText(meeting.subject, kRowSubjectChars)})));
         if (!meeting.joinLink.empty()) add(MF_STRING, id + 1, wl::LoadStr(IDS_TODAY_JOIN));
     }
     if (rows.more) add(MF_STRING, IDM_TODAY_MORE, wl::LoadStr(IDS_TODAY_MORE));
@@ -195,9 +193,7 @@ void frmMain::mnuToday_Click(UINT command)
     if (row >= m_todayMenu.size()) return;
     const wl::Meeting meeting = m_todayMenu[row];
     if ((command - IDM_TODAY_FIRST) % 2 == 1) {
-        // Checked again right before the shell gets it, as the card's Join is.
-        if (wl::IsMeetingLink(meeting.joinLink))
-            (void)::ShellExecuteW(nullptr, L"open", meeting.joinLink.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+        (void)wl::OpenJoinLink(meeting.joinLink);
         return;
     }
     try {
