@@ -82,8 +82,9 @@ void frmMain::UpdateToday()
     ShowTrayConnected(m_outlook.Loaded());
 
     const bool outlookOnCard = g_blnTrackReminders && g_blnShowReminderCard;
-    std::vector<wl::Meeting> due =
-        wl::TakeWarningsDue(today, now, g_intWarnMinutesBefore, outlookOnCard, m_ownWarnings);
+    // The warning is a card: where the user or a policy turned cards off, none.
+    const int warnMinutes = g_blnShowReminderCard ? g_intWarnMinutesBefore : wl::kWarnOff;
+    std::vector<wl::Meeting> due = wl::TakeWarningsDue(today, now, warnMinutes, outlookOnCard, m_ownWarnings);
     if (!due.empty()) {
         std::vector<wl::Reminder> warnings;
         for (const wl::Meeting& meeting : due) {
@@ -92,7 +93,7 @@ void frmMain::UpdateToday()
             warning.storeId = meeting.storeId;
             warning.subject = meeting.subject;
             warning.start = meeting.start;
-            warning.reminderTime = meeting.start - g_intWarnMinutesBefore / (24.0 * 60);
+            warning.reminderTime = meeting.start - warnMinutes / (24.0 * 60);
             warning.location = meeting.location;
             warning.joinLink = meeting.joinLink;
             warning.ownWarning = true;
@@ -107,7 +108,7 @@ void frmMain::UpdateToday()
 
     std::optional<double> next = wl::NextChange(today, now);
     if (std::optional<double> warning =
-            wl::NextWarning(today, now, g_intWarnMinutesBefore, outlookOnCard, m_ownWarnings))
+            wl::NextWarning(today, now, warnMinutes, outlookOnCard, m_ownWarnings))
         next = next ? std::min(*next, *warning) : *warning;
     if (!next || *next >= m_todayDayEnd) return;  // the midnight read takes over
     const double ms = std::ceil((*next - now) * kMsPerDay + kTimerSlackMs);

@@ -236,6 +236,17 @@ TEST_F(Today, TheOwnWarningComesOnceOnTheCardLeavesOutlooksOwnToItAndActsOnItsel
     EXPECT_EQ(items().size(), 1u);
 }
 
+TEST_F(Today, NoWarningWhereCardsAreTurnedOff)
+{
+    WriteSettings("[settings]\r\nDontTrackOverdueTasks=-1\r\nWarnMinutesBefore=5\r\nDontShowReminderCard=-1\r\n");
+    StartStandIn("item folder=Calendar subject=Sync entryid=W1 start=" + At(4) + " end=" + At(30) + " reminder=none\n");
+    LoadWindow();
+    ASSERT_TRUE(test::PumpUntil([&] { return StartsWith(TrayTip(), L"Next: Sync "); })) << TrayTip();
+    TodayTimer();
+    test::Pump(300ms);
+    EXPECT_TRUE(Inspector::CardItems(Inspector::Card(*window)).empty());
+}
+
 TEST_F(Today, TheWarningIsChosenInOptionsAndKeptInTheSettingsFile)
 {
     WriteSettings("[settings]\r\nDontTrackOverdueTasks=-1\r\n");
