@@ -36,7 +36,7 @@ std::optional<bool> Flag(const wchar_t* name)
 bool SettingsPolicy::Any() const noexcept
 {
     return startOutlookIn || keepOutlookLoaded || loadDelayMs || keepWordLoaded || displayOutlookAtStart ||
-           trackReminders || trackOverdueTasks || showReminderCard || startAtLogon || overdueTasksDefaultStoreOnly;
+           trackReminders || trackOverdueTasks || showReminderCard || warnMinutesBefore || startAtLogon || overdueTasksDefaultStoreOnly;
 }
 
 SettingsPolicy ReadSettingsPolicy()
@@ -52,6 +52,8 @@ SettingsPolicy ReadSettingsPolicy()
     policy.trackReminders = Flag(L"TrackReminders");
     policy.trackOverdueTasks = Flag(L"TrackOverdueTasks");
     policy.showReminderCard = Flag(L"ShowReminderCard");
+    Both warn = Read(L"WarnMinutesBefore");
+    policy.warnMinutesBefore = wl::PolicyWarnMinutes(warn.machine, warn.user);
     policy.startAtLogon = Flag(L"StartAtLogon");
     policy.overdueTasksDefaultStoreOnly = Flag(L"OverdueTasksDefaultStoreOnly");
     return policy;

@@ -16,6 +16,7 @@ struct SettingsPolicy {
     std::optional<bool> trackReminders;
     std::optional<bool> trackOverdueTasks;
     std::optional<bool> showReminderCard;
+    std::optional<int> warnMinutesBefore;  // kWarnOff: no warning
     std::optional<bool> startAtLogon;
     // On: the overdue tasks are read from the default store's Tasks folder only.
     std::optional<bool> overdueTasksDefaultStoreOnly;

@@ -1,5 +1,7 @@
 #include "PolicyRules.h"
 
+#include "core/SettingsRules.h"
+
 #include <algorithm>
 #include <iterator>
 
@@ -42,6 +44,17 @@ std::optional<std::int32_t> PolicyLoadDelayMs(PolicyDword machine, PolicyDword u
     auto value = FirstValid(machine, user, [](std::uint32_t v) { return v <= 600; });
     if (!value) return std::nullopt;
     return static_cast<std::int32_t>(*value) * 1000;
+}
+
+std::optional<int> PolicyWarnMinutes(PolicyDword machine, PolicyDword user)
+{
+    constexpr std::uint32_t kNoWarning = 0xFFFFFFFFu;
+    auto value = FirstValid(machine, user, [](std::uint32_t v) {
+        return v == kNoWarning || std::find(std::begin(kWarnChoices), std::end(kWarnChoices), static_cast<int>(v)) !=
+                                      std::end(kWarnChoices);
+    });
+    if (!value) return std::nullopt;
+    return *value == kNoWarning ? kWarnOff : static_cast<int>(*value);
 }
 
 }  // namespace wl

@@ -19,5 +19,9 @@ std::optional<bool> PolicyFlag(PolicyDword machine, PolicyDword user);
 std::optional<std::int16_t> PolicyStartFolder(PolicyDword machine, PolicyDword user);
 // The start-up delay, given in seconds (0 to 600), in milliseconds.
 std::optional<std::int32_t> PolicyLoadDelayMs(PolicyDword machine, PolicyDword user);
+// The minutes of the own warning before every meeting: one of the Options
+// choices, or 4294967295 (-1 as a signed DWORD, as the settings file writes
+// it) for no warning.
+std::optional<int> PolicyWarnMinutes(PolicyDword machine, PolicyDword user);
 
 }  // namespace wl

@@ -128,11 +128,18 @@ void ReadStartupSettings()
     g_blnTrackReminders = g_policy.trackReminders.value_or(g_blnTrackReminders);
     g_blnTrackOverdueTasks = g_policy.trackOverdueTasks.value_or(g_blnTrackOverdueTasks);
     g_blnShowReminderCard = g_policy.showReminderCard.value_or(g_blnShowReminderCard);
+    g_intWarnMinutesBefore = g_policy.warnMinutesBefore.value_or(g_intWarnMinutesBefore);
 }
 
 namespace {
 
-// One of the six settings as its policy changed: the user's own value is
+// The warning's minutes as the settings file holds them: none when off.
+bool WriteWarnMinutes(int minutes)
+{
+    return WriteIniSetting(L"WarnMinutesBefore", minutes == wl::kWarnOff ? std::wstring() : std::to_wstring(minutes));
+}
+
+// One of the settings as its policy changed: the user's own value is
 // kept in the file before a policy takes the setting over, and read back
 // from it when the policy goes.
 template <class T, class Write, class Read>
@@ -178,6 +185,9 @@ bool RereadSettingsPolicy()
         before.showReminderCard, now.showReminderCard, g_blnShowReminderCard,
         [](bool v) { return WriteIniSetting(L"DontShowReminderCard", wl::InverseFlagText(v)); },
         [] { return wl::FlagFromInverseKey(ReadIniSetting(L"DontShowReminderCard")); });
+    FollowPolicy(
+        before.warnMinutesBefore, now.warnMinutesBefore, g_intWarnMinutesBefore, WriteWarnMinutes,
+        [] { return wl::WarnMinutesFromKey(ReadIniSetting(L"WarnMinutesBefore")); });
     return true;
 }
 
@@ -209,11 +219,9 @@ bool WriteStartupSettings()
     if (!g_policy.showReminderCard)
         written = WriteIniSetting(L"DontShowReminderCard", wl::InverseFlagText(g_blnShowReminderCard)) && written;
     // Written only when they changed: a file that never had them stays as the user wrote it.
-    if (wl::WarnMinutesFromKey(ReadIniSetting(L"WarnMinutesBefore")) != g_intWarnMinutesBefore)
-        written = WriteIniSetting(L"WarnMinutesBefore", g_intWarnMinutesBefore == wl::kWarnOff
-                                                             ? std::wstring()
-                                                             : std::to_wstring(g_intWarnMinutesBefore)) &&
-                  written;
+    if (!g_policy.warnMinutesBefore &&
+        wl::WarnMinutesFromKey(ReadIniSetting(L"WarnMinutesBefore")) != g_intWarnMinutesBefore)
+        written = WriteWarnMinutes(g_intWarnMinutesBefore) && written;
     if (wl::FlagFromKey(ReadIniSetting(L"LeaveOutFreeMeetings")) != g_blnLeaveOutFreeMeetings)
         written = WriteIniSetting(L"LeaveOutFreeMeetings", wl::FlagText(g_blnLeaveOutFreeMeetings)) && written;
     return written;

@@ -61,6 +61,8 @@ void frmMain::UpdateSettingsView()
         {IDC_CHKREMINDERS, g_policy.trackReminders.has_value()},
         {IDC_CHKOVERDUETASKS, g_policy.trackOverdueTasks.has_value()},
         {IDC_CHKREMINDERCARD, g_policy.showReminderCard.has_value()},
+        {IDC_CHKWARN, g_policy.warnMinutesBefore.has_value()},
+        {IDC_CMBWARN, g_policy.warnMinutesBefore.has_value()},
         {IDC_CHKSTARTATLOGON, g_policy.startAtLogon.has_value() || logon == LogonStart::EveryUser},
     };
     for (auto [id, fixed] : managed) ::EnableWindow(Control(id), !fixed);
@@ -186,6 +188,7 @@ void frmMain::OnPolicyChanged()
     }
     const bool keptLoaded = g_blnKeepOutlookLoaded, trackedReminders = g_blnTrackReminders,
                trackedOverdue = g_blnTrackOverdueTasks;
+    const int warnedMinutes = g_intWarnMinutesBefore;
     if (!RereadSettingsPolicy()) return;  // a refresh that changed nothing of the program's
     m_outlook.TrackReminders(g_blnTrackReminders);
     m_outlook.ReadMeetingBodies(g_blnShowReminderCard);
@@ -196,6 +199,7 @@ void frmMain::OnPolicyChanged()
     if (trackedReminders && !g_blnTrackReminders) UnloadRemindersWindow();
     if (!g_blnTrackReminders || !g_blnShowReminderCard) m_card.Clear();
     if (trackedOverdue && !g_blnTrackOverdueTasks) UnloadOverdueTasksWindow();
+    if (warnedMinutes != g_intWarnMinutesBefore) ReadToday();
     if (keptLoaded != g_blnKeepOutlookLoaded) {
         KeepOutlookLoaded(g_blnKeepOutlookLoaded);
         if (!g_blnKeepOutlookLoaded) {

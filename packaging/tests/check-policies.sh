@@ -70,8 +70,9 @@ duplicates=$(printf '%s\n' "${value_names[@]}" | sort | uniq -d)
 # One policy per setting of the Options dialog (its list, box and check boxes),
 # and one that limits the overdue scan to the default store (which greys the
 # dialog's list of stores).
+# The warning's check box and its list of minutes are one setting.
 options=$(sed -n '/^IDD_MAIN DIALOGEX/,/^END/p' "$source/resources/wendlock.rc" |
-    grep -cE '^\s*(AUTOCHECKBOX|COMBOBOX|EDITTEXT)\b')
+    grep -E '^\s*(AUTOCHECKBOX|COMBOBOX|EDITTEXT)\b' | grep -cv 'IDC_CHKWARN')
 [ "$((options + 1))" = "$count" ] || fail "$count policies for $options settings in the Options dialog and the stores"
 [ "$(admx "count(//policy[@name='OverdueTasksDefaultStoreOnly'])")" = 1 ] ||
     fail "no policy OverdueTasksDefaultStoreOnly"

@@ -1,4 +1,5 @@
 #include "core/PolicyRules.h"
+#include "core/SettingsRules.h"
 
 #include <gtest/gtest.h>
 
@@ -20,4 +21,9 @@ TEST(PolicyRules, TheComputersValueWinsAndABadValueCountsAsAbsent)
     EXPECT_EQ(PolicyLoadDelayMs(601u, 5u), 5'000);
     EXPECT_EQ(PolicyLoadDelayMs(0xFFFFFFFFu, std::nullopt), std::nullopt);
     EXPECT_EQ(PolicyLoadDelayMs(std::nullopt, 0u), 0);
+    // The warning: one of the Options choices, or all bits set for none.
+    EXPECT_EQ(PolicyWarnMinutes(0xFFFFFFFFu, 5u), kWarnOff);
+    EXPECT_EQ(PolicyWarnMinutes(3u, 15u), 15);
+    EXPECT_EQ(PolicyWarnMinutes(0u, 5u), 0);
+    EXPECT_EQ(PolicyWarnMinutes(0xFFFFFFFEu, std::nullopt), std::nullopt);
 }

@@ -76,7 +76,7 @@ TEST_F(Policies, EveryPolicyOfTheTemplateOverridesTheSettingsFileWithoutRewritin
     const std::map<std::string, DWORD> chosen = {
         {"StartOutlookIn", 13},      {"KeepOutlookLoaded", 1}, {"LoadDelaySeconds", 0}, {"KeepWordLoaded", 1},
         {"DisplayOutlookAtStart", 1}, {"TrackReminders", 0},   {"TrackOverdueTasks", 1}, {"StartAtLogon", 1},
-        {"ShowReminderCard", 0},
+        {"ShowReminderCard", 0},     {"WarnMinutesBefore", 5},
         {"OverdueTasksDefaultStoreOnly", 1},
     };
     const auto policies = TemplatePolicies();
