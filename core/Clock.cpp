@@ -3,6 +3,7 @@
 #include <wtsapi32.h>
 
 #include <cmath>
+#include <iterator>
 
 namespace {
 
@@ -119,7 +120,13 @@ std::wstring TimeOfDayText(double localDate)
     const double minute = std::round(localDate * 1440.0) / 1440.0;
     SYSTEMTIME time{};
     if (!::VariantTimeToSystemTime(minute, &time)) return {};
-    wchar_t text[64];
-    if (!::GetTimeFormatEx(LOCALE_NAME_USER_DEFAULT, TIME_NOSECONDS, &time, nullptr, text, 64)) return {};
+    // The short time format, which the user may have set apart from the long one.
+    wchar_t format[80];
+    const bool shortFormat =
+        ::GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_SSHORTTIME, format, static_cast<int>(std::size(format))) > 0;
+    wchar_t text[80];
+    if (!::GetTimeFormatEx(LOCALE_NAME_USER_DEFAULT, shortFormat ? 0 : TIME_NOSECONDS, &time,
+                           shortFormat ? format : nullptr, text, static_cast<int>(std::size(text))))
+        return {};
     return text;
 }

@@ -144,6 +144,10 @@ void frmMain::OnMidnightTimer()
     if (LocalDayNumber() != m_midnightArmedOn && !m_startUpPending) {
         if (g_blnTrackOverdueTasks) (void)ScanForOverdueTasks();
         ReadToday();
+    } else if (m_todayReadFailed && !m_startUpPending) {
+        // Outlook was busy (a dialog open, a long sync) when the day was read:
+        // without this the tip would say there is nothing until an event comes.
+        ReadToday();
     }
     ArmMidnightTimer();
 }

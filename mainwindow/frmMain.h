@@ -147,6 +147,7 @@ private:
     // the rows of the Today section as last built, and the own warnings given.
     std::vector<wl::Meeting> m_todayRead;
     bool m_todayKnown = false;
+    bool m_todayReadFailed = false;  // the last read of the day failed: the hourly timer tries again
     double m_todayDayEnd = 0;
     std::vector<wl::Meeting> m_todayMenu;
     double m_todayTimerAt = 0;  // when the Today timer is set for (0: not set)

@@ -48,6 +48,7 @@ void frmMain::ReadToday()
     // Outlook's own reminders are read only while the warning wants them.
     std::optional<std::vector<wl::Meeting>> read =
         m_outlook.ReadToday(now, DayEndOf(now), g_intWarnMinutesBefore != wl::kWarnOff);
+    m_todayReadFailed = !read;
     if (read) {
         m_todayRead = std::move(*read);
         m_todayDayEnd = DayEndOf(now);

@@ -31,7 +31,8 @@ BOOL CALLBACK ReportWindow(HWND window, LPARAM)
     if (pid != ::GetCurrentProcessId()) return TRUE;
     wchar_t cls[128] = L"", title[256] = L"";
     ::GetClassNameW(window, cls, 128);
-    ::GetWindowTextW(window, title, 256);
+    // Read from the window itself: a hung thread would never answer WM_GETTEXT.
+    ::InternalGetWindowText(window, title, 256);
     std::fprintf(stderr, "  window %p class=%ls title=\"%ls\" visible=%d enabled=%d\n", static_cast<void*>(window),
                  cls, title, ::IsWindowVisible(window) ? 1 : 0, ::IsWindowEnabled(window) ? 1 : 0);
     return TRUE;
@@ -99,6 +100,7 @@ void ArmHangWatch(const std::string& testName, DWORD afterMs)
     Hold hold;
     if (!g_wake) {
         g_wake = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
+        if (!g_wake) return;  // no watch rather than a thread that spins
         HANDLE thread = ::CreateThread(nullptr, 0, Watch, nullptr, 0, nullptr);
         if (thread) ::CloseHandle(thread);
     }

@@ -236,6 +236,22 @@ TEST_F(Today, TheOwnWarningComesOnceOnTheCardLeavesOutlooksOwnToItAndActsOnItsel
     EXPECT_EQ(items().size(), 1u);
 }
 
+TEST_F(Today, ADayThatCouldNotBeReadIsReadAgainByTheHourlyTimer)
+{
+    WriteSettings("[settings]\r\nDontTrackOverdueTasks=-1\r\n");
+    StartStandIn(Day());
+    // Outlook cannot answer when the day is read at connect (a dialog open, a long sync).
+    ASSERT_TRUE(standin::ReplyOk(standin.Command("fail Items.Restrict")));
+    LoadWindow();
+    ASSERT_TRUE(test::PumpUntil([&] { return HasLine(standin.Journal(), "Restrict"); }));
+    test::Pump(300ms);
+    EXPECT_FALSE(StartsWith(TrayTip(), L"Next: ")) << TrayTip();
+    ASSERT_TRUE(standin::ReplyOk(standin.Command("unfail Items.Restrict")));
+    // The same day: only the failed read brings the timer to read again.
+    ::SendMessageW(window->Hwnd(), WM_TIMER, wl::kMidnightTimer, 0);
+    EXPECT_TRUE(test::PumpUntil([&] { return StartsWith(TrayTip(), L"Next: Review "); })) << TrayTip();
+}
+
 TEST_F(Today, NoWarningWhereCardsAreTurnedOff)
 {
     WriteSettings("[settings]\r\nDontTrackOverdueTasks=-1\r\nWarnMinutesBefore=5\r\nDontShowReminderCard=-1\r\n");
