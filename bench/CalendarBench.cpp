@@ -2,6 +2,7 @@
 // stand-in counts them) and the wall time, for a calendar of 5,000 items of
 // which 50 are daily series, with 0 to 40 meetings left today. Run under Wine:
 //   build/win/wine-run.sh build/win/bin/wendlock_calendar_bench.exe
+#include "bench/BenchSupport.h"
 #include "core/Clock.h"
 #include "core/win32.h"
 #include "outlook/OutlookSession.h"
@@ -10,7 +11,6 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 
 namespace {
@@ -54,20 +54,8 @@ std::wstring Scenario(int items, int today)
     return wl::FromUtf8(text);
 }
 
-struct Counts {
-    long long lookups = 0, invokes = 0, nexts = 0;
-    long long Calls() const { return lookups + invokes + nexts; }
-};
-
-Counts Stats(const standin::StandIn& standin)
-{
-    std::string reply = standin.Command("stats");
-    Counts c;
-    c.lookups = std::atoll(standin::ReplyValue(reply, "getidsofnames").c_str());
-    c.invokes = std::atoll(standin::ReplyValue(reply, "invoke").c_str());
-    c.nexts = std::atoll(standin::ReplyValue(reply, "next").c_str());
-    return c;
-}
+using bench::Counts;
+using bench::Stats;
 
 void Measure(int items, int today)
 {

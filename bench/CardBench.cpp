@@ -5,6 +5,7 @@
 // and, with the card up and nothing happening, the calls into Outlook and the
 // card's timer ticks over 65 s. Run under Wine:
 //   build/win/wine-run.sh build/win/bin/wendlock_card_bench.exe
+#include "bench/BenchSupport.h"
 #include "tests/win/Inspector.h"
 #include "core/AppMessages.h"
 #include "core/Settings.h"
@@ -12,44 +13,15 @@
 #include "mainwindow/frmMain.h"
 #include "standin/client/StandInClient.h"
 
-#include <commctrl.h>
 
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <string>
 
 namespace {
 
-struct Counts {
-    long long lookups = 0, invokes = 0, nexts = 0;
-    long long Calls() const { return lookups + invokes + nexts; }
-};
-
-Counts Stats(const standin::StandIn& standin)
-{
-    std::string reply = standin.Command("stats");
-    return {std::atoll(standin::ReplyValue(reply, "getidsofnames").c_str()),
-            std::atoll(standin::ReplyValue(reply, "invoke").c_str()),
-            std::atoll(standin::ReplyValue(reply, "next").c_str())};
-}
-
-// Pumps for the time; counts the timer messages that reach the window.
-long PumpFor(DWORD ms, HWND counted = nullptr)
-{
-    long ticks = 0;
-    const ULONGLONG end = ::GetTickCount64() + ms;
-    while (::GetTickCount64() < end) {
-        MSG msg;
-        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (counted && msg.hwnd == counted && msg.message == WM_TIMER) ++ticks;
-            ::DispatchMessageW(&msg);
-        }
-        ::Sleep(10);
-    }
-    return ticks;
-}
+using bench::Counts;
+using bench::PumpFor;
+using bench::Stats;
 
 double Seconds(LARGE_INTEGER from, LARGE_INTEGER to)
 {
@@ -103,13 +75,8 @@ void Measure(const char* where, const std::string& item, bool idle)
 int wmain()
 {
     wl::ComApartment com(COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
-    ::InitCommonControlsEx(&controls);
-    auto folder = std::filesystem::temp_directory_path() / "wendlock-card-bench";
-    std::filesystem::create_directories(folder);
-    g_strAppPath = folder.wstring() + L"\\";
-    std::ofstream((folder / "wendlock_card_bench.ini").string()) << "[settings]\r\nDontTrackOverdueTasks=-1\r\n";
-    ReadStartupSettings();
+    bench::PrepareProgram("wendlock-card-bench", "wendlock_card_bench.ini",
+                          "[settings]\r\nDontTrackOverdueTasks=-1\r\n");
     g_blnTrackOverdueTasks = false;  // only the reminder's own calls are counted
 
     std::printf("| link in | lookups | invokes | Next | calls | card on screen (ms) | balloon handed to the shell (ms) |\n");

@@ -5,6 +5,7 @@
 // Dismiss All costs for the lines left; and what one reminder that comes due
 // and the Dismiss of its line cost. Run under Wine:
 //   build/win/wine-run.sh build/win/bin/wendlock_reminders_bench.exe
+#include "bench/BenchSupport.h"
 #include "tests/win/Inspector.h"
 #include "core/Settings.h"
 #include "core/win32.h"
@@ -12,38 +13,15 @@
 #include "mainwindow/frmMain.h"
 #include "standin/client/StandInClient.h"
 
-#include <commctrl.h>
 
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <string>
 
 namespace {
 
-struct Counts {
-    long long lookups = 0, invokes = 0, nexts = 0;
-    long long Calls() const { return lookups + invokes + nexts; }
-};
-
-Counts Stats(const standin::StandIn& standin)
-{
-    std::string reply = standin.Command("stats");
-    return {std::atoll(standin::ReplyValue(reply, "getidsofnames").c_str()),
-            std::atoll(standin::ReplyValue(reply, "invoke").c_str()),
-            std::atoll(standin::ReplyValue(reply, "next").c_str())};
-}
-
-void PumpFor(DWORD ms)
-{
-    const ULONGLONG end = ::GetTickCount64() + ms;
-    while (::GetTickCount64() < end) {
-        MSG msg;
-        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&msg);
-        ::Sleep(10);
-    }
-}
+using bench::Counts;
+using bench::PumpFor;
+using bench::Stats;
 
 // The user presses Dismiss All in the reminders window: the calls until it
 // has gone, and how long the press took.
@@ -146,13 +124,8 @@ void FireAndDismissOne(int n)
 int wmain()
 {
     wl::ComApartment com(COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
-    ::InitCommonControlsEx(&controls);
-    auto folder = std::filesystem::temp_directory_path() / "wendlock-reminders-bench";
-    std::filesystem::create_directories(folder);
-    g_strAppPath = folder.wstring() + L"\\";
-    std::ofstream((folder / "wendlock_reminders_bench.ini").string()) << "[settings]\r\nDontTrackOverdueTasks=-1\r\n";
-    ReadStartupSettings();
+    bench::PrepareProgram("wendlock-reminders-bench", "wendlock_reminders_bench.ini",
+                          "[settings]\r\nDontTrackOverdueTasks=-1\r\n");
 
     std::printf("| reminders | shown | lines | lookups | invokes | Next | calls | calls/reminder | idle calls (3 s) |\n");
     std::printf("| ---: | ---: | --- | ---: | ---: | ---: | ---: | ---: | ---: |\n");

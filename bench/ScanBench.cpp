@@ -7,6 +7,7 @@
 //   build/win/wine-run.sh build/win/bin/wendlock_bench.exe [largest]
 // or, for the scan of several stores of 2,000 tasks each:
 //   build/win/wine-run.sh build/win/bin/wendlock_bench.exe stores
+#include "bench/BenchSupport.h"
 #include "bench/SoakFigures.h"
 #include "tests/win/Inspector.h"
 #include "core/Settings.h"
@@ -14,13 +15,10 @@
 #include "mainwindow/frmMain.h"
 #include "standin/client/StandInClient.h"
 
-#include <commctrl.h>
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -52,21 +50,8 @@ const Path kPaths[] = {
     {"neither ", {"Folder.GetTable", "Items.Restrict"}},
 };
 
-struct Counts {
-    long long lookups = 0, invokes = 0, nexts = 0, objects = 0;
-    long long Calls() const { return lookups + invokes + nexts; }
-};
-
-Counts Stats(const standin::StandIn& standin)
-{
-    std::string reply = standin.Command("stats");
-    Counts c;
-    c.lookups = std::atoll(standin::ReplyValue(reply, "getidsofnames").c_str());
-    c.invokes = std::atoll(standin::ReplyValue(reply, "invoke").c_str());
-    c.nexts = std::atoll(standin::ReplyValue(reply, "next").c_str());
-    c.objects = std::atoll(standin::ReplyValue(reply, "objects").c_str());
-    return c;
-}
+using bench::Counts;
+using bench::Stats;
 
 void Measure(int n, const Path& path)
 {
@@ -151,16 +136,9 @@ void MeasureStores(int stores, int n, bool failing)
 int wmain(int argc, wchar_t** argv)
 {
     wl::ComApartment com(COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
-    ::InitCommonControlsEx(&controls);
     int largest = argc > 1 ? std::wcstol(argv[1], nullptr, 10) : 10000;
-
     // A program folder of its own, with overdue tracking off at start-up.
-    auto folder = std::filesystem::temp_directory_path() / "wendlock-bench";
-    std::filesystem::create_directories(folder);
-    g_strAppPath = folder.wstring() + L"\\";
-    std::ofstream((folder / "wendlock_bench.ini").string()) << "[settings]\r\nDontTrackOverdueTasks=-1\r\n";
-    ReadStartupSettings();
+    bench::PrepareProgram("wendlock-bench", "wendlock_bench.ini", "[settings]\r\nDontTrackOverdueTasks=-1\r\n");
 
     if (argc > 1 && std::wstring(argv[1]) == L"stores") {
         // Several stores of 2,000 tasks each, and what a store that fails adds.
