@@ -999,7 +999,7 @@ TEST_F(StandInTest, AReminderComesDueDuringTheCallItWasArmedFor)
 
 // A sink of the stores' events: the display name of each store announced,
 // and, when asked to, the Cancel of BeforeStoreRemove set.
-class StoresSink final : public IDispatch {
+class StoresSink final : public SinkBase {
 public:
     struct Event {
         DISPID id;
@@ -1009,30 +1009,6 @@ public:
     std::vector<Event> events;
     bool cancelRemoval = false;
 
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override
-    {
-        if (iid == IID_IUnknown || iid == IID_IDispatch || iid == kStoresEvents) {
-            *out = static_cast<IDispatch*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++m_refs; }
-    STDMETHODIMP_(ULONG) Release() override
-    {
-        ULONG n = --m_refs;
-        if (n == 0) delete this;
-        return n;
-    }
-    STDMETHODIMP GetTypeInfoCount(UINT* n) override
-    {
-        *n = 0;
-        return S_OK;
-    }
-    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
     STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*, UINT*) override
     {
         Event e{id, params ? params->cArgs : 0, L""};
@@ -1053,8 +1029,8 @@ public:
 
     static constexpr IID kStoresEvents = {0x000630F8, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 
-private:
-    ULONG m_refs = 1;
+protected:
+    bool Answers(REFIID iid) const override { return iid == kStoresEvents; }
 };
 
 const wchar_t kStoresScenario[] = LR"(option linger

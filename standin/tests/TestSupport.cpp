@@ -34,17 +34,6 @@ void StandInTest::Start(const std::wstring& scenario)
     m_standIn = StandIn::Start(scenario);
 }
 
-STDMETHODIMP EventSink::QueryInterface(REFIID iid, void** out)
-{
-    if (iid == IID_IUnknown || iid == IID_IDispatch || iid == kApplicationEvents11 || iid == kApplicationEvents) {
-        *out = static_cast<IDispatch*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-}
-
 STDMETHODIMP EventSink::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*, UINT*)
 {
     Event e{id, params ? params->cArgs : 0, nullptr, L""};

@@ -54,20 +54,22 @@ wl::ComError ErrorOf(F&& call)
     return wl::ComError(S_OK, L"");
 }
 
-// An application-events sink as a client writes it: IUnknown, IDispatch and the
-// event interface; it records each event and reads the item's subject while
-// the event is being delivered, as the program's Reminder handler does.
-class EventSink final : public IDispatch {
+// The IUnknown and IDispatch of an event sink as a client writes it: it
+// answers IDispatch and the event interfaces it is made for, and is told
+// each event through Invoke.
+class SinkBase : public IDispatch {
 public:
-    struct Event {
-        DISPID id;
-        UINT argCount;
-        wl::ComPtr<IDispatch> item;
-        std::wstring subjectDuringEvent;
-    };
-    std::vector<Event> events;
-
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override;
+    virtual ~SinkBase() = default;
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override
+    {
+        if (iid == IID_IUnknown || iid == IID_IDispatch || Answers(iid)) {
+            *out = static_cast<IDispatch*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
     STDMETHODIMP_(ULONG) AddRef() override { return ++m_refs; }
     STDMETHODIMP_(ULONG) Release() override
     {
@@ -82,10 +84,31 @@ public:
     }
     STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
     STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*, UINT*) override;
+
+protected:
+    virtual bool Answers(REFIID iid) const = 0;
 
 private:
     ULONG m_refs = 1;
+};
+
+// An application-events sink: it records each event and reads the item's
+// subject while the event is being delivered, as the program's Reminder
+// handler does.
+class EventSink final : public SinkBase {
+public:
+    struct Event {
+        DISPID id;
+        UINT argCount;
+        wl::ComPtr<IDispatch> item;
+        std::wstring subjectDuringEvent;
+    };
+    std::vector<Event> events;
+
+    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*, UINT*) override;
+
+protected:
+    bool Answers(REFIID iid) const override { return iid == kApplicationEvents11 || iid == kApplicationEvents; }
 };
 
 // Advises a sink on the Application's connection point for iid; returns the cookie.
